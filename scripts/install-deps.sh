@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that Duevia and its tests need; installs nothing that is present.
+set -euo pipefail
+
+packages=(
+    # build
+    cmake ninja-build g++ pkg-config libssl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-declarative-dev qt6-declarative-dev-tools
+    qt6-multimedia-dev qt6-charts-dev libqt6sql6-sqlite
+    # QML modules the program loads at run time
+    qml6-module-qtqml qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
+    qml6-module-qtquick-dialogs qml6-module-qtquick-templates qml6-module-qtquick-window
+    qml6-module-qtqml-workerscript qml6-module-qtqml-models qml6-module-qtcharts
+    qml6-module-qt-labs-folderlistmodel qml6-module-qtmultimedia
+    # alarm sound playback and opening web addresses
+    libqt6multimedia6 gstreamer1.0-plugins-base gstreamer1.0-plugins-good xdg-utils
+    # tests, benchmarks and screenshots
+    qml6-module-qttest tzdata libbenchmark-dev xvfb xauth imagemagick
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo_cmd=(sudo)
+fi
+"${sudo_cmd[@]}" apt-get update
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,51 @@
+#include "services/AuthService.h"
+#include "services/SettingsService.h"
+#include "storage/DbManager.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQmlExtensionPlugin>
+#include <QQuickStyle>
+#include <QStandardPaths>
+#include <QUrl>
+
+Q_IMPORT_QML_PLUGIN(QuilloQmlPlugin)
+
+int main(int argc, char *argv[])
+{
+    // Created first so that it outlives every service that holds a pointer to it.
+    DbManager dbManager;
+
+    QApplication app(argc, argv);
+    QQuickStyle::setStyle(QStringLiteral("Universal"));
+
+    SettingsService settings;
+
+    const QString defaultDbPath =
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/duevia2.db");
+    const QString dbPath = settings.dbPath().isEmpty() ? defaultDbPath : settings.dbPath();
+    qDebug().noquote() << "DBPATH:" << dbPath;
+    QDir().mkpath(QFileInfo(dbPath).absolutePath());
+    if (!dbManager.open(dbPath))
+        qFatal("Cannot open SQLite database");
+    dbManager.ensureSchema();
+
+    AuthService auth(&dbManager);
+
+    QQmlApplicationEngine engine;
+    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    QQmlContext *context = engine.rootContext();
+    context->setContextProperty(QStringLiteral("auth"), &auth);
+    context->setContextProperty(QStringLiteral("dbPath"), dbPath);
+    context->setContextProperty(QStringLiteral("defaultDbPath"), defaultDbPath);
+    context->setContextProperty(QStringLiteral("settings"), &settings);
+
+    engine.load(QUrl(QStringLiteral("qrc:/qt/qml/QuilloQml/Main.qml")));
+    if (engine.rootObjects().isEmpty())
+        return -1;
+    return app.exec();
+}

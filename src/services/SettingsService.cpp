@@ -1,0 +1,50 @@
+#include "services/SettingsService.h"
+
+#include <QUrl>
+
+SettingsService::SettingsService(QObject *parent)
+    : QObject(parent)
+{
+    m_notifyMinutes = m_settings.value(QStringLiteral("notifyMinutes"), 10).toInt();
+    m_soundFile = m_settings.value(QStringLiteral("soundFile"), QString()).toString();
+    m_dbPath = m_settings.value(QStringLiteral("dbPath"), QString()).toString();
+}
+
+QString SettingsService::normalizedPath(const QString &path)
+{
+    if (!path.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
+        return path;
+    const QUrl url(path, QUrl::TolerantMode);
+    if (!url.isValid() || !url.isLocalFile())
+        return path;
+    return url.toLocalFile();
+}
+
+void SettingsService::setNotifyMinutes(int minutes)
+{
+    if (minutes == m_notifyMinutes)
+        return;
+    m_notifyMinutes = minutes;
+    m_settings.setValue(QStringLiteral("notifyMinutes"), minutes);
+    emit notifyMinutesChanged();
+}
+
+void SettingsService::setSoundFile(const QString &path)
+{
+    const QString normalized = normalizedPath(path);
+    if (normalized == m_soundFile)
+        return;
+    m_soundFile = normalized;
+    m_settings.setValue(QStringLiteral("soundFile"), normalized);
+    emit soundFileChanged();
+}
+
+void SettingsService::setDbPath(const QString &path)
+{
+    const QString normalized = normalizedPath(path.trimmed());
+    if (normalized == m_dbPath)
+        return;
+    m_dbPath = normalized;
+    m_settings.setValue(QStringLiteral("dbPath"), normalized);
+    emit dbPathChanged();
+}

@@ -1,0 +1,50 @@
+#include "storage/SqlSupport.h"
+
+#include "storage/DbManager.h"
+
+#include <QTimeZone>
+
+namespace SqlSupport {
+
+bool isOpen(const DbManager *db)
+{
+    return db && db->isOpen();
+}
+
+QSqlQuery prepare(const DbManager *db, const QString &sql)
+{
+    QSqlQuery query(db->database());
+    query.prepare(sql);
+    return query;
+}
+
+QDateTime localFromUtcText(const QVariant &value)
+{
+    if (value.isNull())
+        return {};
+    QString text = value.toString().trimmed();
+    if (text.size() > 10 && text.at(10) == QLatin1Char(' '))
+        text[10] = QLatin1Char('T');
+    QDateTime dateTime = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!dateTime.isValid())
+        return {};
+    if (dateTime.timeSpec() == Qt::LocalTime)
+        dateTime.setTimeZone(QTimeZone::utc());
+    return dateTime.toLocalTime();
+}
+
+QVariant utcValue(const QDateTime &dateTime)
+{
+    if (!dateTime.isValid())
+        return QVariant(QMetaType::fromType<QDateTime>());
+    return dateTime.toUTC();
+}
+
+QVariant epochValue(const QDateTime &dateTime)
+{
+    if (!dateTime.isValid())
+        return QVariant(QMetaType::fromType<qint64>());
+    return dateTime.toSecsSinceEpoch();
+}
+
+} // namespace SqlSupport

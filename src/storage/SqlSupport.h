@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDateTime>
+#include <QSqlQuery>
+#include <QVariant>
+
+class DbManager;
+
+// Small helpers shared by every service that runs SQL on the manager's connection.
+namespace SqlSupport {
+
+// True when there is a manager and its connection is open.
+bool isOpen(const DbManager *db);
+
+// A fresh query object on the manager's connection, prepared with sql. A failed prepare makes the
+// following exec() fail, so callers only look at the result of exec().
+QSqlQuery prepare(const DbManager *db, const QString &sql);
+
+// Date-times are stored as UTC text ("2026-03-22T17:50:00.000Z" or CURRENT_TIMESTAMP's
+// "2026-03-22 17:50:00"). Text without a zone is taken as UTC; the result is local time, or an
+// invalid date-time for NULL and unreadable text.
+QDateTime localFromUtcText(const QVariant &value);
+
+// The value to bind for a date-time column: always the UTC form, so the stored text carries its
+// "Z"; a null date-time value when dateTime is invalid.
+QVariant utcValue(const QDateTime &dateTime);
+
+// The instant as whole seconds since the epoch, or a null integer when dateTime is invalid.
+QVariant epochValue(const QDateTime &dateTime);
+
+} // namespace SqlSupport
