@@ -1,5 +1,171 @@
 import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
 
-Item {
+Page {
     id: root
+
+    required property StackView stackView
+    property int initialTabIndex: 0
+    property int focusTaskId: -1
+
+    // Opens the task dialog of the tasks page over whatever tab is shown; taskId 0 creates a task.
+    function forceOpenTask(taskId, expire_at = null, showCustomerButton = true) {
+        if (tasksPage.isTaskDialogOpen())
+            return
+        if (taskId === 0)
+            tasksPage.openNewTask(expire_at)
+        else
+            tasksPage.openTask(taskId, showCustomerButton)
+    }
+
+    function logout() {
+        auth.logout()
+        root.stackView.replace("LoginPage.qml", { stackView: root.stackView })
+    }
+
+    background: Rectangle {
+        color: "#1e1e1e"
+    }
+
+    Component.onCompleted: tabBar.currentIndex = root.initialTabIndex
+
+    Shortcut {
+        sequences: ["Alt+1"]
+        context: Qt.ApplicationShortcut
+        enabled: root.visible
+        onActivated: tabBar.currentIndex = 0
+    }
+
+    Shortcut {
+        sequences: ["Alt+2"]
+        context: Qt.ApplicationShortcut
+        enabled: root.visible
+        onActivated: tabBar.currentIndex = 1
+    }
+
+    Shortcut {
+        sequences: ["Alt+3"]
+        context: Qt.ApplicationShortcut
+        enabled: root.visible
+        onActivated: tabBar.currentIndex = 2
+    }
+
+    Shortcut {
+        sequences: ["Alt+4"]
+        context: Qt.ApplicationShortcut
+        enabled: root.visible
+        onActivated: tabBar.currentIndex = 3
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        Rectangle {
+            Layout.fillWidth: true
+            Layout.preferredHeight: 42
+
+            gradient: Gradient {
+                GradientStop { position: 0.0; color: "#b266ff" }
+                GradientStop { position: 1.0; color: "#1f1f1f" }
+            }
+
+            RowLayout {
+                anchors.fill: parent
+                anchors.leftMargin: 10
+                anchors.rightMargin: 10
+                spacing: 12
+
+                Label {
+                    text: qsTr("Duevia")
+                    color: "white"
+                    font.bold: true
+                }
+
+                Item {
+                    Layout.fillWidth: true
+                }
+
+                TabBar {
+                    id: tabBar
+
+                    objectName: "homeTabBar"
+                    font.pixelSize: 16
+                    spacing: 4
+
+                    background: null
+
+                    TabButton {
+                        text: qsTr("Tasks")
+                        width: implicitWidth
+                    }
+
+                    TabButton {
+                        text: qsTr("Calendar")
+                        width: implicitWidth
+                    }
+
+                    TabButton {
+                        text: qsTr("Customers")
+                        width: implicitWidth
+                    }
+
+                    TabButton {
+                        text: qsTr("Task chart")
+                        width: implicitWidth
+                    }
+                }
+
+                Button {
+                    objectName: "settingsButton"
+                    text: qsTr("Settings")
+                    onClicked: settingsDialog.open()
+                }
+
+                Button {
+                    objectName: "logoutButton"
+                    text: qsTr("Logout")
+                    onClicked: root.logout()
+                }
+            }
+        }
+
+        StackLayout {
+            id: tabPages
+
+            objectName: "homeTabPages"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            currentIndex: tabBar.currentIndex
+
+            TasksPage {
+                id: tasksPage
+
+                objectName: "tasksPage"
+                stackView: root.stackView
+                focusTaskId: root.focusTaskId
+            }
+
+            CalendarPage {
+                objectName: "calendarPage"
+            }
+
+            CustomersPage {
+                objectName: "customersPage"
+                stackView: root.stackView
+                homePageRef: root
+            }
+
+            ChartPage {
+                objectName: "chartPage"
+            }
+        }
+    }
+
+    SettingsDialog {
+        id: settingsDialog
+
+        objectName: "settingsDialog"
+    }
 }

@@ -1,10 +1,52 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Controls.Universal
 
 ApplicationWindow {
     id: root
+
+    // Brings the window forward and opens the task on a fresh home page.
+    function openTaskFromToast(taskId) {
+        root.showNormal()
+        root.raise()
+        root.requestActivate()
+        pageStack.replace("HomePage.qml", { stackView: pageStack, focusTaskId: taskId })
+    }
+
     width: 1300
     height: 700
     visible: true
     title: qsTr("Duevia")
+
+    Universal.theme: Universal.Dark
+    Universal.accent: Universal.Violet
+
+    StackView {
+        id: pageStack
+
+        anchors.fill: parent
+        initialItem: loginPageComponent
+    }
+
+    Component {
+        id: loginPageComponent
+
+        LoginPage {
+            stackView: pageStack
+        }
+    }
+
+    Toast {
+        id: toast
+
+        onActivated: taskId => root.openTaskFromToast(taskId)
+    }
+
+    Connections {
+        target: typeof notifier !== "undefined" ? notifier : null
+
+        function onTaskDueSoon(taskId, name, expireAtText) {
+            toast.showToast(taskId, qsTr("Task expiring soon: ") + name, qsTr("Expire at: ") + expireAtText)
+        }
+    }
 }

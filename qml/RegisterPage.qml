@@ -1,5 +1,114 @@
 import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
 
-Item {
+Page {
     id: root
+
+    required property StackView stackView
+
+    function doRegister() {
+        messageLabel.color = "tomato"
+        messageLabel.text = ""
+        if (fullNameField.text.trim() === "") {
+            messageLabel.text = qsTr("Insert full name.")
+            return
+        }
+        if (usernameField.text.trim().length < 3) {
+            messageLabel.text = qsTr("Username too short.")
+            return
+        }
+        if (passwordField.text.length < 8) {
+            messageLabel.text = qsTr("Password must be at least 8 characters.")
+            return
+        }
+        if (passwordField.text !== confirmField.text) {
+            messageLabel.text = qsTr("Passwords do not match.")
+            return
+        }
+        if (auth.registerUser(usernameField.text, passwordField.text, fullNameField.text)) {
+            messageLabel.color = "lightgreen"
+            messageLabel.text = qsTr("Account created. You can login now.")
+            root.stackView.pop()
+        } else {
+            messageLabel.text = qsTr("Registration failed (username already exists or DB error).")
+        }
+    }
+
+    background: null
+
+    ColumnLayout {
+        anchors.centerIn: parent
+        width: 420
+        spacing: 12
+
+        Label {
+            text: qsTr("Create account")
+            color: "white"
+            font.pixelSize: 22
+        }
+
+        TextField {
+            id: fullNameField
+
+            objectName: "fullNameField"
+            Layout.fillWidth: true
+            placeholderText: qsTr("Full name")
+        }
+
+        TextField {
+            id: usernameField
+
+            objectName: "usernameField"
+            Layout.fillWidth: true
+            placeholderText: qsTr("Username")
+        }
+
+        TextField {
+            id: passwordField
+
+            objectName: "passwordField"
+            Layout.fillWidth: true
+            placeholderText: qsTr("Password (min 8 chars)")
+            echoMode: TextInput.Password
+        }
+
+        TextField {
+            id: confirmField
+
+            objectName: "confirmField"
+            Layout.fillWidth: true
+            placeholderText: qsTr("Confirm password")
+            echoMode: TextInput.Password
+        }
+
+        Label {
+            id: messageLabel
+
+            objectName: "messageLabel"
+            Layout.fillWidth: true
+            color: "tomato"
+            wrapMode: Text.WordWrap
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+
+            Button {
+                objectName: "backButton"
+                text: qsTr("Back")
+                onClicked: root.stackView.pop()
+            }
+
+            Item {
+                Layout.fillWidth: true
+            }
+
+            Button {
+                objectName: "registerButton"
+                text: qsTr("Register")
+                onClicked: root.doRegister()
+            }
+        }
+    }
 }
