@@ -1,0 +1,353 @@
+#include "services/CustomerService.h"
+
+#include "models/CustomerTableModel.h"
+#include "services/AuthService.h"
+#include "storage/DbManager.h"
+#include "storage/SqlSupport.h"
+
+#include <QHash>
+#include <QSqlQuery>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+const QString kPageSizeKey = QStringLiteral("customerPageSize");
+const QString kSortColumnKey = QStringLiteral("customerSortColumn");
+const QString kSortOrderKey = QStringLiteral("customerSortOrder");
+const QString kFilterNameKey = QStringLiteral("customerFilterName");
+
+constexpr int kColumnCount = 5;
+// Ids bound into one IN list; well below SQLite's smallest limit on host parameters (999).
+constexpr int kIdsPerStatement = 500;
+
+// Matches the name, the id written in decimal, or the value of any contact. The user's % and _ act
+// as wildcards on purpose.
+const QString kFilterClause =
+    QStringLiteral(" WHERE name LIKE :name or id LIKE :name or EXISTS (SELECT 1 FROM customer_contacts WHERE "
+                   "customer_id = customers.id AND value LIKE :name)");
+
+// Phone and e-mail sort by creation: the database has no cheap order for them.
+QString sortColumnName(int column)
+{
+    switch (column) {
+    case 0:
+        return QStringLiteral("id");
+    case 1:
+        return QStringLiteral("name");
+    default:
+        return QStringLiteral("create_at");
+    }
+}
+
+QVariantMap contactFromQuery(const QSqlQuery &query)
+{
+    return {{QStringLiteral("type"), query.value(QStringLiteral("type")).toString()},
+            {QStringLiteral("value"), query.value(QStringLiteral("value")).toString()},
+            {QStringLiteral("label"), query.value(QStringLiteral("label")).toString()}};
+}
+
+// Runs work as one transaction on the manager's connection: commits when it succeeds, otherwise
+// rolls everything back. The queries of work must be gone when it returns, or COMMIT fails.
+bool runInTransaction(const DbManager *db, const std::function<bool()> &work)
+{
+    QSqlDatabase connection = db->database();
+    if (!connection.transaction())
+        return false;
+    if (work() && connection.commit())
+        return true;
+    connection.rollback();
+    return false;
+}
+
+} // namespace
+
+CustomerService::CustomerService(DbManager *db, AuthService *auth, CustomerTableModel *model, QObject *parent)
+    : QObject(parent), m_db(db), m_auth(auth), m_model(model)
+{
+    m_pageSize = std::max(1, m_settings.value(kPageSizeKey, 10).toInt());
+    const int column = m_settings.value(kSortColumnKey, 4).toInt();
+    if (column >= 0 && column < kColumnCount)
+        m_sortColumn = column;
+    m_sortOrder = m_settings.value(kSortOrderKey, 1).toInt() != 0 ? 1 : 0;
+    m_filterName = m_settings.value(kFilterNameKey, QString()).toString();
+}
+
+void CustomerService::setPageSize(int size)
+{
+    const int normalized = std::max(1, size);
+    if (normalized == m_pageSize)
+        return;
+    m_pageSize = normalized;
+    m_settings.setValue(kPageSizeKey, normalized);
+    emit pageSizeChanged();
+}
+
+void CustomerService::setFilterName(const QString &name)
+{
+    const QString normalized = name.trimmed();
+    if (normalized == m_filterName)
+        return;
+    m_filterName = normalized;
+    m_settings.setValue(kFilterNameKey, normalized);
+    emit filterNameChanged();
+    loadPage(1);
+}
+
+bool CustomerService::isUsable() const
+{
+    return SqlSupport::isOpen(m_db) && m_auth && m_auth->loggedIn();
+}
+
+int CustomerService::countCustomers() const
+{
+    QString sql = QStringLiteral("SELECT COUNT(*) FROM customers");
+    if (!m_filterName.isEmpty())
+        sql += kFilterClause;
+    QSqlQuery query = SqlSupport::prepare(m_db, sql);
+    if (!m_filterName.isEmpty())
+        query.bindValue(QStringLiteral(":name"), QString(QLatin1Char('%') + m_filterName + QLatin1Char('%')));
+    if (!query.exec() || !query.next())
+        return 0;
+    return query.value(0).toInt();
+}
+
+void CustomerService::loadPage(int page)
+{
+    if (!isUsable())
+        return;
+
+    m_totalCount = countCustomers();
+    emit countsChanged();
+
+    // 64-bit arithmetic: a huge stored page size must not overflow.
+    const qint64 pages = (qint64(m_totalCount) + m_pageSize - 1) / m_pageSize;
+    m_totalPages = int(std::max<qint64>(1, pages));
+    emit totalPagesChanged();
+
+    const int target = std::max(1, std::min(page, m_totalPages));
+    if (target != m_currentPage) {
+        m_currentPage = target;
+        emit currentPageChanged();
+    }
+
+    QString sql = QStringLiteral(R"(
+    SELECT id, name,notes, create_at,(select value from customer_contacts where customer_id = customers.id and type = 'phone' order by id desc limit 1) as phone,
+    (select value from customer_contacts where customer_id = customers.id and type = 'email' order by id desc limit 1) as email
+    FROM customers
+    )");
+    if (!m_filterName.isEmpty())
+        sql += kFilterClause;
+    sql += QStringLiteral(" ORDER BY ") + sortColumnName(m_sortColumn) +
+           (m_sortOrder == 1 ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
+    sql += QStringLiteral(R"(
+    LIMIT :lim OFFSET :off
+    )");
+
+    QSqlQuery query = SqlSupport::prepare(m_db, sql);
+    if (!m_filterName.isEmpty())
+        query.bindValue(QStringLiteral(":name"), QString(QLatin1Char('%') + m_filterName + QLatin1Char('%')));
+    query.bindValue(QStringLiteral(":lim"), m_pageSize);
+    query.bindValue(QStringLiteral(":off"), qint64(m_currentPage - 1) * m_pageSize);
+
+    QList<CustomerRow> rows;
+    if (query.exec()) {
+        while (query.next()) {
+            CustomerRow row;
+            row.id = query.value(QStringLiteral("id")).toInt();
+            row.name = query.value(QStringLiteral("name")).toString();
+            row.notes = query.value(QStringLiteral("notes")).toString();
+            row.phone = query.value(QStringLiteral("phone")).toString();
+            row.email = query.value(QStringLiteral("email")).toString();
+            row.createAt = SqlSupport::localFromUtcText(query.value(QStringLiteral("create_at")));
+            rows.append(row);
+        }
+    }
+    query.finish();
+
+    QList<int> ids;
+    ids.reserve(rows.size());
+    for (const CustomerRow &row : std::as_const(rows))
+        ids.append(row.id);
+    const QHash<int, QVariantList> contacts = loadContactsOf(ids);
+    for (CustomerRow &row : rows)
+        row.contacts = contacts.value(row.id);
+
+    if (m_model)
+        m_model->setCustomers(std::move(rows));
+}
+
+QVariantMap CustomerService::customerById(int id) const
+{
+    if (!isUsable() || id < 1)
+        return {};
+    QSqlQuery query = SqlSupport::prepare(m_db, QStringLiteral(R"(
+        SELECT id, name, notes
+        FROM customers
+        WHERE id = :id
+    )"));
+    query.bindValue(QStringLiteral(":id"), id);
+    if (!query.exec() || !query.next())
+        return {};
+    QVariantMap customer{{QStringLiteral("id"), query.value(QStringLiteral("id")).toInt()},
+                         {QStringLiteral("name"), query.value(QStringLiteral("name")).toString()},
+                         {QStringLiteral("notes"), query.value(QStringLiteral("notes")).toString()}};
+    query.finish();
+    customer.insert(QStringLiteral("contacts"), loadContacts(id));
+    return customer;
+}
+
+bool CustomerService::createCustomer(const QString &name, const QString &notes, const QVariantList &contacts)
+{
+    const QString trimmedName = name.trimmed();
+    if (!isUsable() || trimmedName.isEmpty())
+        return false;
+
+    const bool saved = runInTransaction(m_db, [&] {
+        QSqlQuery insert = SqlSupport::prepare(
+            m_db,
+            QStringLiteral("INSERT INTO customers (user_id,name,notes) VALUES ( :user_id, :name, :notes)"));
+        insert.bindValue(QStringLiteral(":user_id"), m_auth->userId());
+        insert.bindValue(QStringLiteral(":name"), trimmedName);
+        insert.bindValue(QStringLiteral(":notes"), notes.trimmed());
+        if (!insert.exec())
+            return false;
+        const int id = insert.lastInsertId().toInt();
+        insert.finish();
+        return saveContacts(id, contacts);
+    });
+    if (!saved)
+        return false;
+    loadPage(m_currentPage);
+    return true;
+}
+
+bool CustomerService::updateCustomer(int id, const QString &name, const QString &notes,
+                                     const QVariantList &contacts)
+{
+    const QString trimmedName = name.trimmed();
+    if (!isUsable() || trimmedName.isEmpty())
+        return false;
+
+    const bool saved = runInTransaction(m_db, [&] {
+        QSqlQuery update = SqlSupport::prepare(
+            m_db, QStringLiteral("UPDATE customers SET name = :name, notes = :notes WHERE id = :id"));
+        update.bindValue(QStringLiteral(":name"), trimmedName);
+        update.bindValue(QStringLiteral(":notes"), notes.trimmed());
+        update.bindValue(QStringLiteral(":id"), id);
+        if (!update.exec())
+            return false;
+        update.finish();
+        return saveContacts(id, contacts);
+    });
+    if (!saved)
+        return false;
+    loadPage(m_currentPage);
+    return true;
+}
+
+bool CustomerService::deleteCustomer(int id)
+{
+    if (!isUsable() || id < 1)
+        return false;
+
+    // The customer, its contacts and the link from its tasks (of every user) go together or not at all.
+    const bool deleted = runInTransaction(m_db, [&] {
+        QSqlQuery query = SqlSupport::prepare(m_db, QStringLiteral("DELETE FROM customers WHERE id = :id"));
+        query.bindValue(QStringLiteral(":id"), id);
+        if (!query.exec())
+            return false;
+        query.prepare(QStringLiteral("DELETE FROM customer_contacts WHERE customer_id = :customer_id"));
+        query.bindValue(QStringLiteral(":customer_id"), id);
+        if (!query.exec())
+            return false;
+        query.prepare(QStringLiteral("UPDATE tasks SET customer_id = 0 WHERE customer_id = :customer_id"));
+        query.bindValue(QStringLiteral(":customer_id"), id);
+        if (!query.exec())
+            return false;
+        query.finish();
+        return true;
+    });
+    if (!deleted)
+        return false;
+    emit tasksChanged();
+    loadPage(m_currentPage);
+    return true;
+}
+
+void CustomerService::sort(int column, int order)
+{
+    if (column < 0 || column >= kColumnCount)
+        return;
+    const int normalizedOrder = order == 1 ? 1 : 0;
+    const bool changed = column != m_sortColumn || normalizedOrder != m_sortOrder;
+    m_sortColumn = column;
+    m_sortOrder = normalizedOrder;
+    m_settings.setValue(kSortColumnKey, column);
+    m_settings.setValue(kSortOrderKey, normalizedOrder);
+    if (changed)
+        emit sortChanged();
+    loadPage(m_currentPage);
+}
+
+QVariantList CustomerService::loadContacts(int customerId) const
+{
+    return loadContactsOf({customerId}).value(customerId);
+}
+
+QHash<int, QVariantList> CustomerService::loadContactsOf(const QList<int> &customerIds) const
+{
+    QHash<int, QVariantList> contacts;
+    if (!SqlSupport::isOpen(m_db))
+        return contacts;
+    QList<int> ids;
+    for (int id : customerIds) {
+        if (id >= 1)
+            ids.append(id);
+    }
+
+    for (qsizetype start = 0; start < ids.size(); start += kIdsPerStatement) {
+        const QList<int> chunk = ids.mid(start, kIdsPerStatement);
+        QStringList placeholders;
+        placeholders.fill(QStringLiteral("?"), chunk.size());
+        QSqlQuery query = SqlSupport::prepare(m_db, QStringLiteral(R"(
+        SELECT customer_id, type, value, label
+        FROM customer_contacts
+        WHERE customer_id IN (%1)
+        ORDER BY id ASC
+    )")
+                                                        .arg(placeholders.join(QLatin1Char(','))));
+        for (int id : chunk)
+            query.addBindValue(id);
+        if (!query.exec())
+            continue;
+        while (query.next())
+            contacts[query.value(QStringLiteral("customer_id")).toInt()].append(contactFromQuery(query));
+    }
+    return contacts;
+}
+
+bool CustomerService::saveContacts(int customerId, const QVariantList &contacts) const
+{
+    QSqlQuery query = SqlSupport::prepare(
+        m_db, QStringLiteral("DELETE FROM customer_contacts WHERE customer_id = :customer_id"));
+    query.bindValue(QStringLiteral(":customer_id"), customerId);
+    if (!query.exec())
+        return false;
+    if (contacts.isEmpty())
+        return true;
+
+    query.prepare(QStringLiteral("INSERT INTO customer_contacts (customer_id, type, value, label) VALUES "
+                                 "(:customer_id, :type, :value, :label)"));
+    for (const QVariant &item : contacts) {
+        const QVariantMap contact = item.toMap();
+        query.bindValue(QStringLiteral(":customer_id"), customerId);
+        query.bindValue(QStringLiteral(":type"), contact.value(QStringLiteral("type")).toString());
+        query.bindValue(QStringLiteral(":value"), contact.value(QStringLiteral("value")).toString());
+        query.bindValue(QStringLiteral(":label"), contact.value(QStringLiteral("label")).toString());
+        if (!query.exec())
+            return false;
+    }
+    return true;
+}
