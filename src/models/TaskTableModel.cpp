@@ -1,0 +1,188 @@
+#include "models/TaskTableModel.h"
+
+#include <QDebug>
+#include <QLocale>
+
+#include <algorithm>
+
+namespace {
+
+constexpr qint64 kSecondsPerDay = 86400;
+constexpr qint64 kSecondsPerHour = 3600;
+
+template<typename T> bool ordered(const T &a, const T &b, Qt::SortOrder order)
+{
+    return order == Qt::AscendingOrder ? a < b : b < a;
+}
+
+} // namespace
+
+TaskRowComparator::TaskRowComparator(int column, Qt::SortOrder order) : m_column(column), m_order(order) {}
+
+bool TaskRowComparator::operator()(const TaskRow &a, const TaskRow &b) const
+{
+    switch (m_column) {
+    case TaskTableModel::IdColumn:
+        return ordered(a.id, b.id, m_order);
+    case TaskTableModel::NameColumn:
+        return ordered(a.name, b.name, m_order);
+    case TaskTableModel::LevelColumn:
+        return ordered(a.level, b.level, m_order);
+    case TaskTableModel::DoneColumn:
+        return ordered(a.active, b.active, m_order);
+    case TaskTableModel::ExpireAtColumn:
+        return ordered(a.expireAt, b.expireAt, m_order);
+    case TaskTableModel::CreatedAtColumn:
+        return ordered(a.createAt, b.createAt, m_order);
+    default:
+        return false;
+    }
+}
+
+TaskTableModel::TaskTableModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+int TaskTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int TaskTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant TaskTableModel::data(const QModelIndex &index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid() || !hasRow(index.row()))
+        return {};
+    const TaskRow &row = m_rows.at(index.row());
+    switch (index.column()) {
+    case IdColumn:
+        return row.id;
+    case NameColumn:
+        if (row.customerName.isEmpty())
+            return row.name;
+        return QStringLiteral("[") + row.customerName + QStringLiteral("] - ") + row.name;
+    case LevelColumn:
+        return row.level;
+    case DoneColumn:
+        return row.active;
+    case ExpireAtColumn:
+        return expiryText(row.expireAt, QDateTime::currentDateTime());
+    case CreatedAtColumn:
+        return row.createAt.isValid() ? row.createAt.toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QString();
+    default:
+        return {};
+    }
+}
+
+QVariant TaskTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case IdColumn:
+        return QStringLiteral("ID");
+    case NameColumn:
+        return QStringLiteral("Name");
+    case LevelColumn:
+        return QStringLiteral("Level");
+    case DoneColumn:
+        return QStringLiteral("Done");
+    case ExpireAtColumn:
+        return QStringLiteral("Expire at");
+    case CreatedAtColumn:
+        return QStringLiteral("Created at");
+    default:
+        return {};
+    }
+}
+
+void TaskTableModel::sort(int column, Qt::SortOrder order)
+{
+    qDebug() << "Sorting by column" << column << "order" << order;
+    std::sort(m_rows.begin(), m_rows.end(), TaskRowComparator(column, order));
+    if (m_rows.isEmpty())
+        return;
+    emit dataChanged(index(0, 0), index(int(m_rows.size()) - 1, ColumnCount - 1), {});
+}
+
+void TaskTableModel::setTasks(QList<TaskRow> rows)
+{
+    beginResetModel();
+    m_rows.swap(rows);
+    endResetModel();
+}
+
+int TaskTableModel::taskIdAt(int row) const
+{
+    return hasRow(row) ? m_rows.at(row).id : -1;
+}
+
+QString TaskTableModel::nameAt(int row) const
+{
+    return hasRow(row) ? m_rows.at(row).name : QString();
+}
+
+QString TaskTableModel::notesAt(int row) const
+{
+    return hasRow(row) ? m_rows.at(row).notes : QString();
+}
+
+int TaskTableModel::levelAt(int row) const
+{
+    return hasRow(row) ? m_rows.at(row).level : -1;
+}
+
+bool TaskTableModel::activeAt(int row) const
+{
+    return hasRow(row) && m_rows.at(row).active;
+}
+
+QDateTime TaskTableModel::expireAt(int row) const
+{
+    return hasRow(row) ? m_rows.at(row).expireAt : QDateTime();
+}
+
+QDateTime TaskTableModel::createAt(int row) const
+{
+    return hasRow(row) ? m_rows.at(row).createAt : QDateTime();
+}
+
+int TaskTableModel::customerIdAt(int row) const
+{
+    return hasRow(row) ? m_rows.at(row).customerId : -1;
+}
+
+QString TaskTableModel::customerNameAt(int row) const
+{
+    return hasRow(row) ? m_rows.at(row).customerName : QString();
+}
+
+int TaskTableModel::rowForId(int id) const
+{
+    const auto it =
+        std::find_if(m_rows.cbegin(), m_rows.cend(), [id](const TaskRow &row) { return row.id == id; });
+    return it == m_rows.cend() ? -1 : int(it - m_rows.cbegin());
+}
+
+int TaskTableModel::rowCountQml() const
+{
+    return int(m_rows.size());
+}
+
+QString TaskTableModel::expiryText(const QDateTime &expireAt, const QDateTime &now)
+{
+    if (!expireAt.isValid())
+        return {};
+    // Day names stay English whatever the system language.
+    const QString dateText = QLocale::c().toString(expireAt, QStringLiteral("yyyy-MM-dd HH:mm ddd"));
+    const qint64 seconds = now.secsTo(expireAt);
+    QString remaining;
+    if (seconds >= 0) {
+        const qint64 days = seconds / kSecondsPerDay;
+        const qint64 hours = (seconds - days * kSecondsPerDay) / kSecondsPerHour;
+        remaining = QStringLiteral("%1d %2h").arg(days).arg(hours);
+    }
+    return QStringLiteral("%1 %2").arg(dateText, remaining);
+}

@@ -1,0 +1,68 @@
+#include "services/NotificationService.h"
+
+#include "services/SettingsService.h"
+#include "services/TaskService.h"
+
+#include <QAudioOutput>
+#include <QMediaPlayer>
+#include <QUrl>
+
+namespace {
+
+constexpr int kPollIntervalMs = 60000;
+constexpr float kAlarmVolume = 0.8f;
+
+} // namespace
+
+NotificationService::NotificationService(TaskService *tasks, SettingsService *settings, QObject *parent)
+    : QObject(parent), m_tasks(tasks), m_settings(settings)
+{
+    m_audioOutput = new QAudioOutput(this);
+    m_player = new QMediaPlayer(this);
+    m_player->setAudioOutput(m_audioOutput);
+    m_audioOutput->setVolume(kAlarmVolume);
+    connect(&m_timer, &QTimer::timeout, this, &NotificationService::checkDueTasks);
+    m_timer.setInterval(kPollIntervalMs);
+}
+
+NotificationService::~NotificationService() = default;
+
+void NotificationService::start()
+{
+    m_timer.start();
+}
+
+void NotificationService::checkDueTasks()
+{
+    if (!m_tasks || !m_settings)
+        return;
+    const QVariantMap task = m_tasks->nextDueTask(m_settings->notifyMinutes());
+    if (task.isEmpty())
+        return;
+    const int id = task.value(QStringLiteral("id")).toInt();
+    const QString name = task.value(QStringLiteral("name")).toString();
+    const QString expireAtText = task.value(QStringLiteral("expire_at_text")).toString();
+    const auto announced = m_notified.constFind(id);
+    if (announced != m_notified.cend() && *announced == expireAtText)
+        return;
+
+    const QString soundFile = m_settings->soundFile();
+    if (!soundFile.isEmpty()) {
+        m_player->stop();
+        m_player->setSource(QUrl::fromLocalFile(soundFile));
+        m_player->play();
+    }
+    m_notified.insert(id, expireAtText);
+    emit taskDueSoon(id, name, expireAtText);
+}
+
+void NotificationService::clearNotified()
+{
+    m_notified.clear();
+    m_player->stop();
+}
+
+void NotificationService::stopSound()
+{
+    m_player->stop();
+}

@@ -1,0 +1,424 @@
+#include "services/TaskService.h"
+
+#include "models/TaskTableModel.h"
+#include "services/AuthService.h"
+#include "storage/SqlSupport.h"
+
+#include <QDate>
+#include <QTime>
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+constexpr int kDefaultSortColumn = 5;
+constexpr qint64 kSecondsPerDay = 86400;
+
+// Indexed by sort column, which is the column of the task table.
+const char *const kSortExpressions[] = {
+    "tasks.id",     "tasks.name COLLATE NOCASE", "tasks.level",
+    "tasks.active", "tasks.expire_at_epoch",     "tasks.create_at",
+};
+constexpr int kSortColumnCount = int(std::size(kSortExpressions));
+
+int normalizedActiveFilter(int value)
+{
+    return value == 0 || value == 1 ? value : -1;
+}
+
+int normalizedLevelFilter(int value)
+{
+    return value == 20 || value == 50 || value == 51 ? value : -1;
+}
+
+int localOffsetAt(qint64 epoch)
+{
+    return QDateTime::fromSecsSinceEpoch(epoch).offsetFromUtc();
+}
+
+// The instant at which the local clock reads wall (a wall-clock reading counted as if it were UTC
+// seconds). A reading repeated when the clocks go back has two instants: latest picks the later one.
+// A reading skipped when the clocks go forward has none: the moment of the change stands in for it.
+qint64 epochOfLocalReading(qint64 wall, bool latest)
+{
+    const int offsetBefore = localOffsetAt(wall - kSecondsPerDay);
+    const int offsetAfter = localOffsetAt(wall + kSecondsPerDay);
+    std::optional<qint64> found;
+    for (const int offset : {offsetBefore, offsetAfter}) {
+        const qint64 candidate = wall - offset;
+        if (localOffsetAt(candidate) != offset)
+            continue;
+        if (!found)
+            found = candidate;
+        else
+            found = latest ? std::max(*found, candidate) : std::min(*found, candidate);
+    }
+    if (found)
+        return *found;
+    qint64 beforeChange = wall - offsetAfter;
+    qint64 afterChange = wall - offsetBefore;
+    while (afterChange - beforeChange > 1) {
+        const qint64 middle = beforeChange + (afterChange - beforeChange) / 2;
+        if (localOffsetAt(middle) == offsetBefore)
+            beforeChange = middle;
+        else
+            afterChange = middle;
+    }
+    return afterChange;
+}
+
+void bindTaskFields(QSqlQuery &query, const QString &name, bool active, const QDateTime &expireAt, int level,
+                    int customerId, const QString &notes)
+{
+    query.bindValue(QStringLiteral(":name"), name.trimmed());
+    query.bindValue(QStringLiteral(":active"), active ? 1 : 0);
+    query.bindValue(QStringLiteral(":notes"), notes.trimmed());
+    // Stored as UTC text ("...Z") beside the same instant in epoch seconds.
+    query.bindValue(QStringLiteral(":expire"), SqlSupport::utcValue(expireAt));
+    query.bindValue(QStringLiteral(":expire_at_epoch"), SqlSupport::epochValue(expireAt));
+    query.bindValue(QStringLiteral(":level"), level);
+    query.bindValue(QStringLiteral(":customerId"), customerId);
+}
+
+} // namespace
+
+TaskService::TaskService(DbManager *db, AuthService *auth, TaskTableModel *model, QObject *parent)
+    : QObject(parent), m_db(db), m_auth(auth), m_model(model)
+{
+    m_pageSize = std::max(1, m_settings.value(QStringLiteral("taskPageSize"), m_pageSize).toInt());
+    const int sortColumn = m_settings.value(QStringLiteral("taskSortColumn"), m_sortColumn).toInt();
+    m_sortColumn = sortColumn >= 0 && sortColumn < kSortColumnCount ? sortColumn : kDefaultSortColumn;
+    m_sortOrder = m_settings.value(QStringLiteral("taskSortOrder"), m_sortOrder).toInt() != 0 ? 1 : 0;
+    m_filterName = m_settings.value(QStringLiteral("taskFilterName"), m_filterName).toString();
+    m_filterExpireFrom =
+        m_settings.value(QStringLiteral("taskFilterExpireFrom"), m_filterExpireFrom).toString();
+    m_filterExpireTo = m_settings.value(QStringLiteral("taskFilterExpireTo"), m_filterExpireTo).toString();
+    m_filterActive =
+        normalizedActiveFilter(m_settings.value(QStringLiteral("taskFilterActive"), m_filterActive).toInt());
+    m_filterLevel =
+        normalizedLevelFilter(m_settings.value(QStringLiteral("taskFilterLevel"), m_filterLevel).toInt());
+}
+
+TaskService::~TaskService() = default;
+
+void TaskService::setPageSize(int size)
+{
+    const int normalized = std::max(1, size);
+    if (normalized == m_pageSize)
+        return;
+    m_pageSize = normalized;
+    m_settings.setValue(QStringLiteral("taskPageSize"), normalized);
+    emit pageSizeChanged();
+}
+
+void TaskService::setFilterName(const QString &text)
+{
+    const QString normalized = text.trimmed();
+    if (normalized == m_filterName)
+        return;
+    m_filterName = normalized;
+    m_settings.setValue(QStringLiteral("taskFilterName"), normalized);
+    emit filterNameChanged();
+    loadPage(1);
+}
+
+void TaskService::setFilterActive(int value)
+{
+    const int normalized = normalizedActiveFilter(value);
+    if (normalized == m_filterActive)
+        return;
+    m_filterActive = normalized;
+    m_settings.setValue(QStringLiteral("taskFilterActive"), normalized);
+    emit filterActiveChanged();
+    loadPage(1);
+}
+
+void TaskService::setFilterExpireFrom(const QString &text)
+{
+    if (text == m_filterExpireFrom)
+        return;
+    m_filterExpireFrom = text;
+    m_settings.setValue(QStringLiteral("taskFilterExpireFrom"), text);
+    emit filterExpireFromChanged();
+    loadPage(1);
+}
+
+void TaskService::setFilterExpireTo(const QString &text)
+{
+    if (text == m_filterExpireTo)
+        return;
+    m_filterExpireTo = text;
+    m_settings.setValue(QStringLiteral("taskFilterExpireTo"), text);
+    emit filterExpireToChanged();
+    loadPage(1);
+}
+
+void TaskService::setFilterLevel(int value)
+{
+    const int normalized = normalizedLevelFilter(value);
+    if (normalized == m_filterLevel)
+        return;
+    m_filterLevel = normalized;
+    m_settings.setValue(QStringLiteral("taskFilterLevel"), normalized);
+    emit filterLevelChanged();
+    loadPage(1);
+}
+
+void TaskService::onTasksChanged()
+{
+    loadPage(m_currentPage);
+}
+
+QDateTime TaskService::currentDateTime() const
+{
+    return QDateTime::currentDateTime();
+}
+
+bool TaskService::canQuery() const
+{
+    return SqlSupport::isOpen(m_db) && m_auth && m_auth->loggedIn();
+}
+
+std::optional<qint64> TaskService::boundEpoch(const QString &text, bool upper)
+{
+    const QString bound = text.trimmed();
+    if (bound.size() != 16 || bound.at(10) != QLatin1Char(' '))
+        return std::nullopt;
+    const QDate date = QDate::fromString(bound.left(10), QStringLiteral("yyyy-MM-dd"));
+    const QTime time = QTime::fromString(bound.mid(11), QStringLiteral("HH:mm"));
+    if (!date.isValid() || !time.isValid())
+        return std::nullopt;
+    const qint64 wall = QDateTime(date, time, Qt::UTC).toSecsSinceEpoch();
+    // An upper bound takes its whole minute: everything before the next minute begins.
+    return upper ? epochOfLocalReading(wall + 60, true) - 1 : epochOfLocalReading(wall, false);
+}
+
+QString TaskService::filterClauses() const
+{
+    QString clauses;
+    switch (m_filterLevel) {
+    case 20:
+        clauses += QStringLiteral(" AND tasks.level <= 20");
+        break;
+    case 50:
+        clauses += QStringLiteral(" AND tasks.level > 20 AND tasks.level <= 50");
+        break;
+    case 51:
+        clauses += QStringLiteral(" AND tasks.level > 50");
+        break;
+    default:
+        break;
+    }
+    // Bounds entered as local date and time compare as instants; any other text compares as text.
+    if (!m_filterExpireFrom.isEmpty()) {
+        clauses += boundEpoch(m_filterExpireFrom, false)
+                       ? QStringLiteral(" AND tasks.expire_at_epoch >= :expireFrom")
+                       : QStringLiteral(" AND tasks.expire_at >= :expireFrom");
+    }
+    if (!m_filterExpireTo.isEmpty()) {
+        clauses += boundEpoch(m_filterExpireTo, true)
+                       ? QStringLiteral(" AND tasks.expire_at_epoch <= :expireTo")
+                       : QStringLiteral(" AND tasks.expire_at <= :expireTo");
+    }
+    if (!m_filterName.isEmpty())
+        clauses += QStringLiteral(
+            " AND (tasks.name LIKE :name OR customers.name LIKE :name or tasks.id LIKE :name)");
+    if (m_filterActive != -1)
+        clauses += QStringLiteral(" AND tasks.active = :active");
+    return clauses;
+}
+
+void TaskService::bindFilters(QSqlQuery &query, int userId) const
+{
+    query.bindValue(QStringLiteral(":uid"), userId);
+    if (!m_filterName.isEmpty())
+        query.bindValue(QStringLiteral(":name"), QStringLiteral("%") + m_filterName + QStringLiteral("%"));
+    if (m_filterActive != -1)
+        query.bindValue(QStringLiteral(":active"), m_filterActive);
+    if (!m_filterExpireFrom.isEmpty()) {
+        const std::optional<qint64> epoch = boundEpoch(m_filterExpireFrom, false);
+        query.bindValue(QStringLiteral(":expireFrom"),
+                        epoch ? QVariant(*epoch) : QVariant(m_filterExpireFrom));
+    }
+    if (!m_filterExpireTo.isEmpty()) {
+        const std::optional<qint64> epoch = boundEpoch(m_filterExpireTo, true);
+        query.bindValue(QStringLiteral(":expireTo"), epoch ? QVariant(*epoch) : QVariant(m_filterExpireTo));
+    }
+}
+
+int TaskService::countTasks(int userId)
+{
+    QSqlQuery query =
+        SqlSupport::prepare(m_db, QStringLiteral("SELECT COUNT(*) FROM tasks"
+                                                 " LEFT JOIN customers ON tasks.customer_id = customers.id"
+                                                 " WHERE tasks.user_id = :uid") +
+                                      filterClauses());
+    bindFilters(query, userId);
+    if (!query.exec() || !query.next())
+        return 0;
+    return query.value(0).toInt();
+}
+
+void TaskService::loadPage(int page)
+{
+    if (!canQuery())
+        return;
+    const int uid = m_auth->userId();
+    const int matching = countTasks(uid);
+
+    QSqlQuery counts =
+        SqlSupport::prepare(m_db, QStringLiteral("SELECT COUNT(*) AS total, SUM(active = 1) AS active,"
+                                                 " SUM(active = 0) AS inactive"
+                                                 " FROM tasks WHERE user_id = :uid"));
+    counts.bindValue(QStringLiteral(":uid"), uid);
+    if (counts.exec() && counts.next()) {
+        m_totalCount = counts.value(QStringLiteral("total")).toInt();
+        m_activeCount = counts.value(QStringLiteral("active")).toInt();
+        m_inactiveCount = counts.value(QStringLiteral("inactive")).toInt();
+        emit countsChanged();
+    }
+
+    m_totalPages = int(std::max<qint64>(1, (qint64(matching) + m_pageSize - 1) / m_pageSize));
+    emit totalPagesChanged();
+    const int target = std::max(1, std::min(page, m_totalPages));
+    if (target != m_currentPage) {
+        m_currentPage = target;
+        emit currentPageChanged();
+    }
+
+    QSqlQuery levels = SqlSupport::prepare(
+        m_db, QStringLiteral("SELECT COUNT(CASE WHEN level <= 20 THEN 1 END) AS low_count,"
+                             " COUNT(CASE WHEN level > 20 AND level <= 50 THEN 1 END) AS mid_count,"
+                             " COUNT(CASE WHEN level > 50 THEN 1 END) AS high_count"
+                             " FROM tasks WHERE user_id = :uid AND active = 0;"));
+    levels.bindValue(QStringLiteral(":uid"), uid);
+    if (levels.exec() && levels.next()) {
+        m_lowLevelCount = levels.value(QStringLiteral("low_count")).toInt();
+        m_midLevelCount = levels.value(QStringLiteral("mid_count")).toInt();
+        m_highLevelCount = levels.value(QStringLiteral("high_count")).toInt();
+        emit countsLevelChanged();
+    }
+
+    const QString sql =
+        QStringLiteral("SELECT tasks.id, tasks.name, tasks.notes, tasks.active, tasks.expire_at,"
+                       " tasks.create_at, tasks.level, tasks.customer_id,"
+                       " customers.name AS customer_name"
+                       " FROM tasks LEFT JOIN customers ON tasks.customer_id = customers.id"
+                       " WHERE tasks.user_id = :uid") +
+        filterClauses() + QStringLiteral("\nORDER BY ") + QLatin1String(kSortExpressions[m_sortColumn]) +
+        (m_sortOrder != 0 ? QStringLiteral(" DESC") : QStringLiteral(" ASC")) +
+        QStringLiteral(", tasks.id ASC\nLIMIT :lim OFFSET :off");
+    QSqlQuery query = SqlSupport::prepare(m_db, sql);
+    bindFilters(query, uid);
+    query.bindValue(QStringLiteral(":lim"), m_pageSize);
+    query.bindValue(QStringLiteral(":off"), qint64(m_currentPage - 1) * m_pageSize);
+
+    QList<TaskRow> rows;
+    if (query.exec()) {
+        while (query.next()) {
+            TaskRow row;
+            row.id = query.value(QStringLiteral("id")).toInt();
+            row.name = query.value(QStringLiteral("name")).toString();
+            row.notes = query.value(QStringLiteral("notes")).toString();
+            row.active = query.value(QStringLiteral("active")).toBool();
+            row.level = query.value(QStringLiteral("level")).toInt();
+            row.expireAt = SqlSupport::localFromUtcText(query.value(QStringLiteral("expire_at")));
+            row.createAt = SqlSupport::localFromUtcText(query.value(QStringLiteral("create_at")));
+            row.customerId = query.value(QStringLiteral("customer_id")).toInt();
+            row.customerName = query.value(QStringLiteral("customer_name")).toString();
+            rows.append(std::move(row));
+        }
+    }
+    if (m_model)
+        m_model->setTasks(std::move(rows));
+}
+
+void TaskService::sort(int column, int order)
+{
+    if (column < 0 || column >= kSortColumnCount)
+        return;
+    const int sortOrder = order == Qt::DescendingOrder ? 1 : 0;
+    const bool changed = column != m_sortColumn || sortOrder != m_sortOrder;
+    m_sortColumn = column;
+    m_sortOrder = sortOrder;
+    m_settings.setValue(QStringLiteral("taskSortColumn"), column);
+    m_settings.setValue(QStringLiteral("taskSortOrder"), sortOrder);
+    if (changed)
+        emit sortChanged();
+    loadPage(m_currentPage);
+}
+
+bool TaskService::execChange(QSqlQuery &query)
+{
+    if (!query.exec())
+        return false;
+    loadPage(m_currentPage);
+    emit tasksChanged();
+    return true;
+}
+
+bool TaskService::createTask(const QString &name, const QDateTime &expireAt, bool active, int level,
+                             int customerId, const QString &notes)
+{
+    if (!canQuery() || name.trimmed().isEmpty())
+        return false;
+    QSqlQuery query = SqlSupport::prepare(
+        m_db, QStringLiteral(
+                  "INSERT INTO tasks (user_id, name, active, notes, expire_at, expire_at_epoch, level,"
+                  " customer_id)"
+                  " VALUES (:uid, :name, :active, :notes, :expire, :expire_at_epoch, :level, :customerId)"));
+    query.bindValue(QStringLiteral(":uid"), m_auth->userId());
+    bindTaskFields(query, name, active, expireAt, level, customerId, notes);
+    return execChange(query);
+}
+
+bool TaskService::updateTask(int id, const QString &name, bool active, const QDateTime &expireAt, int level,
+                             int customerId, const QString &notes)
+{
+    if (!canQuery() || id < 1)
+        return false;
+    QSqlQuery query = SqlSupport::prepare(
+        m_db,
+        QStringLiteral("UPDATE tasks SET name = :name, active = :active, notes = :notes, expire_at = :expire,"
+                       " expire_at_epoch = :expire_at_epoch, level = :level, customer_id = :customerId"
+                       " WHERE id = :id AND user_id = :uid"));
+    bindTaskFields(query, name, active, expireAt, level, customerId, notes);
+    query.bindValue(QStringLiteral(":id"), id);
+    query.bindValue(QStringLiteral(":uid"), m_auth->userId());
+    return execChange(query);
+}
+
+bool TaskService::updateTaskDone(int id, bool active)
+{
+    if (!canQuery() || id < 1)
+        return false;
+    QSqlQuery query = SqlSupport::prepare(
+        m_db, QStringLiteral("UPDATE tasks SET active = :active WHERE id = :id AND user_id = :uid"));
+    query.bindValue(QStringLiteral(":active"), active ? 1 : 0);
+    query.bindValue(QStringLiteral(":id"), id);
+    query.bindValue(QStringLiteral(":uid"), m_auth->userId());
+    return execChange(query);
+}
+
+bool TaskService::deleteTask(int id)
+{
+    if (!canQuery() || id < 1)
+        return false;
+    QSqlQuery query =
+        SqlSupport::prepare(m_db, QStringLiteral("DELETE FROM tasks WHERE id = :id AND user_id = :uid"));
+    query.bindValue(QStringLiteral(":id"), id);
+    query.bindValue(QStringLiteral(":uid"), m_auth->userId());
+    return execChange(query);
+}
+
+bool TaskService::deleteAllInactive()
+{
+    if (!canQuery())
+        return false;
+    QSqlQuery query =
+        SqlSupport::prepare(m_db, QStringLiteral("DELETE FROM tasks WHERE user_id = :uid AND active = 1"));
+    query.bindValue(QStringLiteral(":uid"), m_auth->userId());
+    // Like every other change it announces itself, so the calendar and chart drop the deleted tasks.
+    return execChange(query);
+}

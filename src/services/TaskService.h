@@ -1,0 +1,156 @@
+#pragma once
+
+#include "services/SettingsService.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QObject>
+#include <QSettings>
+#include <QStringList>
+#include <QVariant>
+
+#include <optional>
+
+class AuthService;
+class DbManager;
+class QSqlQuery;
+class TaskTableModel;
+
+// The signed-in user's tasks: the paged, filtered and sorted table page, the changes to tasks, the
+// lookups, the due-soon query, the daily statistics and the calendar store.
+class TaskService : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(int pageSize READ pageSize WRITE setPageSize NOTIFY pageSizeChanged)
+    Q_PROPERTY(int currentPage READ currentPage NOTIFY currentPageChanged)
+    Q_PROPERTY(int totalPages READ totalPages NOTIFY totalPagesChanged)
+    Q_PROPERTY(QString filterName READ filterName WRITE setFilterName NOTIFY filterNameChanged)
+    Q_PROPERTY(int filterActive READ filterActive WRITE setFilterActive NOTIFY filterActiveChanged)
+    Q_PROPERTY(QString filterExpireFrom READ filterExpireFrom WRITE setFilterExpireFrom NOTIFY
+                   filterExpireFromChanged)
+    Q_PROPERTY(
+        QString filterExpireTo READ filterExpireTo WRITE setFilterExpireTo NOTIFY filterExpireToChanged)
+    Q_PROPERTY(int filterLevel READ filterLevel WRITE setFilterLevel NOTIFY filterLevelChanged)
+    Q_PROPERTY(int totalCount READ totalCount NOTIFY countsChanged)
+    Q_PROPERTY(int activeCount READ activeCount NOTIFY countsChanged)
+    Q_PROPERTY(int inactiveCount READ inactiveCount NOTIFY countsChanged)
+    Q_PROPERTY(int sortColumn READ sortColumn NOTIFY sortChanged)
+    Q_PROPERTY(int sortOrder READ sortOrder NOTIFY sortChanged)
+    Q_PROPERTY(int highLevelCount READ highLevelCount NOTIFY countsLevelChanged)
+    Q_PROPERTY(int midLevelCount READ midLevelCount NOTIFY countsLevelChanged)
+    Q_PROPERTY(int lowLevelCount READ lowLevelCount NOTIFY countsLevelChanged)
+    Q_PROPERTY(QVariantList dailyTotals READ dailyTotals NOTIFY statisticsChanged)
+    Q_PROPERTY(QVariantList dailyCompleted READ dailyCompleted NOTIFY statisticsChanged)
+    Q_PROPERTY(QStringList dailyLabels READ dailyLabels NOTIFY statisticsChanged)
+
+public:
+    explicit TaskService(DbManager *db, AuthService *auth, TaskTableModel *model, QObject *parent = nullptr);
+    ~TaskService() override;
+
+    int pageSize() const { return m_pageSize; }
+    int currentPage() const { return m_currentPage; }
+    int totalPages() const { return m_totalPages; }
+    QString filterName() const { return m_filterName; }
+    int filterActive() const { return m_filterActive; }
+    QString filterExpireFrom() const { return m_filterExpireFrom; }
+    QString filterExpireTo() const { return m_filterExpireTo; }
+    int filterLevel() const { return m_filterLevel; }
+    int totalCount() const { return m_totalCount; }
+    int activeCount() const { return m_activeCount; }
+    int inactiveCount() const { return m_inactiveCount; }
+    int sortColumn() const { return m_sortColumn; }
+    int sortOrder() const { return m_sortOrder; }
+    int highLevelCount() const { return m_highLevelCount; }
+    int midLevelCount() const { return m_midLevelCount; }
+    int lowLevelCount() const { return m_lowLevelCount; }
+    QVariantList dailyTotals() const { return m_dailyTotals; }
+    QVariantList dailyCompleted() const { return m_dailyCompleted; }
+    QStringList dailyLabels() const { return m_dailyLabels; }
+
+    void setPageSize(int size);
+    void setFilterName(const QString &text);
+    void setFilterActive(int value);
+    void setFilterExpireFrom(const QString &text);
+    void setFilterExpireTo(const QString &text);
+    void setFilterLevel(int value);
+
+    Q_INVOKABLE void loadPage(int page);
+    Q_INVOKABLE bool createTask(const QString &name, const QDateTime &expireAt, bool active = true,
+                                int level = 1, int customerId = -1, const QString &notes = QString());
+    Q_INVOKABLE bool updateTask(int id, const QString &name, bool active, const QDateTime &expireAt,
+                                int level, int customerId = -1, const QString &notes = QString());
+    Q_INVOKABLE bool updateTaskDone(int id, bool active);
+    Q_INVOKABLE bool deleteTask(int id);
+    Q_INVOKABLE QVariantMap nextDueTask(int withinMinutes);
+    Q_INVOKABLE void loadStatistics(const QString &expireFrom = QString(),
+                                    const QString &expireTo = QString());
+    Q_INVOKABLE QVariantMap taskById(int taskId) const;
+    Q_INVOKABLE QVariantList tasksForCustomer(int customerId) const;
+    Q_INVOKABLE QString statsExpireFrom() const;
+    Q_INVOKABLE QString statsExpireTo() const;
+    Q_INVOKABLE void loadTasksForRange(const QString &fromDate, const QString &toDate);
+    Q_INVOKABLE int taskCountForDate(const QString &date) const;
+    Q_INVOKABLE QVariantList tasksForDate(const QString &date) const;
+    Q_INVOKABLE void sort(int column, int order = 0);
+    Q_INVOKABLE bool deleteAllInactive();
+
+signals:
+    void pageSizeChanged();
+    void currentPageChanged();
+    void totalPagesChanged();
+    void filterNameChanged();
+    void filterActiveChanged();
+    void filterExpireFromChanged();
+    void filterExpireToChanged();
+    void filterLevelChanged();
+    void statisticsChanged();
+    void countsChanged();
+    void countsLevelChanged();
+    void sortChanged();
+    void tasksChanged();
+
+public slots:
+    void onTasksChanged();
+
+protected:
+    // The present moment; the due-soon window and the default statistics window start from it.
+    virtual QDateTime currentDateTime() const;
+
+private:
+    bool canQuery() const;
+    int countTasks(int userId);
+    QString filterClauses() const;
+    void bindFilters(QSqlQuery &query, int userId) const;
+    // Runs a prepared change of the user's rows; on success reloads the page and emits tasksChanged.
+    bool execChange(QSqlQuery &query);
+
+    // A bound entered as local "yyyy-MM-dd HH:mm", as seconds since the epoch: the first second of that
+    // minute, or with upper set its last second. Empty when the text does not read as such a bound.
+    static std::optional<qint64> boundEpoch(const QString &text, bool upper);
+
+    int m_sortColumn = 5;
+    int m_sortOrder = 1;
+    QString m_filterName;
+    int m_filterActive = -1;
+    QString m_filterExpireFrom;
+    QString m_filterExpireTo;
+    int m_filterLevel = -1;
+    DbManager *m_db = nullptr;
+    AuthService *m_auth = nullptr;
+    TaskTableModel *m_model = nullptr;
+    int m_pageSize = 25;
+    int m_currentPage = 1;
+    int m_totalPages = 1;
+    int m_totalCount = 0;
+    int m_activeCount = 0;
+    int m_inactiveCount = 0;
+    int m_highLevelCount = 0;
+    int m_midLevelCount = 0;
+    int m_lowLevelCount = 0;
+    QVariantList m_dailyTotals;
+    QVariantList m_dailyCompleted;
+    QStringList m_dailyLabels;
+    QHash<QString, QVariantList> m_tasksByDate;
+    QSettings m_settings{QString::fromLatin1(kSettingsOrganization),
+                         QString::fromLatin1(kSettingsApplication)};
+};
