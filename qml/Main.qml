@@ -13,6 +13,9 @@ ApplicationWindow {
         pageStack.replace("HomePage.qml", { stackView: pageStack, focusTaskId: taskId })
     }
 
+    readonly property alias toastForTests: toast
+    readonly property alias pageStackForTests: pageStack
+
     width: 1300
     height: 700
     visible: true

@@ -14,20 +14,15 @@ constexpr int kMinPasswordLength = 8;
 
 } // namespace
 
-AuthService::AuthService(DbManager *db, QObject *parent)
-    : QObject(parent)
-    , m_db(db)
-{
-}
+AuthService::AuthService(DbManager *db, QObject *parent) : QObject(parent), m_db(db) {}
 
 QByteArray AuthService::deriveKey(const QByteArray &password, const QByteArray &salt, int iterations,
                                   int keyLength)
 {
     QByteArray key(keyLength, Qt::Uninitialized);
-    const int ok = PKCS5_PBKDF2_HMAC(password.constData(), int(password.size()),
-                                     reinterpret_cast<const unsigned char *>(salt.constData()), int(salt.size()),
-                                     iterations, EVP_sha256(), keyLength,
-                                     reinterpret_cast<unsigned char *>(key.data()));
+    const int ok = PKCS5_PBKDF2_HMAC(
+        password.constData(), int(password.size()), reinterpret_cast<const unsigned char *>(salt.constData()),
+        int(salt.size()), iterations, EVP_sha256(), keyLength, reinterpret_cast<unsigned char *>(key.data()));
     return ok == 1 ? key : QByteArray();
 }
 
@@ -63,8 +58,8 @@ bool AuthService::login(const QString &username, const QString &password)
 
     const QByteArray derived = deriveKey(password.toUtf8(), salt);
     // Constant-time comparison, so the time taken tells nothing about how many bytes matched.
-    if (derived.isEmpty() || derived.size() != storedHash.size()
-        || CRYPTO_memcmp(derived.constData(), storedHash.constData(), size_t(derived.size())) != 0)
+    if (derived.isEmpty() || derived.size() != storedHash.size() ||
+        CRYPTO_memcmp(derived.constData(), storedHash.constData(), size_t(derived.size())) != 0)
         return false;
 
     m_loggedIn = true;
@@ -96,7 +91,8 @@ bool AuthService::registerUser(const QString &username, const QString &password,
     if (user.isEmpty() || name.isEmpty() || password.size() < kMinPasswordLength)
         return false;
 
-    QSqlQuery exists = SqlSupport::prepare(m_db, QStringLiteral("SELECT 1 FROM users WHERE username = :u LIMIT 1"));
+    QSqlQuery exists =
+        SqlSupport::prepare(m_db, QStringLiteral("SELECT 1 FROM users WHERE username = :u LIMIT 1"));
     exists.bindValue(QStringLiteral(":u"), user);
     if (!exists.exec() || exists.next())
         return false;

@@ -2,8 +2,7 @@
 
 #include <QUrl>
 
-SettingsService::SettingsService(QObject *parent)
-    : QObject(parent)
+SettingsService::SettingsService(QObject *parent) : QObject(parent)
 {
     m_notifyMinutes = m_settings.value(QStringLiteral("notifyMinutes"), 10).toInt();
     m_soundFile = m_settings.value(QStringLiteral("soundFile"), QString()).toString();

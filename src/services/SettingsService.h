@@ -36,7 +36,8 @@ signals:
     void dbPathChanged();
 
 private:
-    QSettings m_settings{QString::fromLatin1(kSettingsOrganization), QString::fromLatin1(kSettingsApplication)};
+    QSettings m_settings{QString::fromLatin1(kSettingsOrganization),
+                         QString::fromLatin1(kSettingsApplication)};
     int m_notifyMinutes = 10;
     QString m_soundFile;
     QString m_dbPath;

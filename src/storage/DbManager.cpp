@@ -54,10 +54,7 @@ const char *const schemaStatements[] = {
 
 } // namespace
 
-DbManager::DbManager(QObject *parent)
-    : QObject(parent)
-{
-}
+DbManager::DbManager(QObject *parent) : QObject(parent) {}
 
 DbManager::~DbManager()
 {

@@ -1,11 +1,124 @@
+#include "TestSupport.h"
+
+#include "services/SettingsService.h"
+
+#include <QSignalSpy>
 #include <QTest>
 
-class TstSettingsservice : public QObject
+class TstSettingsService : public QObject
 {
     Q_OBJECT
+
 private slots:
-    void placeholder() {}
+    void init() { m_sandbox = std::make_unique<TestSandbox>(); }
+    void cleanup() { m_sandbox.reset(); }
+
+    void emptyStoreGivesDefaultsAndWritesNothing();
+    void changesPersistAcrossInstances();
+    void equalValuesDoNothing();
+    void pathNormalisation_data();
+    void pathNormalisation();
+    void storedValuesAreLoadedUnchecked();
+
+private:
+    static QSettings store() { return QSettings(kSettingsOrganization, kSettingsApplication); }
+
+    std::unique_ptr<TestSandbox> m_sandbox;
 };
 
-QTEST_GUILESS_MAIN(TstSettingsservice)
+void TstSettingsService::emptyStoreGivesDefaultsAndWritesNothing()
+{
+    SettingsService settings;
+    QCOMPARE(settings.notifyMinutes(), 10);
+    QCOMPARE(settings.soundFile(), QString());
+    QCOMPARE(settings.dbPath(), QString());
+    QCOMPARE(store().allKeys(), QStringList());
+}
+
+void TstSettingsService::changesPersistAcrossInstances()
+{
+    {
+        SettingsService settings;
+        settings.setNotifyMinutes(25);
+        settings.setSoundFile(QStringLiteral("/sounds/bell.wav"));
+        settings.setDbPath(QStringLiteral("/data/tasks.db"));
+    }
+    SettingsService reread;
+    QCOMPARE(reread.notifyMinutes(), 25);
+    QCOMPARE(reread.soundFile(), QStringLiteral("/sounds/bell.wav"));
+    QCOMPARE(reread.dbPath(), QStringLiteral("/data/tasks.db"));
+}
+
+void TstSettingsService::equalValuesDoNothing()
+{
+    SettingsService settings;
+    QSignalSpy minutes(&settings, &SettingsService::notifyMinutesChanged);
+    QSignalSpy sound(&settings, &SettingsService::soundFileChanged);
+    QSignalSpy db(&settings, &SettingsService::dbPathChanged);
+
+    settings.setNotifyMinutes(10);
+    settings.setSoundFile(QString());
+    settings.setDbPath(QStringLiteral("   "));
+    QCOMPARE(minutes.count() + sound.count() + db.count(), 0);
+    QCOMPARE(store().allKeys(), QStringList());
+
+    settings.setDbPath(QStringLiteral("/a.db"));
+    settings.setDbPath(QStringLiteral("file:///a.db"));
+    QCOMPARE(db.count(), 1);
+    settings.setDbPath(QStringLiteral("  "));
+    QCOMPARE(settings.dbPath(), QString());
+    QCOMPARE(db.count(), 2);
+    QCOMPARE(store().value(QStringLiteral("dbPath")).toString(), QString());
+}
+
+void TstSettingsService::pathNormalisation_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("soundFile");
+    QTest::addColumn<QString>("dbPath");
+
+    QTest::newRow("plain path") << "/home/u/bell.wav"
+                                << "/home/u/bell.wav"
+                                << "/home/u/bell.wav";
+    QTest::newRow("file url") << "file:///home/u/my%20bell.wav"
+                              << "/home/u/my bell.wav"
+                              << "/home/u/my bell.wav";
+    QTest::newRow("capital prefix") << "FILE:///data/x.db"
+                                    << "/data/x.db"
+                                    << "/data/x.db";
+    QTest::newRow("leading blank") << " file:///data/x.db"
+                                   << " file:///data/x.db"
+                                   << "/data/x.db";
+    QTest::newRow("network share") << "file://host/share/x.db"
+                                   << "//host/share/x.db"
+                                   << "//host/share/x.db";
+    QTest::newRow("invalid url") << "file://[::1/x.db"
+                                 << "file://[::1/x.db"
+                                 << "file://[::1/x.db";
+}
+
+void TstSettingsService::pathNormalisation()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, soundFile);
+    QFETCH(QString, dbPath);
+
+    SettingsService settings;
+    settings.setSoundFile(input);
+    settings.setDbPath(input);
+    QCOMPARE(settings.soundFile(), soundFile);
+    QCOMPARE(settings.dbPath(), dbPath);
+    QCOMPARE(store().value(QStringLiteral("dbPath")).toString(), dbPath);
+}
+
+void TstSettingsService::storedValuesAreLoadedUnchecked()
+{
+    store().setValue(QStringLiteral("notifyMinutes"), 0);
+    store().setValue(QStringLiteral("soundFile"), QStringLiteral("/missing.wav"));
+    SettingsService settings;
+    QCOMPARE(settings.notifyMinutes(), 0);
+    QCOMPARE(settings.soundFile(), QStringLiteral("/missing.wav"));
+}
+
+QTEST_GUILESS_MAIN(TstSettingsService)
 #include "tst_settingsservice.moc"

@@ -1,0 +1,99 @@
+import QtQuick
+import QtQuick.Controls
+import QtTest
+import QuilloQml
+
+Item {
+    id: root
+
+    width: 1300
+    height: 700
+
+    StackView {
+        id: stack
+
+        anchors.fill: parent
+    }
+
+    Component {
+        id: homeComponent
+
+        HomePage {
+            stackView: stack
+        }
+    }
+
+    TestCase {
+        name: "HomePage"
+        when: windowShown
+
+        property var home: null
+
+        function init() {
+            testSupport.signIn("home-user")
+            stack.clear()
+            stack.push(homeComponent, { initialTabIndex: 0 })
+            tryVerify(() => !stack.busy)
+            home = stack.currentItem
+        }
+
+        function tabBar() {
+            return findChild(home, "homeTabBar")
+        }
+
+        function test_altKeysFollowTabOrder_data() {
+            return [
+                { tag: "Alt+2 calendar", key: Qt.Key_2, index: 1, page: "calendarPage" },
+                { tag: "Alt+3 customers", key: Qt.Key_3, index: 2, page: "customersPage" },
+                { tag: "Alt+4 chart", key: Qt.Key_4, index: 3, page: "chartPage" },
+                { tag: "Alt+1 tasks", key: Qt.Key_1, index: 0, page: "tasksPage" },
+            ]
+        }
+
+        function test_altKeysFollowTabOrder(data) {
+            tabBar().currentIndex = data.index === 0 ? 3 : 0
+            keyClick(data.key, Qt.AltModifier)
+            compare(tabBar().currentIndex, data.index)
+            verify(findChild(home, data.page).visible)
+        }
+
+        function test_initialTab() {
+            stack.replace(homeComponent, { initialTabIndex: 2 })
+            tryVerify(() => !stack.busy)
+            compare(findChild(stack.currentItem, "homeTabBar").currentIndex, 2)
+        }
+
+        function test_settingsWriteThroughAtOnce() {
+            mouseClick(findChild(home, "settingsButton"))
+            const dialog = findChild(home, "settingsDialog")
+            tryVerify(() => dialog.opened)
+
+            const spin = findChild(dialog, "notifyMinutesSpinBox")
+            compare(spin.from, 1)
+            compare(spin.to, 1440)
+            const before = settings.notifyMinutes
+            spin.forceActiveFocus()
+            keyClick(Qt.Key_Up)
+            compare(settings.notifyMinutes, before + 1)
+            dialog.reject()
+            tryVerify(() => !dialog.visible)
+            compare(settings.notifyMinutes, before + 1)
+
+            settings.dbPath = "file:///tmp/other.db"
+            compare(findChild(dialog, "dbPathField").text, "/tmp/other.db")
+            mouseClick(findChild(dialog, "useDefaultDbButton"))
+            compare(settings.dbPath, "")
+            compare(findChild(dialog, "dbPathField").placeholderText, defaultDbPath)
+            settings.soundFile = "file:///tmp/bell%20one.wav"
+            compare(findChild(dialog, "soundFileLabel").text, "/tmp/bell one.wav")
+            settings.soundFile = ""
+        }
+
+        function test_logoutReturnsToLogin() {
+            mouseClick(findChild(home, "logoutButton"))
+            tryVerify(() => !stack.busy)
+            verify(!auth.loggedIn)
+            verify(findChild(stack.currentItem, "signInButton") !== null)
+        }
+    }
+}
