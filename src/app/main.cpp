@@ -1,5 +1,10 @@
+#include "models/CustomerTableModel.h"
+#include "models/TaskTableModel.h"
 #include "services/AuthService.h"
+#include "services/CustomerService.h"
+#include "services/NotificationService.h"
 #include "services/SettingsService.h"
+#include "services/TaskService.h"
 #include "storage/DbManager.h"
 
 #include <QApplication>
@@ -34,15 +39,30 @@ int main(int argc, char *argv[])
         qFatal("Cannot open SQLite database");
     dbManager.ensureSchema();
 
+    TaskTableModel taskModel;
+    CustomerTableModel customerModel;
+
     AuthService auth(&dbManager);
+    TaskService taskService(&dbManager, &auth, &taskModel);
+    CustomerService customerService(&dbManager, &auth, &customerModel);
+    QObject::connect(&customerService, &CustomerService::tasksChanged, &taskService, &TaskService::onTasksChanged);
 
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     QQmlContext *context = engine.rootContext();
     context->setContextProperty(QStringLiteral("auth"), &auth);
+    context->setContextProperty(QStringLiteral("taskModel"), &taskModel);
+    context->setContextProperty(QStringLiteral("taskService"), &taskService);
+    context->setContextProperty(QStringLiteral("customerModel"), &customerModel);
+    context->setContextProperty(QStringLiteral("customerService"), &customerService);
     context->setContextProperty(QStringLiteral("dbPath"), dbPath);
     context->setContextProperty(QStringLiteral("defaultDbPath"), defaultDbPath);
+
+    NotificationService notifier(&taskService, &settings);
     context->setContextProperty(QStringLiteral("settings"), &settings);
+    context->setContextProperty(QStringLiteral("notifier"), &notifier);
+    notifier.start();
+    QObject::connect(&auth, &AuthService::loggedOut, &notifier, &NotificationService::clearNotified);
 
     engine.load(QUrl(QStringLiteral("qrc:/qt/qml/QuilloQml/Main.qml")));
     if (engine.rootObjects().isEmpty())
