@@ -28,15 +28,7 @@ ApplicationWindow {
         id: pageStack
 
         anchors.fill: parent
-        initialItem: loginPageComponent
-    }
-
-    Component {
-        id: loginPageComponent
-
-        LoginPage {
-            stackView: pageStack
-        }
+        Component.onCompleted: pageStack.push("LoginPage.qml", { stackView: pageStack })
     }
 
     Toast {
@@ -46,7 +38,7 @@ ApplicationWindow {
     }
 
     Connections {
-        target: typeof notifier !== "undefined" ? notifier : null
+        target: notifier
 
         function onTaskDueSoon(taskId, name, expireAtText) {
             toast.showToast(taskId, qsTr("Task expiring soon: ") + name, qsTr("Expire at: ") + expireAtText)

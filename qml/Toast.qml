@@ -20,8 +20,7 @@ Popup {
     }
 
     function stopSound() {
-        if (typeof notifier !== "undefined" && notifier)
-            notifier.stopSound()
+        notifier.stopSound()
     }
 
     parent: Overlay.overlay
