@@ -49,6 +49,7 @@ private slots:
     void updateRewritesContacts();
     void failedSaveStoresNothing_data();
     void failedSaveStoresNothing();
+    void largePageGetsEveryContact();
     void deleteRemovesContactsAndDetachesTasks();
     void failedDeleteChangesNothing();
     void notSignedInDoesNothing();
@@ -448,6 +449,26 @@ void TstCustomerService::failedSaveStoresNothing()
 
     // The connection is usable again afterwards.
     QVERIFY(m_service->createCustomer(QStringLiteral("Bob"), QString(), {}));
+}
+
+void TstCustomerService::largePageGetsEveryContact()
+{
+    // More customers on one page than the contacts of one statement can name.
+    QVERIFY(execSql(
+        *m_db,
+        QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1100) "
+                       "INSERT INTO customers (id, user_id, name) SELECT i, 1, 'c' || i FROM n")));
+    QVERIFY(execSql(*m_db, QStringLiteral("INSERT INTO customer_contacts (customer_id, type, value) "
+                                          "SELECT id, 'email', 'mail' || id FROM customers")));
+    m_service->setPageSize(1100);
+    m_service->sort(0, 0);
+
+    QCOMPARE(m_model->rowCount(), 1100);
+    for (int row : {0, 499, 500, 999, 1000, 1099}) {
+        const int id = m_model->customerIdAt(row);
+        QCOMPARE(m_model->emailAt(row), QStringLiteral("mail%1").arg(id));
+        QCOMPARE(m_model->contactsAt(row).size(), 1);
+    }
 }
 
 void TstCustomerService::deleteRemovesContactsAndDetachesTasks()
