@@ -321,13 +321,13 @@ QHash<int, QVariantList> CustomerService::loadContactsOf(const QList<int> &custo
         const QList<int> chunk = ids.mid(start, kIdsPerStatement);
         QStringList placeholders;
         placeholders.fill(QStringLiteral("?"), chunk.size());
-        QSqlQuery query = SqlSupport::prepare(m_db, QStringLiteral(R"(
+        const QString sql = QStringLiteral(R"(
         SELECT customer_id, type, value, label
         FROM customer_contacts
         WHERE customer_id IN (%1)
         ORDER BY id ASC
-    )")
-                                                        .arg(placeholders.join(QLatin1Char(','))));
+    )");
+        QSqlQuery query = SqlSupport::prepare(m_db, sql.arg(placeholders.join(QLatin1Char(','))));
         for (int id : chunk)
             query.addBindValue(id);
         if (!query.exec())
