@@ -204,12 +204,15 @@ void TaskService::loadTasksForRange(const QString &fromDate, const QString &toDa
                                  " WHERE t.user_id = :uid AND t.expire_at_epoch >= :fromEpoch"
                                  " AND t.expire_at_epoch < :toEpoch"
                                  " ORDER BY t.expire_at_epoch, t.id"));
+        // A failed prepare shows up at exec as a parameter mismatch; its own error says more.
+        const QSqlError prepareError = query.lastError();
         query.bindValue(QStringLiteral(":uid"), m_auth ? m_auth->userId() : -1);
         query.bindValue(QStringLiteral(":fromEpoch"), startOfLocalDay(first));
         query.bindValue(QStringLiteral(":toEpoch"), startOfLocalDay(last.addDays(1)));
         if (!query.exec()) {
             qWarning().noquote() << "Loading the tasks of the calendar range failed:"
-                                 << query.lastError().text();
+
+                                 << (prepareError.isValid() ? prepareError : query.lastError()).text();
         } else {
             while (query.next()) {
                 const QDateTime expireAt = QDateTime::fromSecsSinceEpoch(query.value(1).toLongLong());

@@ -2,8 +2,13 @@
 
 #include "TestSupport.h"
 
+#include "models/CustomerTableModel.h"
+#include "models/TaskTableModel.h"
 #include "services/AuthService.h"
+#include "services/CustomerService.h"
+#include "services/NotificationService.h"
 #include "services/SettingsService.h"
+#include "services/TaskService.h"
 #include "storage/DbManager.h"
 
 #include <QObject>
@@ -39,5 +44,10 @@ private:
     TestSandbox m_sandbox;
     DbManager m_db;
     std::unique_ptr<SettingsService> m_settings;
+    std::unique_ptr<TaskTableModel> m_taskModel;
+    std::unique_ptr<CustomerTableModel> m_customerModel;
     std::unique_ptr<AuthService> m_auth;
+    std::unique_ptr<TaskService> m_taskService;
+    std::unique_ptr<CustomerService> m_customerService;
+    std::unique_ptr<NotificationService> m_notifier;
 };
