@@ -1,5 +1,394 @@
-import QtQuick
+pragma ComponentBehavior: Bound
 
-Item {
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import QtCharts
+
+// Tasks due and done per day over an expiry range, from the task service's statistics.
+Rectangle {
     id: root
+
+    property string expireFromText: ""
+    property string expireToText: ""
+    property int chartMax: axisMaximum(taskService.dailyTotals)
+    property string dialogDateKey: ""
+    property var selectedChartTask: null
+    property bool barHovered: false
+    readonly property bool hasSelectedTask: !!(selectedChartTask && selectedChartTask.id)
+
+    // The largest numeric value plus a tenth of it (at least 1) of headroom; 5 for no positive value.
+    function axisMaximum(values) {
+        let largest = 0
+        for (let i = 0; i < values.length; ++i) {
+            const value = typeof values[i] === "number" ? values[i] : parseFloat(values[i])
+            if (!isNaN(value) && value > largest)
+                largest = value
+        }
+        return largest > 0 ? largest + Math.max(1, Math.ceil(largest / 10)) : 5
+    }
+
+    function applyRange() {
+        taskService.loadStatistics(expireFromText, expireToText)
+    }
+
+    function clearRange() {
+        expireFromText = ""
+        expireToText = ""
+        taskService.loadStatistics()
+    }
+
+    function openDayList(index) {
+        const labels = taskService.dailyLabels
+        if (index < 0 || index >= labels.length || String(labels[index]).trim() === "")
+            return
+        dialogDateKey = labels[index]
+        dayList.dialogTasks = taskService.tasksForDate(dialogDateKey)
+        dayList.open()
+    }
+
+    function refreshDayList() {
+        if (dayList.opened && dialogDateKey !== "")
+            dayList.dialogTasks = taskService.tasksForDate(dialogDateKey)
+    }
+
+    function openActions(task) {
+        selectedChartTask = task
+        actionMenu.open()
+    }
+
+    function toggleSelectedTask() {
+        if (!hasSelectedTask)
+            return
+        // The listed state may be stale: toggle what is stored now.
+        const task = taskService.taskById(selectedChartTask.id)
+        if (task.taskId === undefined)
+            return
+        taskService.updateTaskDone(task.taskId, !task.active)
+    }
+
+    function deleteSelectedTask() {
+        if (!hasSelectedTask)
+            return
+        const id = selectedChartTask.id
+        selectedChartTask = null
+        taskService.deleteTask(id)
+    }
+
+    function parseDateTime(text) {
+        const parts = /^(\d{4})-(\d{2})-(\d{2}) (\d{2}):(\d{2})$/.exec(String(text).trim())
+        return parts ? new Date(+parts[1], parts[2] - 1, +parts[3], +parts[4], +parts[5], 0) : null
+    }
+
+    function openPicker(field, mode) {
+        const today = new Date()
+        const start = parseDateTime(field.text)
+                      ?? (mode === "from" ? new Date(today.getFullYear(), today.getMonth(), today.getDate(), 0, 0)
+                                          : new Date(today.getFullYear(), today.getMonth(), today.getDate(), 23, 59))
+        expirePicker.mode = mode
+        expirePicker.opener = field
+        expirePicker.tmpDate = start
+        hourSpin.value = start.getHours()
+        minuteSpin.value = start.getMinutes()
+        expirePicker.open()
+        datePicker.selectDate(start)
+    }
+
+    color: "#000000"
+
+    Component.onCompleted: {
+        expireFromText = taskService.statsExpireFrom()
+        expireToText = taskService.statsExpireTo()
+        if (visible)
+            applyRange()
+    }
+    onVisibleChanged: {
+        if (visible)
+            applyRange()
+    }
+
+    Connections {
+        target: taskService
+
+        function onTasksChanged() {
+            root.applyRange()
+            root.refreshDayList()
+        }
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 12
+        spacing: 10
+
+        RowLayout {
+            spacing: 12
+
+            TextField {
+                id: fromField
+                objectName: "expireFromField"
+                Layout.preferredWidth: 170
+                readOnly: true
+                placeholderText: qsTr("Expire from")
+                text: root.expireFromText
+
+                TapHandler {
+                    onTapped: root.openPicker(fromField, "from")
+                }
+            }
+
+            TextField {
+                id: toField
+                objectName: "expireToField"
+                Layout.preferredWidth: 170
+                readOnly: true
+                placeholderText: qsTr("Expire to")
+                text: root.expireToText
+
+                TapHandler {
+                    onTapped: root.openPicker(toField, "to")
+                }
+            }
+
+            Button {
+                objectName: "filterButton"
+                text: qsTr("Filter")
+                onClicked: root.applyRange()
+            }
+
+            Button {
+                objectName: "clearButton"
+                text: qsTr("Clear")
+                onClicked: root.clearRange()
+            }
+
+            Item {
+                Layout.fillWidth: true
+            }
+        }
+
+        ChartView {
+            id: chart
+            objectName: "taskChart"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            theme: ChartView.ChartThemeDark
+            antialiasing: true
+            animationOptions: ChartView.NoAnimation
+            backgroundColor: "#000000"
+            plotAreaColor: "#000000"
+            legend.labelColor: "white"
+
+            BarSeries {
+                id: series
+                objectName: "barSeries"
+
+                axisX: BarCategoryAxis {
+                    categories: taskService.dailyLabels
+                    labelsAngle: -45
+                    labelsFont.pixelSize: 12
+                    color: "#000000"
+                    gridLineColor: "#000000"
+                    minorGridLineColor: "#000000"
+                }
+                axisY: ValueAxis {
+                    min: 0
+                    max: root.chartMax
+                    // Whole-number ticks: the values are task counts.
+                    tickType: ValueAxis.TicksDynamic
+                    tickAnchor: 0
+                    tickInterval: Math.max(1, Math.ceil(root.chartMax / 10))
+                    labelFormat: "%d"
+                    labelsFont.pixelSize: 12
+                    color: "#000000"
+                    gridLineColor: "#000000"
+                    minorGridLineColor: "#000000"
+                }
+
+                BarSet {
+                    label: qsTr("Total")
+                    values: taskService.dailyTotals
+                    color: "#40ffffff"
+                    borderColor: "#000000"
+                }
+                BarSet {
+                    label: qsTr("Done")
+                    values: taskService.dailyCompleted
+                    color: "#721675"
+                    borderColor: "#000000"
+                }
+
+                onClicked: (index, barset) => root.openDayList(index)
+                onHovered: (status, index, barset) => root.barHovered = status
+            }
+
+            HoverHandler {
+                cursorShape: root.barHovered ? Qt.PointingHandCursor : Qt.ArrowCursor
+            }
+        }
+    }
+
+    TasksDialog {
+        id: dayList
+        objectName: "dayTaskList"
+        dialogDateKey: root.dialogDateKey
+        onTaskOpenRequested: task => forceOpenTask(task.id)
+        onTaskActionsRequested: task => root.openActions(task)
+    }
+
+    Dialog {
+        id: actionMenu
+        objectName: "chartActionMenu"
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        modal: true
+        title: ""
+        width: 150
+
+        contentItem: ColumnLayout {
+            spacing: 8
+
+            Button {
+                objectName: "openButton"
+                Layout.fillWidth: true
+                enabled: root.hasSelectedTask
+                text: qsTr("Open")
+                onClicked: {
+                    actionMenu.close()
+                    forceOpenTask(root.selectedChartTask.id)
+                }
+            }
+
+            Button {
+                objectName: "toggleButton"
+                Layout.fillWidth: true
+                enabled: root.hasSelectedTask
+                text: root.hasSelectedTask && root.selectedChartTask.active ? qsTr("Set Pending") : qsTr("Set Done")
+                onClicked: {
+                    root.toggleSelectedTask()
+                    actionMenu.close()
+                }
+            }
+
+            Button {
+                objectName: "deleteButton"
+                Layout.fillWidth: true
+                enabled: root.hasSelectedTask
+                text: qsTr("Delete")
+                onClicked: {
+                    actionMenu.close()
+                    root.deleteSelectedTask()
+                }
+            }
+        }
+    }
+
+    // The expiry picker for the two range fields.
+    Popup {
+        id: expirePicker
+        objectName: "expirePicker"
+
+        property string mode: "from"
+        property TextField opener: null
+        property var tmpDate: new Date()
+
+        function confirm() {
+            hourSpin.commitTyped()
+            minuteSpin.commitTyped()
+            const text = Qt.formatDateTime(tmpDate, "yyyy-MM-dd HH:mm")
+            if (mode === "from")
+                root.expireFromText = text
+            else
+                root.expireToText = text
+            opener = null
+            close()
+        }
+
+        function setTime(hours, minutes) {
+            const day = new Date(tmpDate)
+            day.setHours(hours, minutes, 0, 0)
+            tmpDate = day
+        }
+
+        modal: true
+        focus: true
+        padding: 12
+        width: Math.min(root.width - 24, 460)
+        anchors.centerIn: parent
+        background: Rectangle {
+            color: "#202020"
+            radius: 12
+            border.color: "#3a3a3a"
+        }
+
+        contentItem: ColumnLayout {
+            spacing: 10
+
+            MyDatePicker {
+                id: datePicker
+                objectName: "datePicker"
+                Layout.fillWidth: true
+                locale: Qt.locale("en_EN")
+                month: expirePicker.tmpDate.getMonth()
+                year: expirePicker.tmpDate.getFullYear()
+                onDateSelected: d => {
+                    const time = expirePicker.tmpDate
+                    expirePicker.tmpDate = new Date(d.getFullYear(), d.getMonth(), d.getDate(), time.getHours(),
+                                                    time.getMinutes())
+                }
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 10
+
+                Label {
+                    text: qsTr("Time:")
+                    color: "white"
+                }
+                SpinBox {
+                    id: hourSpin
+                    objectName: "hourSpin"
+                    function commitTyped() {
+                        const typed = valueFromText(contentItem.text, locale)
+                        if (!isNaN(typed))
+                            value = typed
+                    }
+                    from: 0
+                    to: 23
+                    editable: true
+                    onValueChanged: expirePicker.setTime(value, expirePicker.tmpDate.getMinutes())
+                }
+                Label {
+                    text: ":"
+                    color: "white"
+                }
+                SpinBox {
+                    id: minuteSpin
+                    objectName: "minuteSpin"
+                    function commitTyped() {
+                        const typed = valueFromText(contentItem.text, locale)
+                        if (!isNaN(typed))
+                            value = typed
+                    }
+                    from: 0
+                    to: 59
+                    editable: true
+                    onValueChanged: expirePicker.setTime(expirePicker.tmpDate.getHours(), value)
+                }
+                Item {
+                    Layout.fillWidth: true
+                }
+                Button {
+                    text: qsTr("Cancel")
+                    onClicked: expirePicker.close()
+                }
+                Button {
+                    objectName: "pickerOkButton"
+                    text: qsTr("OK")
+                    onClicked: expirePicker.confirm()
+                }
+            }
+        }
+    }
 }
