@@ -1,5 +1,448 @@
-import QtQuick
+pragma ComponentBehavior: Bound
 
-Item {
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+
+// The form in which one task is created or edited.
+Dialog {
     id: root
+
+    property string editMode: "create"
+    property int editingId: -1
+    // The chosen expiry as a local date-time, or null.
+    property var expireAtLocal: null
+    property var selectedCustomerId: null
+    property bool showCustomerButton: true
+
+    readonly property bool blocked: customerSelectionDialog.visible || customerDialog.visible
+
+    signal taskSaved()
+
+    function parseDateTimeString(text) {
+        const match = /^(\d{4})-(\d{2})-(\d{2}) (\d{2}):(\d{2})$/.exec(text ? String(text) : "")
+        return match ? new Date(+match[1], match[2] - 1, +match[3], +match[4], +match[5], 0) : null
+    }
+
+    function setExpiry(d) {
+        root.expireAtLocal = d
+        expireField.text = d ? Qt.formatDateTime(d, "yyyy-MM-dd HH:mm") : ""
+    }
+
+    function setCustomer(id, name) {
+        root.selectedCustomerId = id
+        customerField.text = name
+    }
+
+    function resetForm() {
+        root.editingId = -1
+        nameField.text = ""
+        notesArea.text = ""
+        minutesField.text = ""
+        levelSpin.value = 1
+        doneBox.checked = false
+        root.setExpiry(null)
+        root.setCustomer(null, "")
+        root.showCustomerButton = true
+        errorLabel.text = ""
+    }
+
+    function openForCreate(expireDateTime = null) {
+        root.editMode = "create"
+        root.resetForm()
+        const preset = root.parseDateTimeString(expireDateTime)
+        if (preset)
+            root.setExpiry(preset)
+        root.open()
+        nameField.forceActiveFocus()
+    }
+
+    function openForEdit(taskId, showCustomerButton = true) {
+        const task = taskService.taskById(taskId)
+        if (!task || task.taskId === undefined) {
+            console.log("Task with id " + taskId + " not found")
+            return
+        }
+        root.editMode = "edit"
+        root.editingId = task.taskId
+        nameField.text = task.name ?? ""
+        notesArea.text = task.notes ?? ""
+        minutesField.text = ""
+        levelSpin.value = task.level || 1
+        doneBox.checked = !!task.active
+        root.setCustomer(task.customerId > 0 ? task.customerId : null, task.customerName ?? "")
+        root.showCustomerButton = showCustomerButton
+        const expiry = task.expireAt ? new Date(task.expireAt) : null
+        root.setExpiry(expiry && !isNaN(expiry.getTime()) ? expiry : null)
+        errorLabel.text = ""
+        root.open()
+        nameField.forceActiveFocus()
+    }
+
+    function save() {
+        errorLabel.text = ""
+        if (levelSpin.activeFocus)
+            nameField.forceActiveFocus() // the spin box takes a typed value when it loses the focus
+        if (nameField.text.trim() === "" || !root.expireAtLocal) {
+            errorLabel.text = qsTr("task name and expire date are required")
+            return
+        }
+        const expire = root.expireAtLocal.toISOString()
+        const customerId = root.selectedCustomerId ?? 0
+        const saved = root.editMode === "edit"
+            ? taskService.updateTask(root.editingId, nameField.text, doneBox.checked, expire, levelSpin.value,
+                                     customerId, notesArea.text)
+            : taskService.createTask(nameField.text, expire, doneBox.checked, levelSpin.value, customerId,
+                                     notesArea.text)
+        // A failed write keeps the form, so that nothing typed is lost.
+        if (!saved) {
+            errorLabel.text = qsTr("Could not save the task.")
+            return
+        }
+        root.taskSaved()
+        root.close()
+    }
+
+    function deleteTask() {
+        if (!taskService.deleteTask(root.editingId)) {
+            errorLabel.text = qsTr("Could not delete the task.")
+            return
+        }
+        root.taskSaved()
+        root.close()
+    }
+
+    function addMinutes() {
+        const text = minutesField.text.trim()
+        if (!/^\d+$/.test(text))
+            return
+        const base = expireField.text !== "" ? root.parseDateTimeString(expireField.text) : new Date()
+        if (!base)
+            return
+        base.setSeconds(0, 0) // expiry moments are kept to the minute, as the field shows them
+        root.setExpiry(new Date(base.getTime() + parseInt(text, 10) * 60000))
+    }
+
+    function openSelectedCustomer() {
+        if (root.selectedCustomerId === null)
+            return
+        const customer = customerService.customerById(root.selectedCustomerId)
+        if (!customer || customer.id === undefined) {
+            errorLabel.text = qsTr("Selected customer not found")
+            return
+        }
+        customerDialog.resetAndShow(customer.id, customer.name ?? "", customer.notes ?? "", customer.contacts ?? [])
+    }
+
+    title: root.editMode === "edit" ? qsTr("Edit Task") : qsTr("New Task")
+    modal: true
+    focus: true
+    // A stray click beside the form must not throw away what was typed.
+    closePolicy: Popup.CloseOnEscape
+    width: 470
+    anchors.centerIn: parent
+
+    onClosed: errorLabel.text = ""
+
+    Shortcut {
+        sequences: ["Return", "Enter"]
+        enabled: root.visible && !expirePicker.visible && !root.blocked
+        onActivated: root.save()
+    }
+    Shortcut {
+        sequences: ["Ctrl+G"]
+        enabled: root.visible && !root.blocked && !expirePicker.visible
+        onActivated: expirePicker.openAt(root.expireAtLocal ?? new Date())
+    }
+    Shortcut {
+        sequences: ["Ctrl+D"]
+        context: Qt.ApplicationShortcut
+        enabled: root.visible && !root.blocked
+        onActivated: doneBox.toggle()
+    }
+    Shortcut {
+        sequences: ["Ctrl+W"]
+        enabled: root.visible && !root.blocked && levelSpin.value < 100
+        onActivated: levelSpin.value += 1
+    }
+    Shortcut {
+        sequences: ["Ctrl+Q"]
+        enabled: root.visible && !root.blocked && levelSpin.value > 1
+        onActivated: levelSpin.value -= 1
+    }
+
+    ColumnLayout {
+        width: 420
+        spacing: 10
+
+        RowLayout {
+            Layout.fillWidth: true
+
+            TextField {
+                id: customerField
+                objectName: "customerField"
+                placeholderText: qsTr("Select Customer...")
+                readOnly: true
+                activeFocusOnPress: false
+                Layout.fillWidth: true
+                TapHandler { onTapped: customerSelectionDialog.open() }
+            }
+            Button {
+                objectName: "detachCustomerButton"
+                visible: root.selectedCustomerId !== null
+                Layout.preferredWidth: 40
+                contentItem: Text {
+                    text: "✕"
+                    font.pixelSize: 16
+                    color: "tomato"
+                    horizontalAlignment: Text.AlignHCenter
+                    verticalAlignment: Text.AlignVCenter
+                }
+                onClicked: root.setCustomer(null, "")
+            }
+            Button {
+                objectName: "openCustomerButton"
+                visible: root.selectedCustomerId !== null && root.showCustomerButton
+                Layout.preferredWidth: 40
+                text: "📝"
+                onClicked: root.openSelectedCustomer()
+            }
+        }
+
+        TextField {
+            id: nameField
+            objectName: "taskNameField"
+            placeholderText: qsTr("Task name")
+            Layout.fillWidth: true
+        }
+
+        TextField {
+            id: expireField
+            objectName: "expireField"
+            placeholderText: qsTr("Expire at (pick date & time)")
+            readOnly: true
+            activeFocusOnPress: false // a tap opens a picker, which takes the keys
+            Layout.fillWidth: true
+            TapHandler { onTapped: expirePicker.openAt(root.expireAtLocal ?? new Date()) }
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+
+            TextField {
+                id: minutesField
+                objectName: "minutesField"
+                placeholderText: qsTr("Add minutes")
+                validator: IntValidator { bottom: 0 }
+                Layout.preferredWidth: 120
+                onEditingFinished: root.addMinutes()
+                // Return here finishes the entry (adding the minutes) instead of saving the form.
+                Keys.onShortcutOverride: event => event.accepted = event.key === Qt.Key_Return
+                                         || event.key === Qt.Key_Enter
+            }
+            Item {
+                Layout.fillWidth: true
+            }
+            SpinBox {
+                id: levelSpin
+                objectName: "levelSpin"
+                from: 1
+                to: 100
+                editable: true
+            }
+            Label {
+                text: qsTr("Level")
+            }
+            CheckBox {
+                id: doneBox
+                objectName: "doneBox"
+                text: qsTr("Done")
+            }
+        }
+
+        ScrollView {
+            clip: true
+            Layout.fillWidth: true
+            Layout.preferredHeight: 150
+
+            TextArea {
+                id: notesArea
+                objectName: "taskNotesArea"
+                placeholderText: qsTr("Add some notes here...")
+                wrapMode: TextEdit.Wrap
+                selectByMouse: true
+            }
+        }
+
+        Label {
+            id: errorLabel
+            objectName: "taskErrorLabel"
+            color: "tomato"
+            wrapMode: Text.Wrap
+            Layout.fillWidth: true
+        }
+
+        RowLayout {
+            Button {
+                objectName: "taskSaveButton"
+                text: qsTr("Save")
+                onClicked: root.save()
+            }
+            Button {
+                objectName: "taskCloseButton"
+                text: qsTr("Close")
+                onClicked: root.close()
+            }
+            Button {
+                objectName: "deleteTaskButton"
+                text: qsTr("Delete")
+                visible: root.editMode === "edit"
+                onClicked: root.deleteTask()
+            }
+        }
+    }
+
+    CustomerSelectionDialog {
+        id: customerSelectionDialog
+        objectName: "customerSelectionDialog"
+        onCustomerSelected: (id, name) => root.setCustomer(id, name)
+    }
+
+    CustomerDialog {
+        id: customerDialog
+        objectName: "customerDialog"
+        onCustomerSaved: (id, name) => {
+            if (id !== null && id === root.selectedCustomerId)
+                customerField.text = name
+        }
+    }
+
+    Popup {
+        id: expirePicker
+        objectName: "expirePicker"
+
+        property date tmpDate: new Date()
+
+        function openAt(start) {
+            expirePicker.tmpDate = start
+            hourSpin.value = start.getHours()
+            minuteSpin.value = start.getMinutes()
+            expirePicker.open()
+            datePicker.selectDate(start)
+        }
+
+        function confirm() {
+            datePicker.forceActiveFocus() // a spin box takes a typed value when it loses the focus
+            root.setExpiry(new Date(expirePicker.tmpDate))
+            expirePicker.close()
+        }
+
+        function setTime(hours, minutes) {
+            const d = new Date(expirePicker.tmpDate)
+            d.setHours(hours, minutes, 0, 0)
+            expirePicker.tmpDate = d
+        }
+
+        modal: true
+        focus: true
+        padding: 12
+        width: Math.min(root.width + root.leftPadding + root.rightPadding, 460)
+        anchors.centerIn: parent
+        background: Rectangle {
+            color: "#202020"
+            radius: 12
+            border.color: "#3a3a3a"
+        }
+
+        ColumnLayout {
+            width: expirePicker.availableWidth
+            spacing: 10
+
+            MyDatePicker {
+                id: datePicker
+                locale: Qt.locale("en_EN")
+                month: expirePicker.tmpDate.getMonth()
+                year: expirePicker.tmpDate.getFullYear()
+                Layout.fillWidth: true
+                onDateSelected: d => {
+                    const t = expirePicker.tmpDate
+                    expirePicker.tmpDate = new Date(d.getFullYear(), d.getMonth(), d.getDate(), t.getHours(), t.getMinutes())
+                }
+            }
+            RowLayout {
+                spacing: 10
+                Layout.fillWidth: true
+
+                Label {
+                    text: qsTr("Time:")
+                    color: "white"
+                }
+                SpinBox {
+                    id: hourSpin
+                    objectName: "hourSpin"
+                    from: 0
+                    to: 23
+                    editable: true
+                    onValueChanged: expirePicker.setTime(hourSpin.value, expirePicker.tmpDate.getMinutes())
+                }
+                Label {
+                    text: ":"
+                    color: "white"
+                }
+                SpinBox {
+                    id: minuteSpin
+                    objectName: "minuteSpin"
+                    from: 0
+                    to: 59
+                    editable: true
+                    onValueChanged: expirePicker.setTime(expirePicker.tmpDate.getHours(), minuteSpin.value)
+                }
+                Item {
+                    Layout.fillWidth: true
+                }
+                Button {
+                    objectName: "pickerCancelButton"
+                    text: qsTr("Cancel")
+                    onClicked: expirePicker.close()
+                }
+                Button {
+                    objectName: "pickerOkButton"
+                    text: qsTr("OK")
+                    onClicked: expirePicker.confirm()
+                }
+            }
+
+            Shortcut {
+                sequences: ["Return", "Enter"]
+                enabled: expirePicker.visible
+                onActivated: expirePicker.confirm()
+            }
+            // The open picker blocks the dialog's own shortcuts, so it answers Ctrl+G itself.
+            Shortcut {
+                sequences: ["Ctrl+G"]
+                enabled: expirePicker.visible
+                onActivated: expirePicker.close()
+            }
+            Shortcut {
+                sequences: ["Ctrl+Up"]
+                enabled: expirePicker.visible && hourSpin.value < 23
+                onActivated: hourSpin.value += 1
+            }
+            Shortcut {
+                sequences: ["Ctrl+Down"]
+                enabled: expirePicker.visible && hourSpin.value > 0
+                onActivated: hourSpin.value -= 1
+            }
+            Shortcut {
+                sequences: ["Ctrl+Right"]
+                enabled: expirePicker.visible && minuteSpin.value < 59
+                onActivated: minuteSpin.value += 1
+            }
+            Shortcut {
+                sequences: ["Ctrl+Left"]
+                enabled: expirePicker.visible && minuteSpin.value > 0
+                onActivated: minuteSpin.value -= 1
+            }
+        }
+    }
 }

@@ -1,13 +1,592 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Layouts
 
+// The tasks tab: filters and actions, one sortable page of tasks, the pager with its counters.
 Item {
     id: root
 
     required property StackView stackView
+    property int selectedRow: -1
+    property bool selectedTaskActive: false
     property int focusTaskId: -1
 
-    function isTaskDialogOpen() { return false }
-    function openNewTask(expireDateTime) {}
-    function openTask(taskId, showCustomerButton) {}
+    readonly property var pageSizes: [10, 25, 50, 100]
+    readonly property var levelColors: ({ low: "#ffffff", medium: "#4da6ff", high: "#b266ff" })
+
+    function openTask(taskId, showCustomerButton = true) {
+        taskDialog.openForEdit(taskId, showCustomerButton)
+    }
+
+    function openNewTask(expireDateTime = null) {
+        taskDialog.openForCreate(expireDateTime)
+    }
+
+    function isTaskDialogOpen() {
+        return taskDialog.visible
+    }
+
+    function selectTaskRow(row) {
+        root.selectedRow = row
+        root.selectedTaskActive = row >= 0 ? taskModel.activeAt(row) : false
+    }
+
+    function editSelectedTask() {
+        if (root.selectedRow < 0)
+            return
+        taskDialog.openForEdit(taskModel.taskIdAt(root.selectedRow), true)
+    }
+
+    function deleteSelectedTask() {
+        if (root.selectedRow < 0)
+            return
+        const id = taskModel.taskIdAt(root.selectedRow)
+        if (id > 0)
+            taskService.deleteTask(id)
+        root.selectTaskRow(-1)
+    }
+
+    function setSelectedTaskDone() {
+        if (root.selectedRow < 0)
+            return
+        const id = taskModel.taskIdAt(root.selectedRow)
+        if (id <= 0)
+            return
+        const done = !root.selectedTaskActive
+        taskService.updateTaskDone(id, done)
+        root.selectedTaskActive = done
+    }
+
+    function clearFilters() {
+        searchField.text = ""
+        taskService.filterName = ""
+        taskService.filterActive = -1
+        taskService.filterLevel = -1
+        taskService.filterExpireFrom = ""
+        taskService.filterExpireTo = ""
+    }
+
+    // Index of the state/level combo box entry: All, Done, Pending, Low, Medium, High.
+    function stateFilterIndex() {
+        if (taskService.filterActive === 1)
+            return 1
+        if (taskService.filterActive === 0)
+            return 2
+        const level = [20, 50, 51].indexOf(taskService.filterLevel)
+        return level < 0 ? 0 : level + 3
+    }
+
+    function applyStateFilter(index) {
+        taskService.filterActive = -1
+        taskService.filterLevel = -1
+        if (index === 1 || index === 2)
+            taskService.filterActive = index === 1 ? 1 : 0
+        else if (index >= 3)
+            taskService.filterLevel = [20, 50, 51][index - 3]
+    }
+
+    function parseDateTimeString(text) {
+        const match = /^(\d{4})-(\d{2})-(\d{2}) (\d{2}):(\d{2})$/.exec(text ? String(text) : "")
+        return match ? new Date(+match[1], match[2] - 1, +match[3], +match[4], +match[5], 0) : null
+    }
+
+    function levelColor(level) {
+        return level <= 20 ? root.levelColors.low : level <= 50 ? root.levelColors.medium : root.levelColors.high
+    }
+
+    // Grey for a row whose expiry (the start of its "Expire at" text) has passed, otherwise white.
+    function rowTextColor(row) {
+        const expiry = root.parseDateTimeString(String(taskModel.data(taskModel.index(row, 4)) ?? "").substring(0, 16))
+        return expiry && expiry < new Date() ? "#808080" : "white"
+    }
+
+    function logout() {
+        auth.logout()
+        root.stackView.replace(Qt.resolvedUrl("LoginPage.qml"), { stackView: root.stackView })
+    }
+
+    Component.onCompleted: {
+        taskService.loadPage(1)
+        if (root.focusTaskId > 0)
+            focusTimer.start()
+    }
+
+    Timer {
+        id: focusTimer
+        interval: 200
+        onTriggered: root.openTask(root.focusTaskId)
+    }
+
+    Shortcut {
+        sequences: ["Ctrl+L"]
+        enabled: !taskDialog.visible
+        onActivated: root.logout()
+    }
+
+    GlobalShortcut {
+        condition: !taskDialog.visible && !expirePicker.visible && !taskActionDialog.visible
+                   && !confirmDeleteDialog.visible
+        tService: taskService
+        tModel: taskModel
+        tableView: table
+        searchField: searchField
+        currentRow: root.selectedRow
+        onSelectedRowRequested: row => root.selectTaskRow(row)
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 12
+        spacing: 10
+
+        RowLayout {
+            Layout.fillWidth: true
+
+            TextField {
+                id: searchField
+                objectName: "taskSearchField"
+                placeholderText: qsTr("Search by task id/name or customer name...")
+                Layout.preferredWidth: 400
+                Component.onCompleted: text = taskService.filterName
+                onTextChanged: taskService.filterName = text
+            }
+            ComboBox {
+                objectName: "stateFilterBox"
+                model: [qsTr("All"), qsTr("Done"), qsTr("Pending"), qsTr("Low"), qsTr("Medium"), qsTr("High")]
+                currentIndex: root.stateFilterIndex()
+                onActivated: index => root.applyStateFilter(index)
+            }
+            TextField {
+                id: expireFromField
+                objectName: "expireFromField"
+                function commit(value) { taskService.filterExpireFrom = value }
+                placeholderText: qsTr("Expire from")
+                readOnly: true
+                activeFocusOnPress: false // a tap opens a picker, which takes the keys
+                text: taskService.filterExpireFrom
+                Layout.preferredWidth: 140
+                TapHandler { onTapped: expirePicker.openFor(expireFromField) }
+            }
+            TextField {
+                id: expireToField
+                objectName: "expireToField"
+                function commit(value) { taskService.filterExpireTo = value }
+                placeholderText: qsTr("Expire to")
+                readOnly: true
+                activeFocusOnPress: false // a tap opens a picker, which takes the keys
+                text: taskService.filterExpireTo
+                Layout.preferredWidth: 140
+                TapHandler { onTapped: expirePicker.openFor(expireToField) }
+            }
+            Button {
+                objectName: "clearButton"
+                text: qsTr("Clear")
+                onClicked: root.clearFilters()
+            }
+            Label {
+                text: "   "
+            }
+            Button {
+                objectName: "newButton"
+                text: qsTr("New")
+                onClicked: root.openNewTask()
+            }
+            Button {
+                objectName: "editButton"
+                text: qsTr("Edit")
+                enabled: root.selectedRow >= 0
+                onClicked: root.editSelectedTask()
+            }
+            Button {
+                objectName: "deleteButton"
+                text: qsTr("Delete")
+                enabled: root.selectedRow >= 0
+                onClicked: root.deleteSelectedTask()
+            }
+            Button {
+                objectName: "deleteDoneButton"
+                text: qsTr("Delete Done")
+                onClicked: confirmDeleteDialog.open()
+            }
+            Item {
+                Layout.fillWidth: true
+            }
+        }
+
+        ColumnLayout {
+            spacing: 0
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+
+            HorizontalHeaderView {
+                id: header
+                objectName: "header"
+                syncView: table
+                model: taskModel
+                clip: true
+                Layout.fillWidth: true
+
+                delegate: Rectangle {
+                    id: headerCell
+                    required property int column
+                    required property var display
+                    readonly property bool sorted: headerCell.column === taskService.sortColumn
+                    readonly property bool ascending: taskService.sortOrder !== Qt.DescendingOrder
+
+                    implicitHeight: 40
+                    color: headerCell.sorted ? "#666" : "#444"
+
+                    Row {
+                        anchors.centerIn: parent
+                        spacing: 5
+                        Text {
+                            text: headerCell.display
+                            color: "white"
+                        }
+                        Text {
+                            visible: headerCell.sorted
+                            text: headerCell.ascending ? "▲" : "▼"
+                            color: "white"
+                        }
+                    }
+
+                    TapHandler {
+                        onTapped: {
+                            const order = headerCell.sorted && headerCell.ascending ? Qt.DescendingOrder
+                                                                                    : Qt.AscendingOrder
+                            taskService.sort(headerCell.column, order)
+                        }
+                    }
+                }
+            }
+
+            TableView {
+                id: table
+                objectName: "taskTable"
+                model: taskModel
+                clip: true
+                columnSpacing: 1
+                rowSpacing: 1
+                boundsBehavior: Flickable.StopAtBounds
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+
+                columnWidthProvider: column => [50, Math.max(250, table.width - 560), 60, 60, 240, 140][column]
+                rowHeightProvider: () => 36
+                onWidthChanged: forceLayout()
+
+                ScrollBar.vertical: ScrollBar {}
+                ScrollBar.horizontal: ScrollBar {}
+
+                delegate: Rectangle {
+                    id: cell
+                    required property int row
+                    required property int column
+                    required property var display
+                    readonly property color textColor: root.rowTextColor(cell.row)
+
+                    color: cell.row === root.selectedRow ? "#721675" : cell.row % 2 === 0 ? "#1b1b1b" : "#161616"
+                    border.color: "#2a2a2a"
+                    border.width: 1
+
+                    Rectangle {
+                        visible: cell.column === 2
+                        x: 10
+                        anchors.verticalCenter: parent.verticalCenter
+                        width: 10
+                        height: 10
+                        color: root.levelColor(cell.display)
+                    }
+                    Rectangle {
+                        objectName: "doneMark"
+                        visible: cell.column === 3
+                        anchors.centerIn: parent
+                        width: 16
+                        height: 16
+                        radius: 8
+                        border.color: "#bbbbbb"
+                        border.width: 1
+                        color: cell.column === 3 && cell.display === true ? "#8bc34a" : cell.color
+                    }
+                    Text {
+                        visible: cell.column !== 3
+                        anchors.fill: parent
+                        anchors.leftMargin: cell.column === 2 ? 28 : 10
+                        anchors.rightMargin: 10
+                        verticalAlignment: Text.AlignVCenter
+                        elide: Text.ElideRight
+                        text: cell.display ?? ""
+                        color: cell.textColor
+                    }
+
+                    MouseArea {
+                        anchors.fill: parent
+                        acceptedButtons: Qt.LeftButton | Qt.RightButton
+                        enabled: !taskDialog.visible && !expirePicker.visible
+                        onClicked: mouse => {
+                            root.selectTaskRow(cell.row)
+                            if (mouse.button === Qt.RightButton)
+                                taskActionDialog.open()
+                        }
+                        onDoubleClicked: mouse => {
+                            if (mouse.button !== Qt.LeftButton)
+                                return
+                            root.selectTaskRow(cell.row)
+                            root.editSelectedTask()
+                        }
+                    }
+                }
+            }
+        }
+
+        RowLayout {
+            spacing: 10
+            Layout.fillWidth: true
+
+            Button {
+                objectName: "prevButton"
+                text: qsTr("Prev")
+                enabled: taskService.currentPage > 1
+                onClicked: taskService.loadPage(taskService.currentPage - 1)
+            }
+            Label {
+                objectName: "pageLabel"
+                text: qsTr("Page ") + taskService.currentPage + " / " + taskService.totalPages
+                color: "white"
+            }
+            Button {
+                objectName: "nextButton"
+                text: qsTr("Next")
+                enabled: taskService.currentPage < taskService.totalPages
+                onClicked: taskService.loadPage(taskService.currentPage + 1)
+            }
+            Row {
+                spacing: 12
+                Repeater {
+                    model: [
+                        { text: qsTr("Low: ") + taskService.lowLevelCount, color: root.levelColors.low },
+                        { text: qsTr("Medium: ") + taskService.midLevelCount, color: root.levelColors.medium },
+                        { text: qsTr("High: ") + taskService.highLevelCount, color: root.levelColors.high },
+                        { text: qsTr("Done: ") + taskService.activeCount, color: "#8bc34a" },
+                        { text: qsTr("Pending: ") + taskService.inactiveCount, color: "#f44336" },
+                        { text: qsTr("Total: ") + taskService.totalCount, color: "#bbbbbb" }
+                    ]
+                    delegate: Label {
+                        required property var modelData
+                        text: modelData.text
+                        color: modelData.color
+                        font.pixelSize: 14
+                    }
+                }
+            }
+            Item {
+                Layout.fillWidth: true
+            }
+            ComboBox {
+                objectName: "pageSizeBox"
+                model: root.pageSizes
+                // A size set elsewhere that the box does not offer shows as 25.
+                currentIndex: root.pageSizes.includes(taskService.pageSize) ? root.pageSizes.indexOf(taskService.pageSize) : 1
+                onActivated: index => {
+                    taskService.pageSize = root.pageSizes[index]
+                    taskService.loadPage(1)
+                }
+            }
+        }
+    }
+
+    TaskDialog {
+        id: taskDialog
+        objectName: "taskDialog"
+        onClosed: root.selectTaskRow(-1)
+    }
+
+    Dialog {
+        id: confirmDeleteDialog
+        objectName: "confirmDeleteDialog"
+        title: qsTr("Confirm deletion")
+        modal: true
+        anchors.centerIn: parent
+        standardButtons: Dialog.Yes | Dialog.No
+        onAccepted: taskService.deleteAllInactive()
+
+        Label {
+            text: qsTr("Delete ALL tasks Done?\nThis action cannot be undone.")
+            color: "white"
+            padding: 10
+        }
+    }
+
+    Dialog {
+        id: taskActionDialog
+        objectName: "taskActionDialog"
+        modal: true
+        anchors.centerIn: parent
+        width: 150
+        title: ""
+
+        contentItem: ColumnLayout {
+            spacing: 8
+
+            Button {
+                objectName: "actionOpenButton"
+                text: qsTr("Open")
+                enabled: root.selectedRow >= 0
+                Layout.fillWidth: true
+                onClicked: {
+                    taskActionDialog.close()
+                    root.editSelectedTask()
+                }
+            }
+            Button {
+                objectName: "actionDoneButton"
+                text: root.selectedTaskActive ? qsTr("Set Pending") : qsTr("Set Done")
+                enabled: root.selectedRow >= 0
+                Layout.fillWidth: true
+                onClicked: {
+                    root.setSelectedTaskDone()
+                    taskActionDialog.close()
+                }
+            }
+            Button {
+                objectName: "actionDeleteButton"
+                text: qsTr("Delete")
+                enabled: root.selectedRow >= 0
+                Layout.fillWidth: true
+                onClicked: {
+                    taskActionDialog.close()
+                    root.deleteSelectedTask()
+                }
+            }
+        }
+    }
+
+    Popup {
+        id: expirePicker
+        objectName: "expirePicker"
+
+        property var opener: null
+        property date tmpDate: new Date()
+
+        function openFor(field) {
+            const start = root.parseDateTimeString(field.text.trim()) ?? new Date()
+            expirePicker.opener = field
+            expirePicker.tmpDate = start
+            hourSpin.value = start.getHours()
+            minuteSpin.value = start.getMinutes()
+            expirePicker.open()
+            datePicker.selectDate(start)
+        }
+
+        function confirm() {
+            datePicker.forceActiveFocus() // a spin box takes a typed value when it loses the focus
+            expirePicker.opener.commit(Qt.formatDateTime(expirePicker.tmpDate, "yyyy-MM-dd HH:mm"))
+            expirePicker.opener = null
+            expirePicker.close()
+        }
+
+        function setTime(hours, minutes) {
+            const d = new Date(expirePicker.tmpDate)
+            d.setHours(hours, minutes, 0, 0)
+            expirePicker.tmpDate = d
+        }
+
+        modal: true
+        focus: true
+        padding: 12
+        width: Math.min(root.width - 24, 460)
+        anchors.centerIn: parent
+        background: Rectangle {
+            color: "#202020"
+            radius: 12
+            border.color: "#3a3a3a"
+        }
+
+        ColumnLayout {
+            width: expirePicker.availableWidth
+            spacing: 10
+
+            MyDatePicker {
+                id: datePicker
+                locale: Qt.locale("en_EN")
+                month: expirePicker.tmpDate.getMonth()
+                year: expirePicker.tmpDate.getFullYear()
+                Layout.fillWidth: true
+                onDateSelected: d => {
+                    const t = expirePicker.tmpDate
+                    expirePicker.tmpDate = new Date(d.getFullYear(), d.getMonth(), d.getDate(), t.getHours(), t.getMinutes())
+                }
+            }
+            RowLayout {
+                spacing: 10
+                Layout.fillWidth: true
+
+                Label {
+                    text: qsTr("Time:")
+                    color: "white"
+                }
+                SpinBox {
+                    id: hourSpin
+                    objectName: "hourSpin"
+                    from: 0
+                    to: 23
+                    editable: true
+                    onValueChanged: expirePicker.setTime(hourSpin.value, expirePicker.tmpDate.getMinutes())
+                }
+                Label {
+                    text: ":"
+                    color: "white"
+                }
+                SpinBox {
+                    id: minuteSpin
+                    objectName: "minuteSpin"
+                    from: 0
+                    to: 59
+                    editable: true
+                    onValueChanged: expirePicker.setTime(expirePicker.tmpDate.getHours(), minuteSpin.value)
+                }
+                Item {
+                    Layout.fillWidth: true
+                }
+                Button {
+                    objectName: "pickerCancelButton"
+                    text: qsTr("Cancel")
+                    onClicked: expirePicker.close()
+                }
+                Button {
+                    objectName: "pickerOkButton"
+                    text: qsTr("OK")
+                    onClicked: expirePicker.confirm()
+                }
+            }
+
+            Shortcut {
+                sequences: ["Return", "Enter"]
+                enabled: expirePicker.visible
+                onActivated: expirePicker.confirm()
+            }
+            Shortcut {
+                sequences: ["Ctrl+Up"]
+                enabled: expirePicker.visible && hourSpin.value < 23
+                onActivated: hourSpin.value += 1
+            }
+            Shortcut {
+                sequences: ["Ctrl+Down"]
+                enabled: expirePicker.visible && hourSpin.value > 0
+                onActivated: hourSpin.value -= 1
+            }
+            Shortcut {
+                sequences: ["Ctrl+Right"]
+                enabled: expirePicker.visible && minuteSpin.value < 59
+                onActivated: minuteSpin.value += 1
+            }
+            Shortcut {
+                sequences: ["Ctrl+Left"]
+                enabled: expirePicker.visible && minuteSpin.value > 0
+                onActivated: minuteSpin.value -= 1
+            }
+        }
+    }
 }
