@@ -175,9 +175,15 @@ Rectangle {
             theme: ChartView.ChartThemeDark
             antialiasing: true
             animationOptions: ChartView.NoAnimation
-            backgroundColor: "#000000"
-            plotAreaColor: "#000000"
             legend.labelColor: "white"
+
+            // The theme decorates the chart and its series as they are completed; the page's colours go on top.
+            Component.onCompleted: {
+                backgroundColor = "#000000"
+                plotAreaColor = "#000000"
+                totalSet.borderColor = "#000000"
+                doneSet.borderColor = "#000000"
+            }
 
             BarSeries {
                 id: series
@@ -206,16 +212,16 @@ Rectangle {
                 }
 
                 BarSet {
+                    id: totalSet
                     label: qsTr("Total")
                     values: taskService.dailyTotals
                     color: "#40ffffff"
-                    borderColor: "#000000"
                 }
                 BarSet {
+                    id: doneSet
                     label: qsTr("Done")
                     values: taskService.dailyCompleted
                     color: "#721675"
-                    borderColor: "#000000"
                 }
 
                 onClicked: (index, barset) => root.openDayList(index)
