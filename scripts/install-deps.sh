@@ -15,7 +15,7 @@ packages=(
     # alarm sound playback and opening web addresses
     libqt6multimedia6 gstreamer1.0-plugins-base gstreamer1.0-plugins-good xdg-utils
     # tests, benchmarks and screenshots
-    qml6-module-qttest tzdata libbenchmark-dev xvfb xauth imagemagick
+    qml6-module-qttest tzdata libbenchmark-dev xvfb xauth imagemagick xdotool
 )
 
 missing=()
