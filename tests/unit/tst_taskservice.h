@@ -86,6 +86,7 @@ private slots:
     void rangeFilesTasksUnderLocalDays();
     void rangeAcrossDst();
     void rangeFailureWarnsAndSignals();
+    void boundsOnClockChanges();
 
     // random sequence against an in-memory reference
     void randomSequenceMatchesReference();

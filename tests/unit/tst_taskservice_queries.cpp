@@ -324,3 +324,54 @@ void TstTaskService::rangeFailureWarnsAndSignals()
     QCOMPARE(changed.count(), 1);
     QCOMPARE(m_service->taskCountForDate(QStringLiteral("2026-03-10")), 0);
 }
+
+void TstTaskService::boundsOnClockChanges()
+{
+    struct Change
+    {
+        QString skipped;  // a reading the clocks jump over
+        qint64 jump;      // when they jump
+        QString repeated; // "yyyy-MM-dd HH:" of an hour the clocks run twice
+        qint64 firstHalf; // the first instant that reads repeated + "30"
+    };
+    const auto utc = [](int y, int m, int d, int h, int min) {
+        return QDateTime(QDate(y, m, d), QTime(h, min), Qt::UTC).toSecsSinceEpoch();
+    };
+    const QHash<QByteArray, Change> zones = {
+        {"America/Los_Angeles",
+         {QStringLiteral("2026-03-08 02:30"), utc(2026, 3, 8, 10, 0), QStringLiteral("2026-11-01 01:"),
+          utc(2026, 11, 1, 8, 30)}},
+        {"Pacific/Auckland",
+         {QStringLiteral("2026-09-27 02:30"), utc(2026, 9, 26, 14, 0), QStringLiteral("2026-04-05 02:"),
+          utc(2026, 4, 4, 13, 30)}},
+    };
+    if (!zones.contains(qgetenv("TZ")))
+        QSKIP("the local zone has no daylight-saving time");
+    const Change change = zones.value(qgetenv("TZ"));
+    const auto at = [](qint64 epoch) {
+        return QDateTime::fromSecsSinceEpoch(epoch);
+    };
+    const int before = insertTask(m_alice, QStringLiteral("skip before"), at(change.jump - 1));
+    const int after = insertTask(m_alice, QStringLiteral("skip after"), at(change.jump));
+    const int first = insertTask(m_alice, QStringLiteral("twice first"), at(change.firstHalf));
+    const int second = insertTask(m_alice, QStringLiteral("twice second"), at(change.firstHalf + 3600));
+    m_service->sort(0, 0);
+    const auto shownFor = [this](const QString &name, const QString &from, const QString &to) {
+        m_service->setFilterName(name);
+        m_service->setFilterExpireFrom(from);
+        m_service->setFilterExpireTo(to);
+        return shownIds();
+    };
+    // A skipped reading stands for the moment of the jump.
+    QCOMPARE(shownFor(QStringLiteral("skip"), change.skipped, QString()), QList<int>{after});
+    QCOMPARE(shownFor(QStringLiteral("skip"), QString(), change.skipped), QList<int>{before});
+    // A lower bound starts at the first run of a repeated minute, an upper one ends after the second.
+    QCOMPARE(shownFor(QStringLiteral("twice"), change.repeated + QStringLiteral("30"), QString()),
+             (QList<int>{first, second}));
+    QCOMPARE(shownFor(QStringLiteral("twice"), change.repeated + QStringLiteral("31"), QString()),
+             QList<int>{second});
+    QCOMPARE(shownFor(QStringLiteral("twice"), QString(), change.repeated + QStringLiteral("30")),
+             (QList<int>{first, second}));
+    QCOMPARE(shownFor(QStringLiteral("twice"), QString(), change.repeated + QStringLiteral("29")),
+             QList<int>{first});
+}
