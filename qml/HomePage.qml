@@ -8,6 +8,8 @@ Page {
     required property StackView stackView
     property int initialTabIndex: 0
     property int focusTaskId: -1
+    // A home page being replaced by another one must not compete for the same keys.
+    readonly property bool shortcutsEnabled: root.visible && root.StackView.status === StackView.Active
 
     // Opens the task dialog of the tasks page over whatever tab is shown; taskId 0 creates a task.
     function forceOpenTask(taskId, expire_at = null, showCustomerButton = true) {
@@ -33,28 +35,28 @@ Page {
     Shortcut {
         sequences: ["Alt+1"]
         context: Qt.ApplicationShortcut
-        enabled: root.visible
+        enabled: root.shortcutsEnabled
         onActivated: tabBar.currentIndex = 0
     }
 
     Shortcut {
         sequences: ["Alt+2"]
         context: Qt.ApplicationShortcut
-        enabled: root.visible
+        enabled: root.shortcutsEnabled
         onActivated: tabBar.currentIndex = 1
     }
 
     Shortcut {
         sequences: ["Alt+3"]
         context: Qt.ApplicationShortcut
-        enabled: root.visible
+        enabled: root.shortcutsEnabled
         onActivated: tabBar.currentIndex = 2
     }
 
     Shortcut {
         sequences: ["Alt+4"]
         context: Qt.ApplicationShortcut
-        enabled: root.visible
+        enabled: root.shortcutsEnabled
         onActivated: tabBar.currentIndex = 3
     }
 

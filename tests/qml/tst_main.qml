@@ -51,6 +51,25 @@ Item {
             compare(window.visibility, Window.Windowed)
         }
 
+        function test_dueSoonNoticeOpensTask() {
+            testSupport.signIn("due-user")
+            verify(taskService.createTask("Call back", new Date(Date.now() + 5 * 60000), false))
+            const taskId = taskModel.taskIdAt(taskModel.rowForId(taskModel.taskIdAt(0)))
+            verify(taskId > 0)
+
+            notifier.taskDueSoon(taskId, "Call back", "2026-03-22 17:50")
+            const toast = window.toastForTests
+            tryVerify(() => toast.opened)
+            compare(toast.message, "Task expiring soon: Call back")
+            compare(toast.subMessage, "Expire at: 2026-03-22 17:50")
+
+            mouseClick(findChild(toast.contentItem, "toastShowButton"))
+            const pages = window.pageStackForTests
+            tryVerify(() => !pages.busy && findChild(pages.currentItem, "tasksPage") !== null)
+            const tasksPage = findChild(pages.currentItem, "tasksPage")
+            tryVerify(() => tasksPage.isTaskDialogOpen(), 3000)
+        }
+
         function test_dismissKeepsValues() {
             const toast = window.toastForTests
             toast.showToast(3, "Task expiring soon: x", "Expire at: ")
