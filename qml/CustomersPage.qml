@@ -1,9 +1,244 @@
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Layouts
 
+// The customer directory: search, a sortable table of one page of customers, and a pager.
 Item {
     id: root
 
     required property StackView stackView
+    property int selectedRow: -1
     property var homePageRef: null
+
+    readonly property var pageSizes: [10, 25, 50, 100]
+
+    // The three names below are also what the embedded GlobalShortcut calls for Ctrl+N, Ctrl+E, Delete.
+    function openNewTask() {
+        customerDialog.id = null
+        customerDialog.name = ""
+        customerDialog.notes = ""
+        customerDialog.contactsModel.clear()
+        customerDialog.open()
+    }
+
+    function editSelectedTask() {
+        if (selectedRow < 0)
+            return
+        customerDialog.resetAndShow(customerModel.customerIdAt(selectedRow), customerModel.nameAt(selectedRow),
+                                    customerModel.notesAt(selectedRow), customerModel.contactsAt(selectedRow))
+    }
+
+    function deleteSelectedTask() {
+        if (selectedRow < 0)
+            return
+        const id = customerModel.customerIdAt(selectedRow)
+        if (id > 0)
+            customerService.deleteCustomer(id)
+        selectedRow = -1
+    }
+
+    Component.onCompleted: customerService.loadPage(1)
+
+    GlobalShortcut {
+        condition: true
+        tService: customerService
+        tModel: customerModel
+        tableView: table
+        searchField: searchField
+        currentRow: root.selectedRow
+        onSelectedRowRequested: row => root.selectedRow = row
+    }
+
+    CustomerDialog {
+        id: customerDialog
+        objectName: "customerDialog"
+        homePageRef: root.homePageRef
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 12
+        spacing: 10
+
+        RowLayout {
+            Layout.fillWidth: true
+
+            TextField {
+                id: searchField
+                objectName: "searchField"
+                Layout.preferredWidth: 400
+                placeholderText: qsTr("Search by id/name/Contact...")
+                text: customerService.filterName
+                onTextChanged: customerService.filterName = text
+            }
+            Button {
+                objectName: "clearButton"
+                text: qsTr("Clear")
+                onClicked: {
+                    searchField.clear()
+                    customerService.filterName = ""
+                }
+            }
+            Label {
+                text: "   "
+            }
+            Button {
+                objectName: "newButton"
+                text: qsTr("New")
+                onClicked: root.openNewTask()
+            }
+            Button {
+                objectName: "editButton"
+                text: qsTr("Edit")
+                enabled: root.selectedRow >= 0
+                onClicked: root.editSelectedTask()
+            }
+            Button {
+                objectName: "deleteButton"
+                text: qsTr("Delete")
+                enabled: root.selectedRow >= 0
+                onClicked: root.deleteSelectedTask()
+            }
+            Item {
+                Layout.fillWidth: true
+            }
+            Label {
+                text: "   "
+            }
+        }
+
+        ColumnLayout {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            spacing: 0
+
+            HorizontalHeaderView {
+                id: header
+                objectName: "header"
+                Layout.fillWidth: true
+                syncView: table
+                model: customerModel
+                clip: true
+
+                delegate: Rectangle {
+                    id: headerCell
+
+                    required property int column
+                    required property var display
+                    readonly property bool sorted: customerService.sortColumn === column
+                    readonly property bool ascending: customerService.sortOrder !== Qt.DescendingOrder
+
+                    implicitHeight: 40
+                    color: sorted ? "#666" : "#444"
+
+                    Row {
+                        anchors.centerIn: parent
+                        spacing: 5
+
+                        Label {
+                            text: headerCell.display
+                            color: "white"
+                        }
+                        Label {
+                            objectName: "sortArrow"
+                            visible: headerCell.sorted
+                            text: headerCell.ascending ? "▲" : "▼"
+                            color: "white"
+                        }
+                    }
+
+                    TapHandler {
+                        onTapped: {
+                            const ascending = headerCell.sorted ? !headerCell.ascending : true
+                            customerService.sort(headerCell.column, ascending ? Qt.AscendingOrder : Qt.DescendingOrder)
+                        }
+                    }
+                }
+            }
+
+            TableView {
+                id: table
+                objectName: "table"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                clip: true
+                model: customerModel
+                columnSpacing: 1
+                rowSpacing: 1
+                columnWidthProvider: column => [70, Math.max(250, table.width - 540), 120, 220, 120][column]
+                rowHeightProvider: () => 36
+                onWidthChanged: forceLayout()
+                ScrollBar.vertical: ScrollBar {}
+                ScrollBar.horizontal: ScrollBar {}
+
+                delegate: Rectangle {
+                    id: cell
+
+                    required property int row
+                    required property var display
+
+                    color: row === root.selectedRow ? "#721675" : (row % 2 === 0 ? "#1b1b1b" : "#161616")
+                    border.color: "#2a2a2a"
+
+                    Label {
+                        anchors.fill: parent
+                        anchors.margins: 10
+                        verticalAlignment: Text.AlignVCenter
+                        elide: Text.ElideRight
+                        color: "white"
+                        text: cell.display === undefined ? "" : cell.display
+                    }
+
+                    TapHandler {
+                        enabled: !customerDialog.visible
+                        onTapped: root.selectedRow = cell.row
+                    }
+                }
+            }
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 10
+
+            Button {
+                objectName: "prevButton"
+                text: qsTr("Prev")
+                enabled: customerService.currentPage > 1
+                onClicked: customerService.loadPage(customerService.currentPage - 1)
+            }
+            Label {
+                objectName: "pageLabel"
+                color: "white"
+                text: qsTr("Page ") + customerService.currentPage + " / " + customerService.totalPages
+            }
+            Button {
+                objectName: "nextButton"
+                text: qsTr("Next")
+                enabled: customerService.currentPage < customerService.totalPages
+                onClicked: customerService.loadPage(customerService.currentPage + 1)
+            }
+            Label {
+                objectName: "totalLabel"
+                color: "#bbbbbb"
+                font.pixelSize: 14
+                text: qsTr("Total: ") + customerService.totalCount
+            }
+            Item {
+                Layout.fillWidth: true
+            }
+            ComboBox {
+                objectName: "pageSizeBox"
+                model: root.pageSizes
+                currentIndex: root.pageSizes.indexOf(customerService.pageSize) >= 0
+                              ? root.pageSizes.indexOf(customerService.pageSize) : 1
+                onActivated: index => {
+                    customerService.pageSize = root.pageSizes[index]
+                    customerService.loadPage(1)
+                }
+            }
+        }
+    }
 }
