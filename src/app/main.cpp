@@ -38,6 +38,7 @@ int main(int argc, char *argv[])
     if (!dbManager.open(dbPath))
         qFatal("Cannot open SQLite database");
     dbManager.ensureSchema();
+    dbManager.ensureIndexes();
 
     TaskTableModel taskModel;
     CustomerTableModel customerModel;

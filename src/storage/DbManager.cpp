@@ -52,6 +52,23 @@ const char *const schemaStatements[] = {
     "    );",
 };
 
+const char *const indexStatements[] = {
+    "CREATE INDEX IF NOT EXISTS idx_tasks_user_expire ON tasks (user_id, expire_at_epoch)",
+    "CREATE INDEX IF NOT EXISTS idx_tasks_user_created ON tasks (user_id, create_at)",
+    "CREATE INDEX IF NOT EXISTS idx_contacts_customer ON customer_contacts (customer_id)",
+};
+
+template<std::size_t N>
+void runStatements(const QSqlDatabase &db, const char *const (&statements)[N])
+{
+    QSqlQuery query(db);
+    for (const char *statement : statements) {
+        const QString sql = QString::fromUtf8(statement);
+        if (!query.exec(sql))
+            qWarning().noquote() << "SQL failed:" << query.lastError().text() << "\n" << sql;
+    }
+}
+
 } // namespace
 
 DbManager::DbManager(QObject *parent) : QObject(parent) {}
@@ -75,10 +92,10 @@ bool DbManager::open(const QString &path)
 
 void DbManager::ensureSchema()
 {
-    QSqlQuery query(m_db);
-    for (const char *statement : schemaStatements) {
-        const QString sql = QString::fromUtf8(statement);
-        if (!query.exec(sql))
-            qWarning().noquote() << "SQL failed:" << query.lastError().text() << "\n" << sql;
-    }
+    runStatements(m_db, schemaStatements);
+}
+
+void DbManager::ensureIndexes()
+{
+    runStatements(m_db, indexStatements);
 }

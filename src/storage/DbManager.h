@@ -14,6 +14,8 @@ public:
 
     bool open(const QString &path);
     void ensureSchema();
+    // Indexes for the queries that run on every page load and every minute.
+    void ensureIndexes();
     QSqlDatabase database() const { return m_db; }
     bool isOpen() const { return m_db.isValid() && m_db.isOpen(); }
 

@@ -29,6 +29,7 @@ public:
         if (!db.open(databaseFile()))
             return false;
         db.ensureSchema();
+        db.ensureIndexes();
         return true;
     }
 
