@@ -33,6 +33,8 @@ public:
                            m_dir.filePath(QStringLiteral("config")));
         m_db.open(m_dir.filePath(QStringLiteral("bench.db")));
         m_db.ensureSchema();
+        if (!qEnvironmentVariableIsSet("DUEVIA_BENCH_NO_INDEXES"))
+            m_db.ensureIndexes();
         m_auth.registerUser(QStringLiteral("bench"), QStringLiteral("password123"), QStringLiteral("Bench"));
         m_auth.login(QStringLiteral("bench"), QStringLiteral("password123"));
         fill();
