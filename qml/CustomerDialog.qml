@@ -88,6 +88,7 @@ Dialog {
         tabBar.currentIndex = 0
         reloadCustomerTasks()
     }
+    onOpened: nameField.forceActiveFocus()
     onClosed: errorLabel.text = ""
 
     Connections {
@@ -130,7 +131,6 @@ Dialog {
                 objectName: "nameField"
                 Layout.fillWidth: true
                 placeholderText: qsTr("Name")
-                focus: true
             }
 
             ScrollView {

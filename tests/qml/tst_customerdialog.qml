@@ -80,6 +80,7 @@ Item {
         function openOpened(id, name, notes, contacts) {
             dialog.resetAndShow(id, name, notes, contacts)
             tryVerify(() => dialog.opened)
+            tryVerify(() => child("nameField").activeFocus)
             // Buttons shown only while editing take their places at the next polish.
             waitForRendering(dialog.contentItem)
         }
