@@ -14,6 +14,8 @@ packages=(
     qml6-module-qt-labs-folderlistmodel qml6-module-qtmultimedia
     # alarm sound playback and opening web addresses
     libqt6multimedia6 gstreamer1.0-plugins-base gstreamer1.0-plugins-good xdg-utils
+    # the task dialog's customer button is an emoji
+    fonts-noto-color-emoji
     # tests, benchmarks and screenshots
     qml6-module-qttest tzdata libbenchmark-dev xvfb xauth imagemagick xdotool
 )
