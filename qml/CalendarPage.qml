@@ -407,50 +407,14 @@ Item {
         }
     }
 
-    Dialog {
+    TaskActionMenu {
         id: actionMenu
         objectName: "calendarActionMenu"
         parent: Overlay.overlay
-        anchors.centerIn: parent
-        modal: true
-        title: ""
-        width: 150
-
-        contentItem: ColumnLayout {
-            spacing: 8
-
-            Button {
-                objectName: "openButton"
-                Layout.fillWidth: true
-                enabled: root.hasSelectedTask
-                text: qsTr("Open")
-                onClicked: {
-                    actionMenu.close()
-                    forceOpenTask(root.selectedCalendarTask.id)
-                }
-            }
-
-            Button {
-                objectName: "toggleButton"
-                Layout.fillWidth: true
-                enabled: root.hasSelectedTask
-                text: root.hasSelectedTask && root.selectedCalendarTask.active ? qsTr("Set Pending") : qsTr("Set Done")
-                onClicked: {
-                    root.toggleSelectedTask()
-                    actionMenu.close()
-                }
-            }
-
-            Button {
-                objectName: "deleteButton"
-                Layout.fillWidth: true
-                enabled: root.hasSelectedTask
-                text: qsTr("Delete")
-                onClicked: {
-                    actionMenu.close()
-                    root.deleteSelectedTask()
-                }
-            }
-        }
+        hasTask: root.hasSelectedTask
+        taskDone: root.hasSelectedTask && root.selectedCalendarTask.active
+        onOpenRequested: forceOpenTask(root.selectedCalendarTask.id)
+        onToggleRequested: root.toggleSelectedTask()
+        onDeleteRequested: root.deleteSelectedTask()
     }
 }

@@ -75,23 +75,13 @@ Rectangle {
         taskService.deleteTask(id)
     }
 
-    function parseDateTime(text) {
-        const parts = /^(\d{4})-(\d{2})-(\d{2}) (\d{2}):(\d{2})$/.exec(String(text).trim())
-        return parts ? new Date(+parts[1], parts[2] - 1, +parts[3], +parts[4], +parts[5], 0) : null
-    }
-
+    // An empty or unreadable field starts at the edge of today that it bounds.
     function openPicker(field, mode) {
         const today = new Date()
-        const start = parseDateTime(field.text)
-                      ?? (mode === "from" ? new Date(today.getFullYear(), today.getMonth(), today.getDate(), 0, 0)
-                                          : new Date(today.getFullYear(), today.getMonth(), today.getDate(), 23, 59))
         expirePicker.mode = mode
-        expirePicker.opener = field
-        expirePicker.tmpDate = start
-        hourSpin.value = start.getHours()
-        minuteSpin.value = start.getMinutes()
-        expirePicker.open()
-        datePicker.selectDate(start)
+        expirePicker.openFor(field, mode === "from"
+                             ? new Date(today.getFullYear(), today.getMonth(), today.getDate(), 0, 0)
+                             : new Date(today.getFullYear(), today.getMonth(), today.getDate(), 23, 59))
     }
 
     color: "#000000"
@@ -242,159 +232,31 @@ Rectangle {
         onTaskActionsRequested: task => root.openActions(task)
     }
 
-    Dialog {
+    TaskActionMenu {
         id: actionMenu
         objectName: "chartActionMenu"
         parent: Overlay.overlay
-        anchors.centerIn: parent
-        modal: true
-        title: ""
-        width: 150
-
-        contentItem: ColumnLayout {
-            spacing: 8
-
-            Button {
-                objectName: "openButton"
-                Layout.fillWidth: true
-                enabled: root.hasSelectedTask
-                text: qsTr("Open")
-                onClicked: {
-                    actionMenu.close()
-                    forceOpenTask(root.selectedChartTask.id)
-                }
-            }
-
-            Button {
-                objectName: "toggleButton"
-                Layout.fillWidth: true
-                enabled: root.hasSelectedTask
-                text: root.hasSelectedTask && root.selectedChartTask.active ? qsTr("Set Pending") : qsTr("Set Done")
-                onClicked: {
-                    root.toggleSelectedTask()
-                    actionMenu.close()
-                }
-            }
-
-            Button {
-                objectName: "deleteButton"
-                Layout.fillWidth: true
-                enabled: root.hasSelectedTask
-                text: qsTr("Delete")
-                onClicked: {
-                    actionMenu.close()
-                    root.deleteSelectedTask()
-                }
-            }
-        }
+        hasTask: root.hasSelectedTask
+        taskDone: root.hasSelectedTask && root.selectedChartTask.active
+        onOpenRequested: forceOpenTask(root.selectedChartTask.id)
+        onToggleRequested: root.toggleSelectedTask()
+        onDeleteRequested: root.deleteSelectedTask()
     }
 
     // The expiry picker for the two range fields.
-    Popup {
+    ExpiryPicker {
         id: expirePicker
         objectName: "expirePicker"
 
         property string mode: "from"
-        property TextField opener: null
-        property var tmpDate: new Date()
 
-        function confirm() {
-            hourSpin.commitTyped()
-            minuteSpin.commitTyped()
-            const text = Qt.formatDateTime(tmpDate, "yyyy-MM-dd HH:mm")
-            if (mode === "from")
+        width: Math.min(root.width - 24, 460)
+        keysEnabled: false
+        onConfirmed: (picked, text) => {
+            if (expirePicker.mode === "from")
                 root.expireFromText = text
             else
                 root.expireToText = text
-            opener = null
-            close()
-        }
-
-        function setTime(hours, minutes) {
-            const day = new Date(tmpDate)
-            day.setHours(hours, minutes, 0, 0)
-            tmpDate = day
-        }
-
-        modal: true
-        focus: true
-        padding: 12
-        width: Math.min(root.width - 24, 460)
-        anchors.centerIn: parent
-        background: Rectangle {
-            color: "#202020"
-            radius: 12
-            border.color: "#3a3a3a"
-        }
-
-        contentItem: ColumnLayout {
-            spacing: 10
-
-            MyDatePicker {
-                id: datePicker
-                objectName: "datePicker"
-                Layout.fillWidth: true
-                locale: Qt.locale("en_EN")
-                month: expirePicker.tmpDate.getMonth()
-                year: expirePicker.tmpDate.getFullYear()
-                onDateSelected: d => {
-                    const time = expirePicker.tmpDate
-                    expirePicker.tmpDate = new Date(d.getFullYear(), d.getMonth(), d.getDate(), time.getHours(),
-                                                    time.getMinutes())
-                }
-            }
-
-            RowLayout {
-                Layout.fillWidth: true
-                spacing: 10
-
-                Label {
-                    text: qsTr("Time:")
-                    color: "white"
-                }
-                SpinBox {
-                    id: hourSpin
-                    objectName: "hourSpin"
-                    function commitTyped() {
-                        const typed = valueFromText(contentItem.text, locale)
-                        if (!isNaN(typed))
-                            value = typed
-                    }
-                    from: 0
-                    to: 23
-                    editable: true
-                    onValueChanged: expirePicker.setTime(value, expirePicker.tmpDate.getMinutes())
-                }
-                Label {
-                    text: ":"
-                    color: "white"
-                }
-                SpinBox {
-                    id: minuteSpin
-                    objectName: "minuteSpin"
-                    function commitTyped() {
-                        const typed = valueFromText(contentItem.text, locale)
-                        if (!isNaN(typed))
-                            value = typed
-                    }
-                    from: 0
-                    to: 59
-                    editable: true
-                    onValueChanged: expirePicker.setTime(expirePicker.tmpDate.getHours(), value)
-                }
-                Item {
-                    Layout.fillWidth: true
-                }
-                Button {
-                    text: qsTr("Cancel")
-                    onClicked: expirePicker.close()
-                }
-                Button {
-                    objectName: "pickerOkButton"
-                    text: qsTr("OK")
-                    onClicked: expirePicker.confirm()
-                }
-            }
         }
     }
 }

@@ -19,11 +19,6 @@ Dialog {
 
     signal taskSaved()
 
-    function parseDateTimeString(text) {
-        const match = /^(\d{4})-(\d{2})-(\d{2}) (\d{2}):(\d{2})$/.exec(text ? String(text) : "")
-        return match ? new Date(+match[1], match[2] - 1, +match[3], +match[4], +match[5], 0) : null
-    }
-
     function setExpiry(d) {
         root.expireAtLocal = d
         expireField.text = d ? Qt.formatDateTime(d, "yyyy-MM-dd HH:mm") : ""
@@ -50,7 +45,7 @@ Dialog {
     function openForCreate(expireDateTime = null) {
         root.editMode = "create"
         root.resetForm()
-        const preset = root.parseDateTimeString(expireDateTime)
+        const preset = expirePicker.parseDateTime(expireDateTime)
         if (preset)
             root.setExpiry(preset)
         root.open()
@@ -116,7 +111,7 @@ Dialog {
         const text = minutesField.text.trim()
         if (!/^\d+$/.test(text))
             return
-        const base = expireField.text !== "" ? root.parseDateTimeString(expireField.text) : new Date()
+        const base = expireField.text !== "" ? expirePicker.parseDateTime(expireField.text) : new Date()
         if (!base)
             return
         base.setSeconds(0, 0) // expiry moments are kept to the minute, as the field shows them
@@ -317,132 +312,17 @@ Dialog {
         }
     }
 
-    Popup {
+    ExpiryPicker {
         id: expirePicker
         objectName: "expirePicker"
-
-        property date tmpDate: new Date()
-
-        function openAt(start) {
-            expirePicker.tmpDate = start
-            hourSpin.value = start.getHours()
-            minuteSpin.value = start.getMinutes()
-            expirePicker.open()
-            datePicker.selectDate(start)
-        }
-
-        function confirm() {
-            datePicker.forceActiveFocus() // a spin box takes a typed value when it loses the focus
-            root.setExpiry(new Date(expirePicker.tmpDate))
-            expirePicker.close()
-        }
-
-        function setTime(hours, minutes) {
-            const d = new Date(expirePicker.tmpDate)
-            d.setHours(hours, minutes, 0, 0)
-            expirePicker.tmpDate = d
-        }
-
-        modal: true
-        focus: true
-        padding: 12
         width: Math.min(root.width + root.leftPadding + root.rightPadding, 460)
-        anchors.centerIn: parent
-        background: Rectangle {
-            color: "#202020"
-            radius: 12
-            border.color: "#3a3a3a"
-        }
+        onConfirmed: picked => root.setExpiry(picked)
 
-        ColumnLayout {
-            width: expirePicker.availableWidth
-            spacing: 10
-
-            MyDatePicker {
-                id: datePicker
-                locale: Qt.locale("en_EN")
-                month: expirePicker.tmpDate.getMonth()
-                year: expirePicker.tmpDate.getFullYear()
-                Layout.fillWidth: true
-                onDateSelected: d => {
-                    const t = expirePicker.tmpDate
-                    expirePicker.tmpDate = new Date(d.getFullYear(), d.getMonth(), d.getDate(), t.getHours(), t.getMinutes())
-                }
-            }
-            RowLayout {
-                spacing: 10
-                Layout.fillWidth: true
-
-                Label {
-                    text: qsTr("Time:")
-                    color: "white"
-                }
-                SpinBox {
-                    id: hourSpin
-                    objectName: "hourSpin"
-                    from: 0
-                    to: 23
-                    editable: true
-                    onValueChanged: expirePicker.setTime(hourSpin.value, expirePicker.tmpDate.getMinutes())
-                }
-                Label {
-                    text: ":"
-                    color: "white"
-                }
-                SpinBox {
-                    id: minuteSpin
-                    objectName: "minuteSpin"
-                    from: 0
-                    to: 59
-                    editable: true
-                    onValueChanged: expirePicker.setTime(expirePicker.tmpDate.getHours(), minuteSpin.value)
-                }
-                Item {
-                    Layout.fillWidth: true
-                }
-                Button {
-                    objectName: "pickerCancelButton"
-                    text: qsTr("Cancel")
-                    onClicked: expirePicker.close()
-                }
-                Button {
-                    objectName: "pickerOkButton"
-                    text: qsTr("OK")
-                    onClicked: expirePicker.confirm()
-                }
-            }
-
-            Shortcut {
-                sequences: ["Return", "Enter"]
-                enabled: expirePicker.visible
-                onActivated: expirePicker.confirm()
-            }
-            // The open picker blocks the dialog's own shortcuts, so it answers Ctrl+G itself.
-            Shortcut {
-                sequences: ["Ctrl+G"]
-                enabled: expirePicker.visible
-                onActivated: expirePicker.close()
-            }
-            Shortcut {
-                sequences: ["Ctrl+Up"]
-                enabled: expirePicker.visible && hourSpin.value < 23
-                onActivated: hourSpin.value += 1
-            }
-            Shortcut {
-                sequences: ["Ctrl+Down"]
-                enabled: expirePicker.visible && hourSpin.value > 0
-                onActivated: hourSpin.value -= 1
-            }
-            Shortcut {
-                sequences: ["Ctrl+Right"]
-                enabled: expirePicker.visible && minuteSpin.value < 59
-                onActivated: minuteSpin.value += 1
-            }
-            Shortcut {
-                sequences: ["Ctrl+Left"]
-                enabled: expirePicker.visible && minuteSpin.value > 0
-                onActivated: minuteSpin.value -= 1
-            }
+        // The open picker blocks the dialog's own shortcuts, so it answers Ctrl+G itself.
+        Shortcut {
+            sequences: ["Ctrl+G"]
+            enabled: expirePicker.visible
+            onActivated: expirePicker.close()
         }
     }
 }

@@ -88,8 +88,7 @@ Item {
     }
 
     function parseDateTimeString(text) {
-        const match = /^(\d{4})-(\d{2})-(\d{2}) (\d{2}):(\d{2})$/.exec(text ? String(text) : "")
-        return match ? new Date(+match[1], match[2] - 1, +match[3], +match[4], +match[5], 0) : null
+        return expirePicker.parseDateTime(text)
     }
 
     function levelColor(level) {
@@ -419,174 +418,23 @@ Item {
         }
     }
 
-    Dialog {
+    TaskActionMenu {
         id: taskActionDialog
         objectName: "taskActionDialog"
-        modal: true
-        anchors.centerIn: parent
-        width: 150
-        title: ""
-
-        contentItem: ColumnLayout {
-            spacing: 8
-
-            Button {
-                objectName: "actionOpenButton"
-                text: qsTr("Open")
-                enabled: root.selectedRow >= 0
-                Layout.fillWidth: true
-                onClicked: {
-                    taskActionDialog.close()
-                    root.editSelectedTask()
-                }
-            }
-            Button {
-                objectName: "actionDoneButton"
-                text: root.selectedTaskActive ? qsTr("Set Pending") : qsTr("Set Done")
-                enabled: root.selectedRow >= 0
-                Layout.fillWidth: true
-                onClicked: {
-                    root.setSelectedTaskDone()
-                    taskActionDialog.close()
-                }
-            }
-            Button {
-                objectName: "actionDeleteButton"
-                text: qsTr("Delete")
-                enabled: root.selectedRow >= 0
-                Layout.fillWidth: true
-                onClicked: {
-                    taskActionDialog.close()
-                    root.deleteSelectedTask()
-                }
-            }
-        }
+        hasTask: root.selectedRow >= 0
+        taskDone: root.selectedTaskActive
+        openButton.objectName: "actionOpenButton"
+        toggleButton.objectName: "actionDoneButton"
+        deleteButton.objectName: "actionDeleteButton"
+        onOpenRequested: root.editSelectedTask()
+        onToggleRequested: root.setSelectedTaskDone()
+        onDeleteRequested: root.deleteSelectedTask()
     }
 
-    Popup {
+    ExpiryPicker {
         id: expirePicker
         objectName: "expirePicker"
-
-        property var opener: null
-        property date tmpDate: new Date()
-
-        function openFor(field) {
-            const start = root.parseDateTimeString(field.text.trim()) ?? new Date()
-            expirePicker.opener = field
-            expirePicker.tmpDate = start
-            hourSpin.value = start.getHours()
-            minuteSpin.value = start.getMinutes()
-            expirePicker.open()
-            datePicker.selectDate(start)
-        }
-
-        function confirm() {
-            datePicker.forceActiveFocus() // a spin box takes a typed value when it loses the focus
-            expirePicker.opener.commit(Qt.formatDateTime(expirePicker.tmpDate, "yyyy-MM-dd HH:mm"))
-            expirePicker.opener = null
-            expirePicker.close()
-        }
-
-        function setTime(hours, minutes) {
-            const d = new Date(expirePicker.tmpDate)
-            d.setHours(hours, minutes, 0, 0)
-            expirePicker.tmpDate = d
-        }
-
-        modal: true
-        focus: true
-        padding: 12
         width: Math.min(root.width - 24, 460)
-        anchors.centerIn: parent
-        background: Rectangle {
-            color: "#202020"
-            radius: 12
-            border.color: "#3a3a3a"
-        }
-
-        ColumnLayout {
-            width: expirePicker.availableWidth
-            spacing: 10
-
-            MyDatePicker {
-                id: datePicker
-                locale: Qt.locale("en_EN")
-                month: expirePicker.tmpDate.getMonth()
-                year: expirePicker.tmpDate.getFullYear()
-                Layout.fillWidth: true
-                onDateSelected: d => {
-                    const t = expirePicker.tmpDate
-                    expirePicker.tmpDate = new Date(d.getFullYear(), d.getMonth(), d.getDate(), t.getHours(), t.getMinutes())
-                }
-            }
-            RowLayout {
-                spacing: 10
-                Layout.fillWidth: true
-
-                Label {
-                    text: qsTr("Time:")
-                    color: "white"
-                }
-                SpinBox {
-                    id: hourSpin
-                    objectName: "hourSpin"
-                    from: 0
-                    to: 23
-                    editable: true
-                    onValueChanged: expirePicker.setTime(hourSpin.value, expirePicker.tmpDate.getMinutes())
-                }
-                Label {
-                    text: ":"
-                    color: "white"
-                }
-                SpinBox {
-                    id: minuteSpin
-                    objectName: "minuteSpin"
-                    from: 0
-                    to: 59
-                    editable: true
-                    onValueChanged: expirePicker.setTime(expirePicker.tmpDate.getHours(), minuteSpin.value)
-                }
-                Item {
-                    Layout.fillWidth: true
-                }
-                Button {
-                    objectName: "pickerCancelButton"
-                    text: qsTr("Cancel")
-                    onClicked: expirePicker.close()
-                }
-                Button {
-                    objectName: "pickerOkButton"
-                    text: qsTr("OK")
-                    onClicked: expirePicker.confirm()
-                }
-            }
-
-            Shortcut {
-                sequences: ["Return", "Enter"]
-                enabled: expirePicker.visible
-                onActivated: expirePicker.confirm()
-            }
-            Shortcut {
-                sequences: ["Ctrl+Up"]
-                enabled: expirePicker.visible && hourSpin.value < 23
-                onActivated: hourSpin.value += 1
-            }
-            Shortcut {
-                sequences: ["Ctrl+Down"]
-                enabled: expirePicker.visible && hourSpin.value > 0
-                onActivated: hourSpin.value -= 1
-            }
-            Shortcut {
-                sequences: ["Ctrl+Right"]
-                enabled: expirePicker.visible && minuteSpin.value < 59
-                onActivated: minuteSpin.value += 1
-            }
-            Shortcut {
-                sequences: ["Ctrl+Left"]
-                enabled: expirePicker.visible && minuteSpin.value > 0
-                onActivated: minuteSpin.value -= 1
-            }
-        }
+        onConfirmed: (picked, text) => expirePicker.opener.commit(text)
     }
 }
