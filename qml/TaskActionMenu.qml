@@ -23,6 +23,8 @@ Dialog {
     modal: true
     anchors.centerIn: parent
     width: 150
+    // The style's wide dialog padding would leave too little room for "Set Pending".
+    padding: 12
     title: ""
 
     ColumnLayout {
