@@ -18,155 +18,167 @@ Dialog {
 
     parent: Overlay.overlay
     anchors.centerIn: parent
+    // The reference list is long: on a low window the content scrolls instead of being cut off.
+    height: Math.min(implicitHeight, parent ? parent.height - 24 : implicitHeight)
     modal: true
     title: qsTr("Settings")
     standardButtons: Dialog.Ok | Dialog.Cancel
 
-    ColumnLayout {
-        width: 360
-        spacing: 10
+    ScrollView {
+        anchors.fill: parent
+        implicitWidth: 360 + ScrollBar.vertical.width
+        implicitHeight: content.implicitHeight
+        contentWidth: 360
+        clip: true
 
-        GroupHeading {
-            text: qsTr("Notifications")
-        }
+        ColumnLayout {
+            id: content
 
-        RowLayout {
-            SpinBox {
-                objectName: "notifyMinutesSpinBox"
-                from: 1
-                to: 1440
-                editable: true
-                value: settings.notifyMinutes
-                onValueModified: settings.notifyMinutes = value
+            width: 360
+            spacing: 10
+
+            GroupHeading {
+                text: qsTr("Notifications")
+            }
+
+            RowLayout {
+                SpinBox {
+                    objectName: "notifyMinutesSpinBox"
+                    from: 1
+                    to: 1440
+                    editable: true
+                    value: settings.notifyMinutes
+                    onValueModified: settings.notifyMinutes = value
+                }
+
+                Label {
+                    text: qsTr("Minutes before task expiration")
+                }
+            }
+
+            Button {
+                objectName: "chooseSoundButton"
+                text: qsTr("Choose sound (WAV/MP3)")
+                onClicked: soundDialog.open()
             }
 
             Label {
-                text: qsTr("Minutes before task expiration")
-            }
-        }
-
-        Button {
-            objectName: "chooseSoundButton"
-            text: qsTr("Choose sound (WAV/MP3)")
-            onClicked: soundDialog.open()
-        }
-
-        Label {
-            objectName: "soundFileLabel"
-            Layout.fillWidth: true
-            text: settings.soundFile
-            wrapMode: Text.WrapAnywhere
-        }
-
-        GroupHeading {
-            Layout.topMargin: 16
-            text: qsTr("Shortcuts main")
-        }
-
-        Flow {
-            Layout.fillWidth: true
-            spacing: 10
-
-            ShortcutLabel { text: qsTr("alt+1: tasks") }
-            ShortcutLabel { text: qsTr("alt+2: calendar") }
-            ShortcutLabel { text: qsTr("alt+3: customers") }
-            ShortcutLabel { text: qsTr("alt+4: task chart") }
-            ShortcutLabel { text: qsTr("ctrl+l: logout") }
-        }
-
-        GroupHeading {
-            text: qsTr("Shortcuts task/calendar table")
-        }
-
-        Flow {
-            Layout.fillWidth: true
-            spacing: 10
-
-            ShortcutLabel { text: qsTr("ctrl+f: search") }
-            ShortcutLabel { text: qsTr("ctrl+n: new") }
-            ShortcutLabel { text: qsTr("ctrl+e: edit") }
-            ShortcutLabel { text: qsTr("delete: delete") }
-            ShortcutLabel { text: qsTr("home: first page") }
-            ShortcutLabel { text: qsTr("end: last page") }
-        }
-
-        Flow {
-            Layout.fillWidth: true
-            spacing: 10
-
-            ShortcutLabel { text: qsTr("up arrow: previous task") }
-            ShortcutLabel { text: qsTr("down arrow: next task") }
-            ShortcutLabel { text: qsTr("right arrow: next page") }
-            ShortcutLabel { text: qsTr("left arrow: previous page") }
-        }
-
-        GroupHeading {
-            text: qsTr("Shortcuts task form")
-        }
-
-        Flow {
-            Layout.fillWidth: true
-            spacing: 10
-
-            ShortcutLabel { text: qsTr("return: save") }
-            ShortcutLabel { text: qsTr("esc: close task/calendar dialog") }
-            ShortcutLabel { text: qsTr("ctrl+w: higher level") }
-            ShortcutLabel { text: qsTr("ctrl+q: lower level") }
-            ShortcutLabel { text: qsTr("ctrl+d: toggle done") }
-        }
-
-        Flow {
-            Layout.fillWidth: true
-            spacing: 10
-
-            ShortcutLabel { text: qsTr("ctrl+g: pick date & time") }
-            ShortcutLabel { text: qsTr("arrows: change calendar day") }
-            ShortcutLabel { text: qsTr("ctrl+up/down: change calendar hour") }
-        }
-
-        Flow {
-            Layout.fillWidth: true
-            spacing: 10
-
-            ShortcutLabel { text: qsTr("ctrl+right/left: change calendar minute") }
-        }
-
-        Label {
-            Layout.fillWidth: true
-            Layout.topMargin: 16
-            text: qsTr("Database path:")
-            font.pointSize: 12
-            wrapMode: Text.WordWrap
-        }
-
-        TextField {
-            objectName: "dbPathField"
-            Layout.fillWidth: true
-            readOnly: true
-            selectByMouse: true
-            text: settings.dbPath
-            placeholderText: defaultDbPath
-        }
-
-        RowLayout {
-            Button {
-                objectName: "chooseDbButton"
-                text: qsTr("Choose DB")
-                onClicked: databaseDialog.open()
+                objectName: "soundFileLabel"
+                Layout.fillWidth: true
+                text: settings.soundFile
+                wrapMode: Text.WrapAnywhere
             }
 
-            Button {
-                objectName: "useDefaultDbButton"
-                text: qsTr("Use default")
-                onClicked: settings.dbPath = ""
+            GroupHeading {
+                Layout.topMargin: 16
+                text: qsTr("Shortcuts main")
             }
-        }
 
-        Label {
-            Layout.fillWidth: true
-            text: qsTr("Restart the app to use a changed database path.")
-            color: "#bbbbbb"
-            wrapMode: Text.WordWrap
+            Flow {
+                Layout.fillWidth: true
+                spacing: 10
+
+                ShortcutLabel { text: qsTr("alt+1: tasks") }
+                ShortcutLabel { text: qsTr("alt+2: calendar") }
+                ShortcutLabel { text: qsTr("alt+3: customers") }
+                ShortcutLabel { text: qsTr("alt+4: task chart") }
+                ShortcutLabel { text: qsTr("ctrl+l: logout") }
+            }
+
+            GroupHeading {
+                text: qsTr("Shortcuts task/calendar table")
+            }
+
+            Flow {
+                Layout.fillWidth: true
+                spacing: 10
+
+                ShortcutLabel { text: qsTr("ctrl+f: search") }
+                ShortcutLabel { text: qsTr("ctrl+n: new") }
+                ShortcutLabel { text: qsTr("ctrl+e: edit") }
+                ShortcutLabel { text: qsTr("delete: delete") }
+                ShortcutLabel { text: qsTr("home: first page") }
+                ShortcutLabel { text: qsTr("end: last page") }
+            }
+
+            Flow {
+                Layout.fillWidth: true
+                spacing: 10
+
+                ShortcutLabel { text: qsTr("up arrow: previous task") }
+                ShortcutLabel { text: qsTr("down arrow: next task") }
+                ShortcutLabel { text: qsTr("right arrow: next page") }
+                ShortcutLabel { text: qsTr("left arrow: previous page") }
+            }
+
+            GroupHeading {
+                text: qsTr("Shortcuts task form")
+            }
+
+            Flow {
+                Layout.fillWidth: true
+                spacing: 10
+
+                ShortcutLabel { text: qsTr("return: save") }
+                ShortcutLabel { text: qsTr("esc: close task/calendar dialog") }
+                ShortcutLabel { text: qsTr("ctrl+w: higher level") }
+                ShortcutLabel { text: qsTr("ctrl+q: lower level") }
+                ShortcutLabel { text: qsTr("ctrl+d: toggle done") }
+            }
+
+            Flow {
+                Layout.fillWidth: true
+                spacing: 10
+
+                ShortcutLabel { text: qsTr("ctrl+g: pick date & time") }
+                ShortcutLabel { text: qsTr("arrows: change calendar day") }
+                ShortcutLabel { text: qsTr("ctrl+up/down: change calendar hour") }
+            }
+
+            Flow {
+                Layout.fillWidth: true
+                spacing: 10
+
+                ShortcutLabel { text: qsTr("ctrl+right/left: change calendar minute") }
+            }
+
+            Label {
+                Layout.fillWidth: true
+                Layout.topMargin: 16
+                text: qsTr("Database path:")
+                font.pointSize: 12
+                wrapMode: Text.WordWrap
+            }
+
+            TextField {
+                objectName: "dbPathField"
+                Layout.fillWidth: true
+                readOnly: true
+                selectByMouse: true
+                text: settings.dbPath
+                placeholderText: defaultDbPath
+            }
+
+            RowLayout {
+                Button {
+                    objectName: "chooseDbButton"
+                    text: qsTr("Choose DB")
+                    onClicked: databaseDialog.open()
+                }
+
+                Button {
+                    objectName: "useDefaultDbButton"
+                    text: qsTr("Use default")
+                    onClicked: settings.dbPath = ""
+                }
+            }
+
+            Label {
+                Layout.fillWidth: true
+                text: qsTr("Restart the app to use a changed database path.")
+                color: "#bbbbbb"
+                wrapMode: Text.WordWrap
+            }
         }
     }
 
