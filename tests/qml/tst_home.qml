@@ -6,8 +6,9 @@ import QuilloQml
 Item {
     id: root
 
+    // Tall enough for the whole settings dialog, so its buttons can be clicked without scrolling.
     width: 1300
-    height: 700
+    height: 1000
 
     StackView {
         id: stack
