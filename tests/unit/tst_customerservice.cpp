@@ -181,9 +181,9 @@ private slots:
         QFETCH(int, order);
         QFETCH(QList<int>, expected);
         QFETCH(int, changes);
-        sql("INSERT INTO customers (id, user_id, name, create_at) VALUES (1, 1, 'beta', '2026-01-03 "
-            "10:00:00'), "
-            "(2, 1, 'Alpha', '2026-01-01 10:00:00'), (3, 1, 'gamma', '2026-01-02 10:00:00')");
+        sql("INSERT INTO customers (id, user_id, name, create_at) VALUES "
+            "(1, 1, 'beta', '2026-01-03 10:00:00'), (2, 1, 'Alpha', '2026-01-01 10:00:00'), "
+            "(3, 1, 'gamma', '2026-01-02 10:00:00')");
         QSignalSpy changed(&m_fx->service, &CustomerService::sortChanged);
 
         m_fx->service.sort(column, order);
