@@ -51,16 +51,10 @@ Item {
             return findChild(page, "dayCell_" + key)
         }
 
-        // The task bars a cell shows.
-        function bars(key) {
-            const found = []
-            const visit = item => {
-                if (item.objectName === "cellTask" && item.visible)
-                    found.push(item)
-                Array.from(item.children).forEach(visit)
-            }
-            visit(cell(key))
-            return found
+        // The task bars the cell of a day shows.
+        function bars(key, item = cell(key)) {
+            const own = item.objectName === "cellTask" && item.visible ? [item] : []
+            return own.concat(...Array.from(item.children).map(child => bars(key, child)))
         }
 
         function addTask(name, day, hour, level = 1, done = false) {
