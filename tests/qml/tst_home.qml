@@ -91,6 +91,21 @@ Item {
             compare(settings.notifyMinutes, before + 1)
         }
 
+        function test_settingsFitLowWindow() {
+            const window = root.Window.window
+            window.height = 600
+            const dialog = findChild(home, "settingsDialog")
+            tryVerify(() => dialog.parent.height === 600)
+            mouseClick(findChild(home, "settingsButton"))
+            tryVerify(() => dialog.opened)
+            verify(dialog.implicitHeight > 600)
+            verify(dialog.y >= 0 && dialog.y + dialog.height <= 600)
+            dialog.reject()
+            tryVerify(() => !dialog.visible)
+            window.height = 1000
+            tryVerify(() => dialog.parent.height === 1000)
+        }
+
         function test_logoutReturnsToLogin() {
             mouseClick(findChild(home, "logoutButton"))
             tryVerify(() => !stack.busy)
