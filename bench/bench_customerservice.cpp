@@ -1,4 +1,6 @@
 // Cost of loading one page of the customer table over a directory of a realistic size.
+#include "BenchDatabase.h"
+
 #include "models/CustomerTableModel.h"
 #include "services/AuthService.h"
 #include "services/CustomerService.h"
@@ -29,17 +31,10 @@ class Directory
 public:
     Directory()
     {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           m_dir.filePath(QStringLiteral("config")));
-        m_db.open(m_dir.filePath(QStringLiteral("bench.db")));
-        m_db.ensureSchema();
-        if (!qEnvironmentVariableIsSet("DUEVIA_BENCH_NO_INDEXES"))
-            m_db.ensureIndexes();
-        m_auth.registerUser(QStringLiteral("bench"), QStringLiteral("password123"), QStringLiteral("Bench"));
-        m_auth.login(QStringLiteral("bench"), QStringLiteral("password123"));
         fill();
+        m_bench.finishLoading();
         countStatements();
-        m_service = std::make_unique<CustomerService>(&m_db, &m_auth, &m_model);
+        m_service = std::make_unique<CustomerService>(m_bench.db(), m_bench.auth(), &m_model);
         m_service->setPageSize(kPageSize);
     }
 
@@ -51,7 +46,7 @@ public:
 private:
     void fill()
     {
-        QSqlDatabase connection = m_db.database();
+        QSqlDatabase connection = m_bench.db()->database();
         connection.transaction();
         QSqlQuery customer(connection);
         customer.prepare(QStringLiteral("INSERT INTO customers (user_id, name, notes, create_at) "
@@ -84,7 +79,7 @@ private:
     void countStatements()
     {
 #ifdef DUEVIA_COUNT_STATEMENTS
-        const QVariant handle = m_db.database().driver()->handle();
+        const QVariant handle = m_bench.db()->database().driver()->handle();
         if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
             return;
         auto count = [](unsigned, void *counter, void *, void *) {
@@ -96,9 +91,7 @@ private:
 #endif
     }
 
-    QTemporaryDir m_dir;
-    DbManager m_db;
-    AuthService m_auth{&m_db};
+    BenchDatabase m_bench;
     CustomerTableModel m_model;
     std::unique_ptr<CustomerService> m_service;
     int m_statements = 0;

@@ -1,6 +1,8 @@
 // Cost of the task service's queries over years of tasks: a page load, the due-soon poll, the
 // statistics and a calendar month. The program's indexes are created as at start-up; to compare
 // without them, set DUEVIA_BENCH_NO_INDEXES=1.
+#include "BenchDatabase.h"
+
 #include "models/TaskTableModel.h"
 #include "services/AuthService.h"
 #include "services/TaskService.h"
@@ -28,19 +30,10 @@ class TaskArchive
 public:
     TaskArchive()
     {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           m_dir.filePath(QStringLiteral("config")));
-        m_db.open(m_dir.filePath(QStringLiteral("bench.db")));
-        m_db.ensureSchema();
-        m_auth.registerUser(QStringLiteral("other"), QStringLiteral("password123"), QStringLiteral("Other"));
-        m_auth.registerUser(QStringLiteral("bench"), QStringLiteral("password123"), QStringLiteral("Bench"));
-        m_auth.login(QStringLiteral("bench"), QStringLiteral("password123"));
-        fill(m_auth.userId(), kTasks);
-        fill(m_auth.userId() == 1 ? 2 : 1, kOtherUserTasks);
-        if (!qEnvironmentVariableIsSet("DUEVIA_BENCH_NO_INDEXES"))
-            m_db.ensureIndexes();
-        QSqlQuery(m_db.database()).exec(QStringLiteral("ANALYZE"));
-        m_service = std::make_unique<TaskService>(&m_db, &m_auth, &m_model);
+        fill(m_bench.auth()->userId(), kTasks);
+        fill(m_bench.otherUserId(), kOtherUserTasks);
+        m_bench.finishLoading();
+        m_service = std::make_unique<TaskService>(m_bench.db(), m_bench.auth(), &m_model);
     }
 
     TaskService &service() { return *m_service; }
@@ -48,7 +41,7 @@ public:
 private:
     void fill(int userId, int count)
     {
-        QSqlDatabase connection = m_db.database();
+        QSqlDatabase connection = m_bench.db()->database();
         connection.transaction();
         QSqlQuery insert(connection);
         insert.prepare(QStringLiteral(
@@ -75,9 +68,7 @@ private:
         connection.commit();
     }
 
-    QTemporaryDir m_dir;
-    DbManager m_db;
-    AuthService m_auth{&m_db};
+    BenchDatabase m_bench;
     TaskTableModel m_model;
     std::unique_ptr<TaskService> m_service;
 };
