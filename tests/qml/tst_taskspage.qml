@@ -163,26 +163,6 @@ Item {
             compare(String(cell(1, 1).textColor), "#808080")
         }
 
-        function test_rightAndDoubleClick() {
-            addTasks([[1, false, future], [1, false, future], [1, false, future]])
-            const menu = part("taskActionDialog")
-            opened(menu, () => mouseClick(cell(1, 1), 20, 10, Qt.RightButton))
-            compare([page.selectedRow, part("actionDoneButton").text], [1, "Set Done"])
-            closed(menu, () => mouseClick(part("actionDoneButton")))
-            verify(taskModel.activeAt(1) && page.selectedTaskActive)
-            const id = taskModel.taskIdAt(2)
-            opened(menu, () => mouseClick(cell(4, 2), 20, 10, Qt.RightButton))
-            closed(menu, () => mouseClick(part("actionDeleteButton")))
-            compare(taskModel.rowForId(id), -1, "deleted without a question")
-            compare([page.selectedRow, part("editButton").enabled, part("deleteButton").enabled], [-1, false, false])
-
-            const dialog = part("taskDialog")
-            opened(dialog, () => mouseDoubleClickSequence(cell(1, 1)))
-            compare(dialog.editingId, taskModel.taskIdAt(1))
-            closed(dialog, () => dialog.close())
-            compare(page.selectedRow, -1, "closing the dialog clears the selection")
-        }
-
         function test_keys() {
             addTasks(Array(7).fill([1, false, future]))
             taskService.pageSize = 3
@@ -244,19 +224,6 @@ Item {
             verify(!part("taskSearchField").activeFocus)
             if (tabs.currentIndex === 1)
                 verify(!part("taskDialog").visible)
-        }
-
-        function test_clearFilters() {
-            part("taskSearchField").text = "  abc "
-            compare(taskService.filterName, "abc")
-            taskService.filterActive = 0
-            taskService.filterExpireFrom = "2026-01-01 00:00"
-            taskService.filterExpireTo = "2026-02-01 00:00"
-            mouseClick(part("clearButton"))
-            compare([part("taskSearchField").text, taskService.filterName, taskService.filterExpireFrom,
-                     taskService.filterExpireTo, taskService.filterActive, taskService.filterLevel],
-                    ["", "", "", "", -1, -1])
-            compare([part("stateFilterBox").currentIndex, part("expireFromField").text], [0, ""])
         }
     }
 }
