@@ -36,68 +36,44 @@ class TstNotificationService : public QObject
 private slots:
     void init()
     {
-        m_sandbox = std::make_unique<TestSandbox>();
-        m_db = std::make_unique<DbManager>();
-        QVERIFY(m_sandbox->openDatabase(*m_db));
-        m_settings = std::make_unique<SettingsService>();
-        m_model = std::make_unique<TaskTableModel>();
-        m_auth = std::make_unique<AuthService>(m_db.get());
-        QVERIFY(signInTestUser(*m_auth, u"ada"_s) > 0);
-        m_tasks = std::make_unique<TaskService>(m_db.get(), m_auth.get(), m_model.get());
-        m_notifier = std::make_unique<NotificationService>(m_tasks.get(), m_settings.get());
-        connect(m_auth.get(), &AuthService::loggedOut, m_notifier.get(), &NotificationService::clearNotified);
+        m_f = std::make_unique<Fixture>();
+        QVERIFY(m_f->sandbox.openDatabase(m_f->db));
+        QVERIFY(signInTestUser(m_f->auth, u"ada"_s) > 0);
+        connect(&m_f->auth, &AuthService::loggedOut, &m_f->notifier, &NotificationService::clearNotified);
     }
 
-    void cleanup()
-    {
-        m_notifier.reset();
-        m_tasks.reset();
-        m_auth.reset();
-        m_model.reset();
-        m_settings.reset();
-        m_db.reset();
-        m_sandbox.reset();
-    }
+    void cleanup() { m_f.reset(); }
 
-    void announcesOncePerExpiryEarliestFirst()
+    void announcesOncePerExpiryUntilSignOut()
     {
-        QSignalSpy due(m_notifier.get(), &NotificationService::taskDueSoon);
+        QSignalSpy due(&m_f->notifier, &NotificationService::taskDueSoon);
         const int id = addTask(u"Call back"_s, 5);
         const int later = addTask(u"later"_s, 9);
-        m_notifier->checkDueTasks();
-        m_notifier->checkDueTasks();
+        m_f->notifier.checkDueTasks();
+        m_f->notifier.checkDueTasks();
         QCOMPARE(due.count(), 1);
         QCOMPARE(due.at(0),
-                 (QVariantList{id, u"Call back"_s, m_tasks->nextDueTask(10).value(u"expire_at_text"_s)}));
+                 (QVariantList{id, u"Call back"_s, m_f->tasks.nextDueTask(10).value(u"expire_at_text"_s)}));
 
         // Postponed within the window: a new expiry is a new announcement.
-        QVERIFY(m_tasks->updateTask(id, u"Call back"_s, false, minutesFromNow(8), 1));
-        m_notifier->checkDueTasks();
-        m_notifier->checkDueTasks();
+        QVERIFY(m_f->tasks.updateTask(id, u"Call back"_s, false, minutesFromNow(8), 1));
+        m_f->notifier.checkDueTasks();
+        m_f->notifier.checkDueTasks();
         QCOMPARE(due.count(), 2);
         QCOMPARE(due.at(1).at(0).toInt(), id);
         QVERIFY(due.at(1).at(2) != due.at(0).at(2));
 
         // A done task is not announced: the next one has its turn.
-        QVERIFY(m_tasks->updateTaskDone(id, true));
-        m_notifier->checkDueTasks();
+        QVERIFY(m_f->tasks.updateTaskDone(id, true));
+        m_f->notifier.checkDueTasks();
         QCOMPARE(due.count(), 3);
         QCOMPARE(due.at(2).at(0).toInt(), later);
-    }
 
-    void signOutForgetsAnnouncementsAndStopsSound()
-    {
-        QVERIFY(writeSilentWav(m_sandbox->filePath(u"alarm.wav"_s)));
-        m_settings->setSoundFile(m_sandbox->filePath(u"alarm.wav"_s));
-        QSignalSpy due(m_notifier.get(), &NotificationService::taskDueSoon);
-        addTask(u"t"_s, 5);
-        m_notifier->checkDueTasks();
-        QCOMPARE(due.count(), 1);
-        m_auth->logout();
-        QCOMPARE(player()->playbackState(), QMediaPlayer::StoppedState);
-        QVERIFY(m_auth->login(u"ada"_s, u"password123"_s));
-        m_notifier->checkDueTasks();
-        QCOMPARE(due.count(), 2);
+        // Signing out forgets what was announced.
+        m_f->auth.logout();
+        QVERIFY(m_f->auth.login(u"ada"_s, u"password123"_s));
+        m_f->notifier.checkDueTasks();
+        QCOMPARE(due.count(), 4);
     }
 
     void sound_data()
@@ -113,28 +89,22 @@ private slots:
     {
         QFETCH(QString, file);
         QFETCH(bool, playable);
-        const QString path = file.isEmpty() ? QString() : m_sandbox->filePath(file);
-        if (playable)
-            QVERIFY(writeSilentWav(path));
-        m_settings->setSoundFile(path);
+        const QString path = file.isEmpty() ? QString() : m_f->sandbox.filePath(file);
+        QVERIFY(!playable || writeSilentWav(path));
+        m_f->settings.setSoundFile(path);
         QCOMPARE(player()->audioOutput()->volume(), 0.8f);
-        QSignalSpy due(m_notifier.get(), &NotificationService::taskDueSoon);
+        QSignalSpy due(&m_f->notifier, &NotificationService::taskDueSoon);
         addTask(u"t"_s, 5);
-        m_notifier->checkDueTasks();
+        m_f->notifier.checkDueTasks();
         QCOMPARE(due.count(), 1); // the warning comes whatever the sound does
-        if (path.isEmpty()) {
-            QVERIFY(player()->source().isEmpty());
-            QCOMPARE(player()->playbackState(), QMediaPlayer::StoppedState);
-            return;
-        }
-        QCOMPARE(player()->source(), QUrl::fromLocalFile(path));
+        QCOMPARE(player()->source(), path.isEmpty() ? QUrl() : QUrl::fromLocalFile(path));
         // Without a sound card the platform plays into a silent sink; a missing file fails on its own.
         if (playable)
             QTRY_VERIFY(player()->mediaStatus() == QMediaPlayer::EndOfMedia ||
                         player()->playbackState() == QMediaPlayer::PlayingState);
-        else
+        else if (!path.isEmpty())
             QTRY_COMPARE(player()->mediaStatus(), QMediaPlayer::InvalidMedia);
-        m_notifier->stopSound();
+        m_f->auth.logout(); // stops the sound
         QCOMPARE(player()->playbackState(), QMediaPlayer::StoppedState);
     }
 
@@ -143,21 +113,25 @@ private:
 
     int addTask(const QString &name, int minutesAhead)
     {
-        if (!m_tasks->createTask(name, minutesFromNow(minutesAhead), false))
+        if (!m_f->tasks.createTask(name, minutesFromNow(minutesAhead), false))
             return -1;
-        QSqlQuery query(u"SELECT MAX(id) FROM tasks"_s, m_db->database());
+        QSqlQuery query(u"SELECT MAX(id) FROM tasks"_s, m_f->db.database());
         return query.next() ? query.value(0).toInt() : -1;
     }
 
-    QMediaPlayer *player() const { return m_notifier->findChild<QMediaPlayer *>(); }
+    QMediaPlayer *player() const { return m_f->notifier.findChild<QMediaPlayer *>(); }
 
-    std::unique_ptr<TestSandbox> m_sandbox;
-    std::unique_ptr<DbManager> m_db;
-    std::unique_ptr<SettingsService> m_settings;
-    std::unique_ptr<TaskTableModel> m_model;
-    std::unique_ptr<AuthService> m_auth;
-    std::unique_ptr<TaskService> m_tasks;
-    std::unique_ptr<NotificationService> m_notifier;
+    struct Fixture
+    {
+        TestSandbox sandbox;
+        DbManager db;
+        SettingsService settings;
+        TaskTableModel model;
+        AuthService auth{&db};
+        TaskService tasks{&db, &auth, &model};
+        NotificationService notifier{&tasks, &settings};
+    };
+    std::unique_ptr<Fixture> m_f;
 };
 
 QTEST_GUILESS_MAIN(TstNotificationService)
