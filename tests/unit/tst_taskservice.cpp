@@ -468,6 +468,52 @@ private slots:
         }
     }
 
+    // Expiry bounds on readings that a clock change skips or repeats.
+    void boundsOnClockChanges()
+    {
+        const auto utc = [](int month, int day, int hour, int minute) {
+            return QDateTime(QDate(2026, month, day), QTime(hour, minute), Qt::UTC).toSecsSinceEpoch();
+        };
+        struct Change
+        {
+            QString skipped; // a reading the clocks jump over, at the instant jump
+            qint64 jump;
+            QString repeated; // "yyyy-MM-dd HH:" of an hour the clocks run twice, first at firstHalf
+            qint64 firstHalf;
+        };
+        const QHash<QByteArray, Change> zones = {
+            {"America/Los_Angeles",
+             {u"2026-03-08 02:30"_s, utc(3, 8, 10, 0), u"2026-11-01 01:"_s, utc(11, 1, 8, 30)}},
+            {"Pacific/Auckland",
+             {u"2026-09-27 02:30"_s, utc(9, 26, 14, 0), u"2026-04-05 02:"_s, utc(4, 4, 13, 30)}},
+        };
+        if (!zones.contains(qgetenv("TZ")))
+            QSKIP("the local zone has no daylight-saving time");
+        const Change change = zones.value(qgetenv("TZ"));
+        const int before =
+            insertTask(m_alice, u"skip before"_s, QDateTime::fromSecsSinceEpoch(change.jump - 1));
+        const int after = insertTask(m_alice, u"skip after"_s, QDateTime::fromSecsSinceEpoch(change.jump));
+        const int first =
+            insertTask(m_alice, u"twice first"_s, QDateTime::fromSecsSinceEpoch(change.firstHalf));
+        const int second =
+            insertTask(m_alice, u"twice second"_s, QDateTime::fromSecsSinceEpoch(change.firstHalf + 3600));
+        m_service->sort(0, 0);
+        const auto shownFor = [this](const QString &name, const QString &from, const QString &to) {
+            m_service->setFilterName(name);
+            m_service->setFilterExpireFrom(from);
+            m_service->setFilterExpireTo(to);
+            return shownIds();
+        };
+        // A skipped reading stands for the moment of the jump.
+        QCOMPARE(shownFor(u"skip"_s, change.skipped, QString()), QList<int>{after});
+        QCOMPARE(shownFor(u"skip"_s, QString(), change.skipped), QList<int>{before});
+        // A lower bound starts at the first run of a repeated minute, an upper one ends after the second.
+        QCOMPARE(shownFor(u"twice"_s, change.repeated + u"30"_s, QString()), (QList<int>{first, second}));
+        QCOMPARE(shownFor(u"twice"_s, change.repeated + u"31"_s, QString()), QList<int>{second});
+        QCOMPARE(shownFor(u"twice"_s, QString(), change.repeated + u"30"_s), (QList<int>{first, second}));
+        QCOMPARE(shownFor(u"twice"_s, QString(), change.repeated + u"29"_s), QList<int>{first});
+    }
+
     void randomSequenceMatchesReference()
     {
         std::mt19937 random(kSeed);
