@@ -3,9 +3,12 @@
 #include "services/AuthService.h"
 #include "storage/DbManager.h"
 
+#include <QCoreApplication>
 #include <QSettings>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
 
 // A throw-away database and settings store with a signed-in account "bench" for the benchmarks.
 class BenchDatabase
@@ -40,3 +43,15 @@ private:
     DbManager m_db;
     AuthService m_auth{&m_db};
 };
+
+// The benchmarks' main: Qt's SQL driver wants an application object, then Google Benchmark runs.
+inline int runBenchmarks(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
