@@ -28,7 +28,8 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
     context->setContextProperty(QStringLiteral("customerModel"), m_customerModel.get());
     context->setContextProperty(QStringLiteral("customerService"), m_customerService.get());
     context->setContextProperty(QStringLiteral("dbPath"), m_sandbox.databaseFile());
-    context->setContextProperty(QStringLiteral("defaultDbPath"), m_sandbox.filePath(QStringLiteral("default.db")));
+    context->setContextProperty(QStringLiteral("defaultDbPath"),
+                                m_sandbox.filePath(QStringLiteral("default.db")));
     // As in the program: the notifier comes after the engine, polls from the start and forgets its
     // announcements on sign-out.
     m_notifier = std::make_unique<NotificationService>(m_taskService.get(), m_settings.get());
@@ -51,10 +52,7 @@ bool QmlTestSetup::exec(const QString &sql)
 
 QVariant QmlTestSetup::scalar(const QString &sql)
 {
-    QSqlQuery query(m_db.database());
-    if (!query.exec(sql) || !query.next())
-        return {};
-    return query.value(0);
+    return queryValue(m_db, sql);
 }
 
 bool QmlTestSetup::makeDatabaseReadOnly()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "services/AuthService.h"
+#include "services/SettingsService.h"
 #include "storage/DbManager.h"
 
 #include <QSettings>
@@ -50,4 +51,17 @@ inline bool execSql(const DbManager &db, const QString &sql)
 {
     QSqlQuery query(db.database());
     return query.exec(sql);
+}
+
+// The first column of the first row a query returns, or an invalid value.
+inline QVariant queryValue(const DbManager &db, const QString &sql)
+{
+    QSqlQuery query(db.database());
+    return query.exec(sql) && query.next() ? query.value(0) : QVariant();
+}
+
+// The settings store the program's components open (inside the sandbox's folder).
+inline QSettings settingsStore()
+{
+    return QSettings(kSettingsOrganization, kSettingsApplication);
 }

@@ -19,8 +19,7 @@ QVariantMap contact(const QString &type, const QString &value, const QString &la
 // What the settings store holds for key; -1 when it holds nothing.
 QVariant stored(const QString &key)
 {
-    return QSettings(QString::fromLatin1(kSettingsOrganization), QString::fromLatin1(kSettingsApplication))
-        .value(key, -1);
+    return settingsStore().value(key, -1);
 }
 
 struct Fixture
@@ -43,11 +42,7 @@ class TstCustomerService : public QObject
 
     void sql(const QString &statement) { QVERIFY2(execSql(m_fx->db, statement), qPrintable(statement)); }
 
-    int scalar(const QString &statement) const
-    {
-        QSqlQuery query(m_fx->db.database());
-        return query.exec(statement) && query.next() ? query.value(0).toInt() : -1;
-    }
+    int scalar(const QString &statement) const { return queryValue(m_fx->db, statement).toInt(); }
 
     // Customers 1 to count named "Customer <id>", created a day apart in the order of their ids.
     void addCustomers(int count)
@@ -200,8 +195,7 @@ private slots:
                                m_fx->service.sortOrder(), m_fx->service.filterName()}),
                  (QVariantList{10, 4, 1, ""}));
         const auto load = [this](const QVariantList &values) {
-            QSettings settings(QString::fromLatin1(kSettingsOrganization),
-                               QString::fromLatin1(kSettingsApplication));
+            QSettings settings = settingsStore();
             const QStringList keys{"customerPageSize", "customerSortColumn", "customerSortOrder",
                                    "customerFilterName"};
             for (int i = 0; i < keys.size(); ++i)

@@ -21,10 +21,8 @@ private:
 
 int TstDbManager::count(const DbManager &db, const QString &table)
 {
-    QSqlQuery query(db.database());
-    return query.exec(QStringLiteral("SELECT COUNT(*) FROM ") + table) && query.next()
-               ? query.value(0).toInt()
-               : -1;
+    const QVariant rows = queryValue(db, QStringLiteral("SELECT COUNT(*) FROM ") + table);
+    return rows.isValid() ? rows.toInt() : -1;
 }
 
 void TstDbManager::newFileGetsFourEmptyTables()

@@ -19,8 +19,6 @@ private slots:
     void pathNormalisation();
 
 private:
-    static QSettings store() { return QSettings(kSettingsOrganization, kSettingsApplication); }
-
     std::unique_ptr<TestSandbox> m_sandbox;
 };
 
@@ -31,7 +29,7 @@ void TstSettingsService::defaultsAndPersistence()
         QCOMPARE(settings.notifyMinutes(), 10);
         QCOMPARE(settings.soundFile(), QString());
         QCOMPARE(settings.dbPath(), QString());
-        QCOMPARE(store().allKeys(), QStringList());
+        QCOMPARE(settingsStore().allKeys(), QStringList());
 
         settings.setNotifyMinutes(0); // no range check here: the settings dialog limits the value
         settings.setSoundFile(QStringLiteral("/sounds/bell.wav"));
@@ -54,7 +52,7 @@ void TstSettingsService::equalValuesDoNothing()
     settings.setSoundFile(QString());
     settings.setDbPath(QStringLiteral("   "));
     QCOMPARE(minutes.count() + sound.count() + db.count(), 0);
-    QCOMPARE(store().allKeys(), QStringList());
+    QCOMPARE(settingsStore().allKeys(), QStringList());
 
     // The URL form of the current path is the same value.
     settings.setDbPath(QStringLiteral("/a.db"));
@@ -62,7 +60,7 @@ void TstSettingsService::equalValuesDoNothing()
     QCOMPARE(db.count(), 1);
     settings.setDbPath(QStringLiteral("  "));
     QCOMPARE(db.count(), 2);
-    QCOMPARE(store().value(QStringLiteral("dbPath")).toString(), QString());
+    QCOMPARE(settingsStore().value(QStringLiteral("dbPath")).toString(), QString());
 }
 
 void TstSettingsService::pathNormalisation_data()
@@ -102,7 +100,7 @@ void TstSettingsService::pathNormalisation()
     settings.setDbPath(input);
     QCOMPARE(settings.soundFile(), soundFile);
     QCOMPARE(settings.dbPath(), dbPath);
-    QCOMPARE(store().value(QStringLiteral("dbPath")).toString(), dbPath);
+    QCOMPARE(settingsStore().value(QStringLiteral("dbPath")).toString(), dbPath);
 }
 
 QTEST_GUILESS_MAIN(TstSettingsService)

@@ -25,11 +25,6 @@ QDateTime local(int year, int month, int day, int hour, int minute, int second =
     return QDateTime(QDate(year, month, day), QTime(hour, minute, second));
 }
 
-QSettings store()
-{
-    return QSettings(QString::fromLatin1(kSettingsOrganization), QString::fromLatin1(kSettingsApplication));
-}
-
 // A task service whose present moment a test can fix.
 class ClockedTaskService : public TaskService
 {
@@ -237,7 +232,7 @@ private slots:
             u"task"_s + QChar(property.at(0)).toUpper() + QString::fromLatin1(property.mid(1));
         insertTask(m_alice, u"a"_s, QDateTime());
         if (stored) {
-            store().setValue(key, value);
+            settingsStore().setValue(key, value);
             const auto service = makeService();
             QCOMPARE(service->property(property).toInt(), expected.toInt());
             service->loadPage(1);
@@ -255,10 +250,11 @@ private slots:
             QCOMPARE(m_service->property(property), expected);
             QCOMPARE(changed.count(), changes ? 1 : 0);
             QCOMPARE(resets.count(), reloads);
-            QCOMPARE(store().value(key).toString(), changes && round == 0 ? expected.toString() : QString());
+            QCOMPARE(settingsStore().value(key).toString(),
+                     changes && round == 0 ? expected.toString() : QString());
             if (round == 0)
                 QCOMPARE(makeService()->property(property), expected); // read back by a second instance
-            store().remove(key);                                       // an equal value is not stored again
+            settingsStore().remove(key);                               // an equal value is not stored again
         }
     }
 
@@ -390,7 +386,7 @@ private slots:
         insertTask(m_alice, u"last second"_s, end.startOfDay().addSecs(-1), true);
         insertTask(m_alice, u"just after"_s, end.startOfDay());
         insertTask(m_bob, u"bob's"_s, QDateTime(today, QTime(9, 0)));
-        store().setValue(u"statsExpireFrom"_s, u"2020-01-01 00:00"_s);
+        settingsStore().setValue(u"statsExpireFrom"_s, u"2020-01-01 00:00"_s);
 
         QSignalSpy changed(m_service.get(), &TaskService::statisticsChanged);
         m_service->loadStatistics();
@@ -693,11 +689,7 @@ private:
 
     static QString dayText(const QDate &day) { return day.toString(u"yyyy-MM-dd"_s); }
 
-    QVariant scalar(const QString &sql) const
-    {
-        QSqlQuery query(m_db->database());
-        return query.exec(sql) && query.next() ? query.value(0) : QVariant();
-    }
+    QVariant scalar(const QString &sql) const { return queryValue(*m_db, sql); }
 
     QList<int> shownIds() const
     {
