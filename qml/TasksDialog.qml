@@ -4,6 +4,8 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 
+import "TaskLevels.js" as TaskLevels
+
 // The tasks of one day. The opener fills dialogDateKey and dialogTasks and reacts to the two requests.
 Dialog {
     id: root
@@ -26,21 +28,13 @@ Dialog {
         return weekdayNames[day.getUTCDay()]
     }
 
-    function levelColor(level) {
-        if (level > 50)
-            return "#b266ff"
-        if (level > 20)
-            return "#4da6ff"
-        return "#ffffff"
-    }
-
     function escapeMarkup(text) {
         return String(text).replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;")
     }
 
     // A task's label as styled text, after a square in the colour of its level.
     function taskLabel(task) {
-        return "<font color=\"" + levelColor(task.level) + "\">\u25A0</font> " + escapeMarkup(task.label)
+        return "<font color=\"" + TaskLevels.color(task.level) + "\">\u25A0</font> " + escapeMarkup(task.label)
     }
 
     parent: Overlay.overlay

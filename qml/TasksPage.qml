@@ -4,6 +4,8 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 
+import "TaskLevels.js" as TaskLevels
+
 // The tasks tab: filters and actions, one sortable page of tasks, the pager with its counters.
 Item {
     id: root
@@ -14,7 +16,6 @@ Item {
     property int focusTaskId: -1
 
     readonly property var pageSizes: [10, 25, 50, 100]
-    readonly property var levelColors: ({ low: "#ffffff", medium: "#4da6ff", high: "#b266ff" })
 
     function openTask(taskId, showCustomerButton = true) {
         taskDialog.openForEdit(taskId, showCustomerButton)
@@ -89,10 +90,6 @@ Item {
 
     function parseDateTimeString(text) {
         return expirePicker.parseDateTime(text)
-    }
-
-    function levelColor(level) {
-        return level <= 20 ? root.levelColors.low : level <= 50 ? root.levelColors.medium : root.levelColors.high
     }
 
     // Grey for a row whose expiry (the start of its "Expire at" text) has passed, otherwise white.
@@ -296,7 +293,7 @@ Item {
                         anchors.verticalCenter: parent.verticalCenter
                         width: 10
                         height: 10
-                        color: root.levelColor(cell.display)
+                        color: TaskLevels.color(cell.display)
                     }
                     Rectangle {
                         objectName: "doneMark"
@@ -365,9 +362,9 @@ Item {
                 spacing: 12
                 Repeater {
                     model: [
-                        { text: qsTr("Low: ") + taskService.lowLevelCount, color: root.levelColors.low },
-                        { text: qsTr("Medium: ") + taskService.midLevelCount, color: root.levelColors.medium },
-                        { text: qsTr("High: ") + taskService.highLevelCount, color: root.levelColors.high },
+                        { text: qsTr("Low: ") + taskService.lowLevelCount, color: TaskLevels.low },
+                        { text: qsTr("Medium: ") + taskService.midLevelCount, color: TaskLevels.medium },
+                        { text: qsTr("High: ") + taskService.highLevelCount, color: TaskLevels.high },
                         { text: qsTr("Done: ") + taskService.activeCount, color: "#8bc34a" },
                         { text: qsTr("Pending: ") + taskService.inactiveCount, color: "#f44336" },
                         { text: qsTr("Total: ") + taskService.totalCount, color: "#bbbbbb" }
