@@ -2,14 +2,10 @@
 
 #include <QUrl>
 
-SettingsService::SettingsService(QObject *parent) : QObject(parent)
-{
-    m_notifyMinutes = m_settings.value(QStringLiteral("notifyMinutes"), 10).toInt();
-    m_soundFile = m_settings.value(QStringLiteral("soundFile"), QString()).toString();
-    m_dbPath = m_settings.value(QStringLiteral("dbPath"), QString()).toString();
-}
+namespace {
 
-QString SettingsService::normalizedPath(const QString &path)
+// A "file:" URL (as file dialogs hand it over) becomes its local path; any other text stays as it is.
+QString normalizedPath(const QString &path)
 {
     if (!path.startsWith(QLatin1String("file:"), Qt::CaseInsensitive))
         return path;
@@ -17,6 +13,15 @@ QString SettingsService::normalizedPath(const QString &path)
     if (!url.isValid() || !url.isLocalFile())
         return path;
     return url.toLocalFile();
+}
+
+} // namespace
+
+SettingsService::SettingsService(QObject *parent) : QObject(parent)
+{
+    m_notifyMinutes = m_settings.value(QStringLiteral("notifyMinutes"), 10).toInt();
+    m_soundFile = m_settings.value(QStringLiteral("soundFile"), QString()).toString();
+    m_dbPath = m_settings.value(QStringLiteral("dbPath"), QString()).toString();
 }
 
 void SettingsService::setNotifyMinutes(int minutes)

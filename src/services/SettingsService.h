@@ -22,9 +22,6 @@ public:
     QString soundFile() const { return m_soundFile; }
     QString dbPath() const { return m_dbPath; }
 
-    // A "file:" URL becomes its local path; any other text is returned unchanged.
-    static QString normalizedPath(const QString &path);
-
 public slots:
     void setNotifyMinutes(int minutes);
     void setSoundFile(const QString &path);
