@@ -13,9 +13,6 @@ ApplicationWindow {
         pageStack.replace("HomePage.qml", { stackView: pageStack, focusTaskId: taskId })
     }
 
-    readonly property alias toastForTests: toast
-    readonly property alias pageStackForTests: pageStack
-
     width: 1300
     height: 700
     visible: true
@@ -27,12 +24,16 @@ ApplicationWindow {
     StackView {
         id: pageStack
 
+        objectName: "pageStack"
+
         anchors.fill: parent
         Component.onCompleted: pageStack.push("LoginPage.qml", { stackView: pageStack })
     }
 
     Toast {
         id: toast
+
+        objectName: "toast"
 
         onActivated: taskId => root.openTaskFromToast(taskId)
     }

@@ -34,7 +34,7 @@ Item {
             verify(taskId > 0)
 
             // A second notice while the toast is open overwrites it in place.
-            const toast = window.toastForTests
+            const toast = findChild(window, "toast")
             notifier.taskDueSoon(taskId + 100, "Older", "2026-03-22 17:00")
             notifier.taskDueSoon(taskId, "Call back", "2026-03-22 17:50")
             tryVerify(() => toast.opened)
@@ -45,7 +45,7 @@ Item {
             mouseClick(findChild(toast.contentItem, "toastShowButton"))
             tryVerify(() => !toast.visible)
             compare(window.visibility, Window.Windowed)
-            const pages = window.pageStackForTests
+            const pages = findChild(window, "pageStack")
             tryVerify(() => !pages.busy && findChild(pages.currentItem, "tasksPage") !== null)
             const tasksPage = findChild(pages.currentItem, "tasksPage")
             tryVerify(() => tasksPage.isTaskDialogOpen(), 3000)
@@ -53,7 +53,7 @@ Item {
         }
 
         function test_dismissKeepsValues() {
-            const toast = window.toastForTests
+            const toast = findChild(window, "toast")
             toast.showToast(3, "Task expiring soon: x", "")
             verify(!findChild(toast.contentItem, "toastSubMessage").visible)
             mouseClick(findChild(toast.contentItem, "toastDismissButton"))
