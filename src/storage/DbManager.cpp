@@ -1,5 +1,7 @@
 #include "storage/DbManager.h"
 
+#include "storage/SchemaExtras.h"
+
 #include <QDebug>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -52,14 +54,7 @@ const char *const schemaStatements[] = {
     "    );",
 };
 
-const char *const indexStatements[] = {
-    "CREATE INDEX IF NOT EXISTS idx_tasks_user_expire ON tasks (user_id, expire_at_epoch)",
-    "CREATE INDEX IF NOT EXISTS idx_tasks_user_created ON tasks (user_id, create_at)",
-    "CREATE INDEX IF NOT EXISTS idx_contacts_customer ON customer_contacts (customer_id)",
-};
-
-template<std::size_t N>
-void runStatements(const QSqlDatabase &db, const char *const (&statements)[N])
+template<std::size_t N> void runStatements(const QSqlDatabase &db, const char *const (&statements)[N])
 {
     QSqlQuery query(db);
     for (const char *statement : statements) {
@@ -95,7 +90,7 @@ void DbManager::ensureSchema()
     runStatements(m_db, schemaStatements);
 }
 
-void DbManager::ensureIndexes()
+bool DbManager::ensureIndexes()
 {
-    runStatements(m_db, indexStatements);
+    return SchemaExtras::isCurrent(m_db) || SchemaExtras::build(m_db);
 }

@@ -14,8 +14,9 @@ public:
 
     bool open(const QString &path);
     void ensureSchema();
-    // Indexes for the queries that run on every page load and every minute.
-    void ensureIndexes();
+    // Everything the file holds beside the four tables (indexes, counters, search index), built in
+    // one transaction when the file lacks it. Returns whether the file holds it now.
+    bool ensureIndexes();
     QSqlDatabase database() const { return m_db; }
     bool isOpen() const { return m_db.isValid() && m_db.isOpen(); }
 

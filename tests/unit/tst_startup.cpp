@@ -57,9 +57,8 @@ void TstStartup::createsDatabaseInDataFolder()
         db.setDatabaseName(expectedPath);
         QVERIFY(db.open());
         QStringList tables = db.tables();
-        tables.removeAll(QStringLiteral("sqlite_sequence"));
-        tables.sort();
-        QCOMPARE(tables, QStringList({"customer_contacts", "customers", "tasks", "users"}));
+        for (const char *table : {"customer_contacts", "customers", "tasks", "users"})
+            QVERIFY2(tables.contains(QLatin1String(table)), table);
     }
     QSqlDatabase::removeDatabase(QStringLiteral("check"));
 }

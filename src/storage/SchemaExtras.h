@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QList>
+#include <QSqlDatabase>
+#include <QStringList>
+
+#include <functional>
+
+// What the file holds beside the four tables: an index for every page order, counters and time
+// buckets kept exact by triggers, and the search index. Older versions of the program ignore all of
+// it (the triggers keep it exact even while they write), so the four tables stay the file format.
+namespace SchemaExtras {
+
+struct Step
+{
+    QString name;
+    // Run in order. Creations use IF NOT EXISTS; a fill of a derived table first empties it, so a
+    // step can always be run again.
+    QStringList statements;
+};
+
+// Indexes, counters and the search index of the task page.
+QList<Step> taskPageSteps();
+// Indexes and buckets of the statistics, the calendar and the customer page.
+QList<Step> insightSteps();
+
+// Raised whenever a step changes, so that files built by an earlier build are built again.
+int currentVersion();
+
+// True when the file already holds the current version of every step.
+bool isCurrent(const QSqlDatabase &db);
+
+// Runs every step in one transaction and records the version. progress(done, total) is called after
+// each statement; when it returns false the work stops and is rolled back. Returns whether the file
+// now holds everything.
+bool build(const QSqlDatabase &db, const std::function<bool(int, int)> &progress = {});
+
+} // namespace SchemaExtras
