@@ -149,7 +149,7 @@ while IFS=$'\x1f' read -r number file find put why; do
     if ! nice cmake --build "$build" --parallel 2 --target $(targets_of "$tests") \
         >"$log/fault-$number.txt" 2>&1; then
         verdict="n/a     " # a fault that does not build tells nothing about the tests
-    elif ! (cd "$build" && QT_QPA_PLATFORM=offscreen nice ctest -R "$tests" --parallel 2 \
+    elif ! (cd "$build" && QT_QPA_PLATFORM=offscreen nice ctest -R "$tests" --parallel 2 --output-on-failure \
         --timeout 300 >>"$log/fault-$number.txt" 2>&1); then
         verdict="caught  "
     fi
