@@ -4,16 +4,12 @@
 
 #include "models/CustomerTableModel.h"
 #include "models/TaskTableModel.h"
-#include "services/AuthService.h"
 #include "services/CustomerService.h"
 #include "services/NotificationService.h"
-#include "services/SettingsService.h"
 #include "services/TaskService.h"
-#include "storage/DbManager.h"
 
-#include <QObject>
+#include <QQmlContext>
 #include <QQmlEngine>
-#include <memory>
 
 // Gives the QML tests the real services over a private database and settings store, under the
 // context-property names the program uses, plus `testSupport` for arranging data.
@@ -22,32 +18,59 @@ class QmlTestSetup : public QObject
     Q_OBJECT
 
 public:
-    QmlTestSetup();
-    ~QmlTestSetup() override;
+    QmlTestSetup()
+    {
+        m_sandbox.openDatabase(m_db);
+        connect(&m_customerService, &CustomerService::tasksChanged, &m_taskService,
+                &TaskService::onTasksChanged);
+    }
 
-    // Signs in a user, registering it first when needed; returns the user id or -1.
-    Q_INVOKABLE int signIn(const QString &username);
-    // Runs one SQL statement on the test database; returns whether it executed.
-    Q_INVOKABLE bool exec(const QString &sql);
-    // Reads the first column of the first row of a query, or an invalid value.
-    Q_INVOKABLE QVariant scalar(const QString &sql);
-    // Reopens the database read-only, so that every write fails.
-    Q_INVOKABLE bool makeDatabaseReadOnly();
-    // Reopens the database writable again.
-    Q_INVOKABLE bool makeDatabaseWritable();
-    Q_INVOKABLE QString databaseFile() const { return m_sandbox.databaseFile(); }
+    Q_INVOKABLE int signIn(const QString &username) { return signInTestUser(m_auth, username); }
+    Q_INVOKABLE bool exec(const QString &sql) { return execSql(m_db, sql); }
+    Q_INVOKABLE QVariant scalar(const QString &sql) { return queryValue(m_db, sql); }
+    // Reopens the database read-only (so that every write fails), or writable again.
+    Q_INVOKABLE bool makeDatabaseReadOnly() { return reopen(QStringLiteral("QSQLITE_OPEN_READONLY")); }
+    Q_INVOKABLE bool makeDatabaseWritable() { return reopen(QString()); }
 
 public slots:
-    void qmlEngineAvailable(QQmlEngine *engine);
+    void qmlEngineAvailable(QQmlEngine *engine)
+    {
+        engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
+        QQmlContext *context = engine->rootContext();
+        context->setContextProperty(QStringLiteral("auth"), &m_auth);
+        context->setContextProperty(QStringLiteral("taskModel"), &m_taskModel);
+        context->setContextProperty(QStringLiteral("taskService"), &m_taskService);
+        context->setContextProperty(QStringLiteral("customerModel"), &m_customerModel);
+        context->setContextProperty(QStringLiteral("customerService"), &m_customerService);
+        context->setContextProperty(QStringLiteral("dbPath"), m_sandbox.databaseFile());
+        context->setContextProperty(QStringLiteral("defaultDbPath"),
+                                    m_sandbox.filePath(QStringLiteral("default.db")));
+        context->setContextProperty(QStringLiteral("settings"), &m_settings);
+        context->setContextProperty(QStringLiteral("testSupport"), this);
+        // As in the program: the notifier comes after the engine, polls from the start and forgets its
+        // announcements on sign-out.
+        m_notifier = std::make_unique<NotificationService>(&m_taskService, &m_settings);
+        context->setContextProperty(QStringLiteral("notifier"), m_notifier.get());
+        m_notifier->start();
+        connect(&m_auth, &AuthService::loggedOut, m_notifier.get(), &NotificationService::clearNotified);
+    }
 
 private:
+    bool reopen(const QString &options)
+    {
+        QSqlDatabase db = m_db.database();
+        db.close();
+        db.setConnectOptions(options);
+        return db.open();
+    }
+
     TestSandbox m_sandbox;
     DbManager m_db;
-    std::unique_ptr<SettingsService> m_settings;
-    std::unique_ptr<TaskTableModel> m_taskModel;
-    std::unique_ptr<CustomerTableModel> m_customerModel;
-    std::unique_ptr<AuthService> m_auth;
-    std::unique_ptr<TaskService> m_taskService;
-    std::unique_ptr<CustomerService> m_customerService;
+    SettingsService m_settings;
+    TaskTableModel m_taskModel;
+    CustomerTableModel m_customerModel;
+    AuthService m_auth{&m_db};
+    TaskService m_taskService{&m_db, &m_auth, &m_taskModel};
+    CustomerService m_customerService{&m_db, &m_auth, &m_customerModel};
     std::unique_ptr<NotificationService> m_notifier;
 };

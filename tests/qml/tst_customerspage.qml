@@ -19,121 +19,115 @@ Item {
         }
     }
 
-    SignalSpy {
-        id: countsSpy
-        target: customerService
-        signalName: "countsChanged"
+    Component {
+        id: dialogComponent
+        CustomerDialog {}
     }
 
-    TestCase {
+    SignalSpy {
+        id: savedSpy
+        signalName: "customerSaved"
+    }
+
+    PageTest {
         name: "CustomersPage"
-        when: windowShown
-
-        property var page: null
-
-        function initTestCase() {
-            verify(testSupport.signIn("alice") > 0)
-        }
 
         function init() {
             testSupport.exec("DELETE FROM customer_contacts")
             testSupport.exec("DELETE FROM customers")
             customerService.filterName = ""
             customerService.pageSize = 10
-            customerService.sort(4, Qt.DescendingOrder)
+            customerService.sort(0, Qt.AscendingOrder)
         }
 
-        // Shows the page over customers "Customer 01" to "Customer <count>" (ids 1 to count, created a
-        // day apart, notes "notes <id>") and the given contacts.
-        function openPage(count, contacts) {
-            verify(testSupport.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + count
-                                    + ") INSERT INTO customers (id, user_id, name, notes, create_at) SELECT i, 1, "
-                                    + "printf('Customer %02d', i), 'notes ' || i, date('2026-01-01', '+' || i || ' days') FROM n"))
-            verify(testSupport.exec("INSERT INTO customer_contacts (customer_id, type, value, label) VALUES " + contacts))
-            page = createTemporaryObject(pageComponent, window, { "stackView": stack })
-            waitForRendering(page)
-        }
-
-        function child(name) {
-            const found = findChild(page, name)
-            verify(found, name)
-            return found
-        }
-
-        function cell(viewName, column, row) {
-            child(viewName).forceLayout()
-            return child(viewName).itemAtCell(Qt.point(column, row))
-        }
-
-        function arrowOf(column) {
-            const arrow = findChild(cell("header", column, 0), "sortArrow")
-            return arrow.visible ? arrow.text : ""
-        }
-
-        function test_searchWhileTyping() {
-            openPage(12, "(3, 'phone', '+44 777', '')")
-            mouseClick(child("searchField"))
-            countsSpy.clear()
-            keyClick("7")
-            keyClick("7")
-            compare(countsSpy.count, 2, "one reload per character")
-            compare([customerService.filterName, customerModel.rowCountQml(), customerModel.nameAt(0)], ["77", 1, "Customer 03"])
-            keyClick(" ")
-            compare(countsSpy.count, 2, "a trailing blank changes nothing")
-
-            mouseClick(child("clearButton"))
-            compare([child("searchField").text, customerService.totalCount], ["", 12])
-            // The field shows the filter a later page finds in force.
-            customerService.filterName = "Customer 1"
-            compare([child("searchField").text, customerService.totalCount], ["Customer 1", 3])
-        }
-
-        function test_sortAndPage() {
-            openPage(25, "(1, 'phone', '1', '')")
-            compare([arrowOf(4), arrowOf(1), child("pageLabel").text, child("totalLabel").text], ["▼", "", "Page 1 / 3", "Total: 25"])
-            mouseClick(cell("header", 1, 0))
-            compare([customerService.sortColumn, customerService.sortOrder, arrowOf(1), arrowOf(4)], [1, Qt.AscendingOrder, "▲", ""])
-            compare(customerModel.nameAt(0), "Customer 01")
-            mouseClick(cell("header", 1, 0))
-            compare([customerService.sortOrder, arrowOf(1), customerModel.nameAt(0)], [Qt.DescendingOrder, "▼", "Customer 25"])
-            mouseClick(cell("header", 0, 0))
-            compare([customerService.sortColumn, customerService.sortOrder, arrowOf(0)], [0, Qt.AscendingOrder, "▲"])
-
-            verify(!child("prevButton").enabled)
-            mouseClick(child("nextButton"))
-            mouseClick(child("nextButton"))
-            compare([child("pageLabel").text, customerModel.customerIdAt(0), customerModel.rowCountQml()], ["Page 3 / 3", 21, 5])
-            verify(!child("nextButton").enabled)
-            mouseClick(child("prevButton"))
-            compare(customerService.currentPage, 2)
-            compare(child("pageSizeBox").currentText, "10")
-            child("pageSizeBox").activated(1)
-            compare([customerService.pageSize, child("pageLabel").text], [25, "Page 1 / 1"])
-        }
-
+        // Nothing selected, Delete deletes nothing; a tap and Up select, Ctrl+E edits, Delete deletes.
         function test_selectEditDelete() {
-            openPage(3, "(2, 'email', 'b@c.d', 'work')")
-            const dialog = child("customerDialog")
-            verify(!child("editButton").enabled)
-            keyClick(Qt.Key_E, Qt.ControlModifier)
+            verify(testSupport.exec("INSERT INTO customers (id, user_id, name, notes) VALUES (1, 1, 'C1', 'n1'), "
+                                    + "(2, 1, 'C2', 'n2'), (3, 1, 'C3', 'n3')"))
+            verify(testSupport.exec("INSERT INTO customer_contacts (customer_id, type, value) VALUES (2, 'email', 'b@c.d')"))
+            subject = createTemporaryObject(pageComponent, window, { "stackView": stack })
+            waitForRendering(subject)
+            const dialog = part("customerDialog")
             keyClick(Qt.Key_Delete)
-            verify(!dialog.visible)
-            compare(customerService.totalCount, 3, "nothing is selected")
-
-            mouseClick(cell("table", 1, 2))
-            compare(page.selectedRow, 2)
+            compare(customerService.totalCount, 3)
+            part("table").forceLayout()
+            mouseClick(part("table").itemAtCell(Qt.point(1, 2)))
             keyClick(Qt.Key_Up)
-            compare(page.selectedRow, 1)
-            keyClick(Qt.Key_E, Qt.ControlModifier)
-            tryVerify(() => dialog.opened)
-            compare([dialog.id, dialog.name, dialog.notes], [2, "Customer 02", "notes 2"])
-            compare([dialog.contactsModel.count, dialog.contactsModel.get(0).value], [1, "b@c.d"])
-            dialog.close()
-            tryVerify(() => !dialog.visible)
-
+            compare(subject.selectedRow, 1)
+            opened(dialog, () => keyClick(Qt.Key_E, Qt.ControlModifier))
+            compare([dialog.id, dialog.name, dialog.notes, dialog.contactsModel.get(0).value], [2, "C2", "n2", "b@c.d"])
+            closed(dialog, () => dialog.close())
             keyClick(Qt.Key_Delete)
-            compare([page.selectedRow, customerService.totalCount], [-1, 2])
-            compare(testSupport.scalar("SELECT COUNT(*) FROM customers WHERE id = 2"), 0)
+            compare([subject.selectedRow, customerService.totalCount], [-1, 2])
+        }
+    }
+
+    PageTest {
+        name: "CustomerDialog"
+
+        function init() {
+            testSupport.exec("DELETE FROM customer_contacts")
+            testSupport.exec("DELETE FROM customers")
+            testSupport.exec("INSERT INTO customers (id, user_id, name, notes) VALUES (1, 1, 'Old', '')")
+            subject = createTemporaryObject(dialogComponent, window)
+            savedSpy.clear()
+            savedSpy.target = subject
+        }
+
+        function cleanup() {
+            testSupport.makeDatabaseWritable()
+        }
+
+        function contactRow(index) {
+            return entries(part("contactList"))[index]
+        }
+
+        function show(id, name, contacts) {
+            subject.resetAndShow(id, name, "some notes", contacts)
+            tryVerify(() => subject.opened && part("nameField").activeFocus)
+            waitForRendering(subject.contentItem) // buttons shown only while editing take their places
+        }
+
+        function test_editContacts() {
+            show(1, "Old", [{ "type": "fax", "value": "1", "label": "x" }, { "type": "email", "value": "3", "label": "" }])
+            mouseClick(part("removeButton", contactRow(1)))
+            mouseClick(part("addContactButton"))
+            mouseClick(part("addContactButton"))
+            part("typeBox", contactRow(1)).activated(1)
+            part("valueField", contactRow(1)).forceActiveFocus()
+            type("a@b.c")
+            part("valueField", contactRow(2)).forceActiveFocus()
+            type("   ")
+            part("nameField").forceActiveFocus()
+            part("nameField").selectAll()
+            type(" New ")
+            closed(subject, () => keyClick(Qt.Key_Return))
+            compare([savedSpy.count, savedSpy.signalArguments[0][0]], [1, 1])
+            compare(testSupport.scalar("SELECT name || '/' || notes FROM customers WHERE id = 1"), "New/some notes")
+            // An unknown type is kept although the box shows "phone"; a blank value is left out.
+            compare(testSupport.scalar("SELECT group_concat(type || ':' || value, '|') FROM "
+                                       + "(SELECT * FROM customer_contacts WHERE customer_id = 1 ORDER BY id)"),
+                    "fax:1|phone:a@b.c")
+        }
+
+        // A refused save or delete keeps the dialog open with what was typed; the next try can succeed.
+        function test_refusalKeepsTheDialog_data() {
+            return [{ tag: "blank name", id: null, name: "   ", button: "saveButton", error: "Name is required" },
+                    { tag: "save fails", id: null, name: "Kept", button: "saveButton", error: "Could not save the customer." },
+                    { tag: "delete fails", id: 1, name: "Old", button: "deleteButton", error: "Could not delete the customer." }]
+        }
+
+        function test_refusalKeepsTheDialog(data) {
+            show(data.id, data.name, [{ "type": "phone", "value": "42", "label": "" }])
+            verify(testSupport.makeDatabaseReadOnly())
+            mouseClick(part(data.button))
+            verify(subject.visible)
+            compare([part("errorLabel").text, subject.name, subject.contactsModel.count, savedSpy.count],
+                    [data.error, data.name, 1, 0])
+            verify(testSupport.makeDatabaseWritable())
+            subject.name = "Kept"
+            closed(subject, () => mouseClick(part(data.button)))
+            compare(testSupport.scalar("SELECT COUNT(*) FROM customers WHERE name = 'Kept'"), data.id ? 0 : 1)
         }
     }
 }

@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls
-import QtTest
 import QuilloQml
 
 Item {
@@ -12,7 +11,6 @@ Item {
 
     StackView {
         id: stack
-
         anchors.fill: parent
     }
 
@@ -24,93 +22,36 @@ Item {
         }
     }
 
-    TestCase {
+    PageTest {
         name: "HomePage"
-        when: windowShown
-
-        property var home: null
+        user: "home-user"
 
         function init() {
-            testSupport.signIn("home-user")
             stack.clear()
-            stack.push(homeComponent, { initialTabIndex: 0 })
+            stack.push(homeComponent, { initialTabIndex: 2 })
             tryVerify(() => !stack.busy)
-            home = stack.currentItem
+            subject = stack.currentItem
         }
 
-        function tabBar() {
-            return findChild(home, "homeTabBar")
+        function test_altKeysFollowTabOrder() {
+            compare(part("homeTabBar").currentIndex, 2)
+            for (const [key, page] of [[Qt.Key_1, "tasksPage"], [Qt.Key_2, "calendarPage"], [Qt.Key_4, "chartPage"]]) {
+                keyClick(key, Qt.AltModifier)
+                verify(part(page).visible)
+            }
         }
 
-        function test_altKeysFollowTabOrder_data() {
-            return [
-                { tag: "Alt+2 calendar", key: Qt.Key_2, index: 1, page: "calendarPage" },
-                { tag: "Alt+3 customers", key: Qt.Key_3, index: 2, page: "customersPage" },
-                { tag: "Alt+4 chart", key: Qt.Key_4, index: 3, page: "chartPage" },
-                { tag: "Alt+1 tasks", key: Qt.Key_1, index: 0, page: "tasksPage" },
-            ]
-        }
-
-        function test_altKeysFollowTabOrder(data) {
-            tabBar().currentIndex = data.index === 0 ? 3 : 0
-            keyClick(data.key, Qt.AltModifier)
-            compare(tabBar().currentIndex, data.index)
-            verify(findChild(home, data.page).visible)
-        }
-
-        function test_initialTab() {
-            stack.replace(homeComponent, { initialTabIndex: 2 })
-            tryVerify(() => !stack.busy)
-            compare(findChild(stack.currentItem, "homeTabBar").currentIndex, 2)
-        }
-
+        // Every change is written at once; Cancel closes without undoing it.
         function test_settingsWriteThroughAtOnce() {
-            mouseClick(findChild(home, "settingsButton"))
-            const dialog = findChild(home, "settingsDialog")
-            tryVerify(() => dialog.opened)
-
-            const spin = findChild(dialog, "notifyMinutesSpinBox")
-            compare(spin.from, 1)
-            compare(spin.to, 1440)
+            const dialog = part("settingsDialog")
+            opened(dialog, () => mouseClick(part("settingsButton")))
             const before = settings.notifyMinutes
-            mouseClick(spin.up.indicator)
+            mouseClick(part("notifyMinutesSpinBox", dialog).up.indicator)
             compare(settings.notifyMinutes, before + 1)
-
-            settings.dbPath = "file:///tmp/other.db"
-            compare(findChild(dialog, "dbPathField").text, "/tmp/other.db")
-            mouseClick(findChild(dialog, "useDefaultDbButton"))
-            compare(settings.dbPath, "")
-            compare(findChild(dialog, "dbPathField").placeholderText, defaultDbPath)
-            settings.soundFile = "file:///tmp/bell%20one.wav"
-            compare(findChild(dialog, "soundFileLabel").text, "/tmp/bell one.wav")
-            settings.soundFile = ""
-
-            // Cancel closes without undoing what was changed.
-            dialog.reject()
-            tryVerify(() => !dialog.visible)
+            mouseClick(part("useDefaultDbButton", dialog))
+            compare([settings.dbPath, part("dbPathField", dialog).placeholderText], ["", defaultDbPath])
+            closed(dialog, () => dialog.reject())
             compare(settings.notifyMinutes, before + 1)
-        }
-
-        function test_settingsFitLowWindow() {
-            const window = root.Window.window
-            window.height = 600
-            const dialog = findChild(home, "settingsDialog")
-            tryVerify(() => dialog.parent.height === 600)
-            mouseClick(findChild(home, "settingsButton"))
-            tryVerify(() => dialog.opened)
-            verify(dialog.implicitHeight > 600)
-            verify(dialog.y >= 0 && dialog.y + dialog.height <= 600)
-            dialog.reject()
-            tryVerify(() => !dialog.visible)
-            window.height = 1000
-            tryVerify(() => dialog.parent.height === 1000)
-        }
-
-        function test_logoutReturnsToLogin() {
-            mouseClick(findChild(home, "logoutButton"))
-            tryVerify(() => !stack.busy)
-            verify(!auth.loggedIn)
-            verify(findChild(stack.currentItem, "signInButton") !== null)
         }
     }
 }

@@ -7,7 +7,6 @@
 #include <QSettings>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QTest>
 
 // A private folder for one test: its own settings store and its own database file.
 class TestSandbox
@@ -24,7 +23,7 @@ public:
     QString filePath(const QString &name) const { return m_dir.filePath(name); }
     QString databaseFile() const { return filePath(QStringLiteral("test.db")); }
 
-    // Opens the sandbox database on db and creates the schema.
+    // Opens the sandbox database on db with the schema and its extras.
     bool openDatabase(DbManager &db) const
     {
         if (!db.open(databaseFile()))
@@ -58,10 +57,4 @@ inline QVariant queryValue(const DbManager &db, const QString &sql)
 {
     QSqlQuery query(db.database());
     return query.exec(sql) && query.next() ? query.value(0) : QVariant();
-}
-
-// The settings store the program's components open (inside the sandbox's folder).
-inline QSettings settingsStore()
-{
-    return QSettings(kSettingsOrganization, kSettingsApplication);
 }
