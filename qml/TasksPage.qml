@@ -56,8 +56,10 @@ Item {
         if (id <= 0)
             return
         const done = !root.selectedTaskActive
-        taskService.updateTaskDone(id, done)
-        root.selectedTaskActive = done
+        if (taskService.updateTaskDone(id, done))
+            root.selectedTaskActive = done
+        else
+            taskService.loadPage(taskService.currentPage) // the task is gone: show the table as it is now
     }
 
     function clearFilters() {

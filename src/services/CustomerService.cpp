@@ -246,7 +246,8 @@ bool CustomerService::updateCustomer(int id, const QString &name, const QString 
         update.bindValue(QStringLiteral(":name"), trimmedName);
         update.bindValue(QStringLiteral(":notes"), notes.trimmed());
         update.bindValue(QStringLiteral(":id"), id);
-        if (!update.exec())
+        // No such customer (deleted meanwhile): nothing is saved, and no contacts without a customer.
+        if (!update.exec() || update.numRowsAffected() < 1)
             return false;
         update.finish();
         return saveContacts(id, contacts);

@@ -349,9 +349,9 @@ void TaskService::sort(int column, int order)
     loadPage(m_currentPage);
 }
 
-bool TaskService::execChange(QSqlQuery &query)
+bool TaskService::execChange(QSqlQuery &query, bool mustMatch)
 {
-    if (!query.exec())
+    if (!query.exec() || (mustMatch && query.numRowsAffected() < 1))
         return false;
     loadPage(m_currentPage);
     emit tasksChanged();
@@ -386,7 +386,7 @@ bool TaskService::updateTask(int id, const QString &name, bool active, const QDa
     bindTaskFields(query, name, active, expireAt, level, customerId, notes);
     query.bindValue(QStringLiteral(":id"), id);
     query.bindValue(QStringLiteral(":uid"), m_auth->userId());
-    return execChange(query);
+    return execChange(query, true);
 }
 
 bool TaskService::updateTaskDone(int id, bool active)
@@ -398,7 +398,7 @@ bool TaskService::updateTaskDone(int id, bool active)
     query.bindValue(QStringLiteral(":active"), active ? 1 : 0);
     query.bindValue(QStringLiteral(":id"), id);
     query.bindValue(QStringLiteral(":uid"), m_auth->userId());
-    return execChange(query);
+    return execChange(query, true);
 }
 
 bool TaskService::deleteTask(int id)

@@ -250,6 +250,9 @@ private slots:
 
         QVERIFY(!service.updateCustomer(ann, " ", {}, {}));
         QCOMPARE(service.customerById(ann + 100), QVariantMap());
+        // A customer deleted meanwhile is not saved again, and gets no contacts.
+        QVERIFY(!service.updateCustomer(ann + 100, "Ghost", {}, rewritten));
+        QCOMPARE(scalar("SELECT COUNT(*) FROM customer_contacts"), 3);
     }
 
     void failedWriteChangesNothing_data()
