@@ -73,6 +73,8 @@ CustomerService::CustomerService(DbManager *db, AuthService *auth, CustomerTable
         m_sortColumn = column;
     m_sortOrder = m_settings.value(kSortOrderKey, 1).toInt() != 0 ? 1 : 0;
     m_filterName = m_settings.value(kFilterNameKey, QString()).toString();
+    if (m_auth)
+        connect(m_auth, &AuthService::loggedOut, this, &CustomerService::forgetUser);
 }
 
 void CustomerService::setPageSize(int size)
@@ -94,6 +96,18 @@ void CustomerService::setFilterName(const QString &name)
     m_settings.setValue(kFilterNameKey, normalized);
     emit filterNameChanged();
     loadPage(1);
+}
+
+void CustomerService::forgetUser()
+{
+    if (m_model)
+        m_model->setCustomers({});
+    m_currentPage = 1;
+    m_totalPages = 1;
+    m_totalCount = 0;
+    emit currentPageChanged();
+    emit totalPagesChanged();
+    emit countsChanged();
 }
 
 bool CustomerService::isUsable() const

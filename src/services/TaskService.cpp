@@ -98,6 +98,8 @@ TaskService::TaskService(DbManager *db, AuthService *auth, TaskTableModel *model
         normalizedActiveFilter(m_settings.value(QStringLiteral("taskFilterActive"), m_filterActive).toInt());
     m_filterLevel =
         normalizedLevelFilter(m_settings.value(QStringLiteral("taskFilterLevel"), m_filterLevel).toInt());
+    if (m_auth)
+        connect(m_auth, &AuthService::loggedOut, this, &TaskService::forgetUser);
 }
 
 TaskService::~TaskService() = default;
@@ -168,6 +170,25 @@ void TaskService::setFilterLevel(int value)
 void TaskService::onTasksChanged()
 {
     loadPage(m_currentPage);
+}
+
+void TaskService::forgetUser()
+{
+    if (m_model)
+        m_model->setTasks({});
+    m_tasksByDate.clear();
+    m_currentPage = 1;
+    m_totalPages = 1;
+    m_totalCount = m_activeCount = m_inactiveCount = 0;
+    m_lowLevelCount = m_midLevelCount = m_highLevelCount = 0;
+    m_dailyTotals.clear();
+    m_dailyCompleted.clear();
+    m_dailyLabels.clear();
+    emit currentPageChanged();
+    emit totalPagesChanged();
+    emit countsChanged();
+    emit countsLevelChanged();
+    emit statisticsChanged();
 }
 
 QDateTime TaskService::currentDateTime() const

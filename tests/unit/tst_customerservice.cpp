@@ -295,6 +295,14 @@ private slots:
         QVERIFY(service.createCustomer("Bob", {}, {}));
     }
 
+    void signOutEmptiesTheTable()
+    {
+        addCustomers(3);
+        m_fx->service.loadPage(1);
+        m_fx->auth.logout();
+        QCOMPARE((QList<int>{m_fx->model.rowCount(), m_fx->service.totalCount()}), (QList<int>{0, 0}));
+    }
+
     void deleteDetachesTasksOfEveryUser()
     {
         addCustomers(2);

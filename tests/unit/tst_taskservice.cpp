@@ -313,10 +313,12 @@ private slots:
                    !m_service->deleteAllInactive() && m_service->taskById(open).isEmpty() &&
                    recorder.names.isEmpty();
         };
-        m_auth->logout();
+        m_auth->logout(); // forgets the user's rows and counts at once
+        QCOMPARE(m_model->rowCount() + m_service->inactiveCount() + m_service->lowLevelCount(), 0);
         QVERIFY(refusesAll());
         QCOMPARE(scalar(rows).toString(), u"bob's,open"_s);
         QVERIFY(m_auth->login(u"alice"_s, u"password123"_s));
+        m_service->loadPage(1);
         QVERIFY(execSql(*m_db, u"ALTER TABLE tasks RENAME TO away"_s));
         QVERIFY(refusesAll());
         m_service->loadPage(1); // a failing page load keeps the counters and empties the table
@@ -409,6 +411,8 @@ private slots:
             QCOMPARE(m_service->dailyCompleted(), (QVariantList{0, 0, 1, 0}));
             QCOMPARE(m_service->statsExpireTo(), bounds.at(1));
         }
+        m_auth->logout();
+        QCOMPARE(m_service->dailyTotals(), QVariantList());
     }
 
     void calendarRange()
@@ -437,6 +441,7 @@ private slots:
         QCOMPARE(day.at(1).toMap().value(u"label"_s).toString(), u"09:30 - Call back"_s);
         // Each load replaces the store; signed out, it finds nothing.
         m_auth->logout();
+        QCOMPARE(m_service->taskCountForDate(u"2026-03-15"_s), 0);
         m_service->loadTasksForRange(u"2026-03-01"_s, u"2026-03-31"_s);
         QCOMPARE(m_service->taskCountForDate(u"2026-03-15"_s), 0);
     }
