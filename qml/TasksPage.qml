@@ -3,6 +3,7 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import QuilloQml
 
 import "TaskLevels.js" as TaskLevels
 
@@ -146,6 +147,7 @@ Item {
                 id: searchField
                 objectName: "taskSearchField"
                 placeholderText: qsTr("Search by task id/name or customer name...")
+                maximumLength: InputLimits.searchLength
                 Layout.preferredWidth: 400
                 Component.onCompleted: text = taskService.filterName
                 onTextChanged: taskService.filterName = text

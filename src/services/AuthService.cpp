@@ -1,5 +1,6 @@
 #include "services/AuthService.h"
 
+#include "services/InputLimits.h"
 #include "storage/SqlSupport.h"
 
 #include <QRandomGenerator>
@@ -98,7 +99,8 @@ bool AuthService::registerUser(const QString &username, const QString &password,
         return false;
     const QString user = username.trimmed();
     const QString name = fullName.trimmed();
-    if (user.isEmpty() || name.isEmpty() || password.size() < kMinPasswordLength)
+    if (user.isEmpty() || name.isEmpty() || password.size() < kMinPasswordLength ||
+        user.size() > InputLimits::kNameLength || name.size() > InputLimits::kNameLength)
         return false;
 
     QSqlQuery exists =

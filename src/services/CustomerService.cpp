@@ -2,6 +2,7 @@
 
 #include "models/CustomerTableModel.h"
 #include "services/AuthService.h"
+#include "services/InputLimits.h"
 #include "storage/DbManager.h"
 #include "storage/SqlSupport.h"
 
@@ -49,6 +50,22 @@ QVariantMap contactFromQuery(const QSqlQuery &query)
             {QStringLiteral("label"), query.value(QStringLiteral("label")).toString()}};
 }
 
+// Name, notes and contacts as they will be stored fit the limits.
+bool customerFits(const QString &name, const QString &notes, const QVariantList &contacts)
+{
+    if (name.size() > InputLimits::kNameLength || notes.trimmed().size() > InputLimits::kNotesLength ||
+        contacts.size() > InputLimits::kContactsPerCustomer)
+        return false;
+    return std::all_of(contacts.cbegin(), contacts.cend(), [](const QVariant &item) {
+        const QVariantMap contact = item.toMap();
+        for (const char *key : {"type", "value", "label"}) {
+            if (contact.value(QLatin1String(key)).toString().size() > InputLimits::kContactFieldLength)
+                return false;
+        }
+        return true;
+    });
+}
+
 // Runs work as one transaction on the manager's connection: commits when it succeeds, otherwise
 // rolls everything back. The queries of work must be gone when it returns, or COMMIT fails.
 bool runInTransaction(const DbManager *db, const std::function<bool()> &work)
@@ -72,7 +89,7 @@ CustomerService::CustomerService(DbManager *db, AuthService *auth, CustomerTable
     if (column >= 0 && column < kColumnCount)
         m_sortColumn = column;
     m_sortOrder = m_settings.value(kSortOrderKey, 1).toInt() != 0 ? 1 : 0;
-    m_filterName = m_settings.value(kFilterNameKey, QString()).toString();
+    m_filterName = InputLimits::searchText(m_settings.value(kFilterNameKey, QString()).toString());
     if (m_auth)
         connect(m_auth, &AuthService::loggedOut, this, &CustomerService::forgetUser);
 }
@@ -89,7 +106,7 @@ void CustomerService::setPageSize(int size)
 
 void CustomerService::setFilterName(const QString &name)
 {
-    const QString normalized = name.trimmed();
+    const QString normalized = InputLimits::searchText(name);
     if (normalized == m_filterName)
         return;
     m_filterName = normalized;
@@ -225,7 +242,7 @@ QVariantMap CustomerService::customerById(int id) const
 bool CustomerService::createCustomer(const QString &name, const QString &notes, const QVariantList &contacts)
 {
     const QString trimmedName = name.trimmed();
-    if (!isUsable() || trimmedName.isEmpty())
+    if (!isUsable() || trimmedName.isEmpty() || !customerFits(trimmedName, notes, contacts))
         return false;
 
     const bool saved = runInTransaction(m_db, [&] {
@@ -251,7 +268,7 @@ bool CustomerService::updateCustomer(int id, const QString &name, const QString 
                                      const QVariantList &contacts)
 {
     const QString trimmedName = name.trimmed();
-    if (!isUsable() || trimmedName.isEmpty())
+    if (!isUsable() || trimmedName.isEmpty() || !customerFits(trimmedName, notes, contacts))
         return false;
 
     const bool saved = runInTransaction(m_db, [&] {

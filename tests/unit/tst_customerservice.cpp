@@ -295,6 +295,21 @@ private slots:
         QVERIFY(service.createCustomer("Bob", {}, {}));
     }
 
+    void limitsRefuseAndStoreNothing()
+    {
+        const QString longest(1000, 'x'), tooLong(1001, 'x');
+        const QVariantList most(100, contact(longest, longest, longest));
+        QVERIFY(m_fx->service.createCustomer(longest, QString(100000, 'o'), most));
+        const int id = scalar("SELECT id FROM customers");
+        // One past any limit: refused, and nothing of the save is stored.
+        QVERIFY(!m_fx->service.createCustomer(tooLong, {}, {}));
+        QVERIFY(!m_fx->service.updateCustomer(id, "Ann", QString(100001, 'o'), {}));
+        QVERIFY(!m_fx->service.updateCustomer(id, "Ann", {}, QVariantList(most) << contact("", "")));
+        QVERIFY(!m_fx->service.updateCustomer(id, "Ann", {}, {contact("", "1", tooLong)}));
+        QCOMPARE(scalar("SELECT COUNT(*) FROM customers WHERE length(name) = 1000"), 1);
+        QCOMPARE(scalar("SELECT COUNT(*) FROM customer_contacts"), 100);
+    }
+
     void signOutEmptiesTheTable()
     {
         addCustomers(3);

@@ -214,6 +214,7 @@ private slots:
         };
         const QVariant bound = u" 2026-06-01 10:00"_s; // kept as entered
         row("name is trimmed", "filterName", u" a "_s, u"a"_s, false);
+        row("name is cut at 200", "filterName", QString(201, u'x'), QString(200, u'x'), false);
         row("unknown done is all", "filterActive", 7, -1, false);
         row("bound", "filterExpireTo", bound, bound, false);
         row("page size at least 1", "pageSize", 0, 1, false);
@@ -324,6 +325,35 @@ private slots:
         m_service->loadPage(1); // a failing page load keeps the counters and empties the table
         QCOMPARE(m_service->totalCount(), 1);
         QCOMPARE(m_model->rowCount(), 0);
+    }
+
+    void limitsRefuseAndStoreNothing_data()
+    {
+        QTest::addColumn<int>("nameLength");
+        QTest::addColumn<int>("notesLength");
+        QTest::addColumn<int>("year");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("longest name and notes, year 9999") << 1000 << 100000 << 9999 << true;
+        QTest::newRow("year 1") << 1 << 0 << 1 << true;
+        QTest::newRow("name too long") << 1001 << 0 << 2026 << false;
+        QTest::newRow("notes too long") << 1 << 100001 << 2026 << false;
+        QTest::newRow("year before 1") << 1 << 0 << -1 << false; // there is no year 0
+        QTest::newRow("year 10000") << 1 << 0 << 10000 << false;
+    }
+
+    void limitsRefuseAndStoreNothing()
+    {
+        QFETCH(int, nameLength);
+        QFETCH(int, notesLength);
+        QFETCH(int, year);
+        QFETCH(bool, saved);
+        const int id = insertTask(m_alice, u"before"_s, QDateTime());
+        const QString name(nameLength, u'n'), notes(notesLength, u'o');
+        const QDateTime expiry(QDate(year, 6, 1), QTime(12, 0));
+        QCOMPARE(m_service->createTask(name, expiry, false, 1, -1, notes), saved);
+        QCOMPARE(m_service->updateTask(id, name, false, expiry, 1, -1, notes), saved);
+        const QString stored = u"SELECT group_concat(length(name) || ':' || length(expire_at)) FROM tasks"_s;
+        QCOMPARE(scalar(stored).toString(), saved ? u"%1:24,%1:24"_s.arg(nameLength) : QString());
     }
 
     void lookups()
