@@ -70,8 +70,7 @@ Item {
             compare([cells[0].objectName, cells[cells.length - 1].objectName], ["dayCell_" + data.first, "dayCell_" + data.last])
         }
 
-        // A cell shows two task bars and a count badge that opens the day's list; the cell and the open list
-        // follow a change made from the list's action menu.
+        // Two task bars and a badge that opens the day's list; both follow a change made from the list.
         function test_cellBadgeAndDayList() {
             const first = addTask("<b>Call</b> & write", [2026, 3, 22], 9, 1)
             addTask("Second", [2026, 3, 22], 10, 30, true)
@@ -82,6 +81,7 @@ Item {
             // The label is shown as text, markup in a name included, after the level's square.
             verify(shown[0].children[0].text.endsWith("09:30 - &lt;b&gt;Call&lt;/b&gt; &amp; write"))
             compare([String(shown[0].border.color), String(shown[1].border.color)], ["#424242", "#721675"])
+            compare(shown[1].y - shown[0].y, shown[0].height + 4)
             opened(part("dayTaskList"), () => mouseClick(part("countBadge", cell("2026-03-22"))))
             compare([part("dayTaskList").title, listEntries().length], ["Sunday 2026-03-22", 3])
             const menu = part("calendarActionMenu")

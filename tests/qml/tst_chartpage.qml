@@ -45,8 +45,7 @@ Item {
             return testSupport.scalar("SELECT MAX(id) FROM tasks")
         }
 
-        // A click on a day's bar lists its tasks (as far as the calendar has loaded them); the statistics,
-        // their axis and the open list follow every change, whoever made it.
+        // A click on a bar lists the day's tasks; the statistics, axis and list follow every change.
         function test_barListFollowsTasksChanged() {
             addTasks(2, tomorrow)
             taskService.loadTasksForRange(tomorrowKey, tomorrowKey)

@@ -88,6 +88,12 @@ Item {
             waitForRendering(subject.contentItem) // buttons shown only while editing take their places
         }
 
+        function test_notesStopAtTheirLimit() {
+            show(1, "Old", [])
+            subject.notes = "o".repeat(100001) // as a paste would
+            compare(subject.notes.length, 100000)
+        }
+
         function test_editContacts() {
             show(1, "Old", [{ "type": "fax", "value": "1", "label": "x" }, { "type": "email", "value": "3", "label": "" }])
             mouseClick(part("removeButton", contactRow(1)))

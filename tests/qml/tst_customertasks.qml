@@ -2,8 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QuilloQml
 
-// Customers and tasks meeting inside a real home page: a customer picked for a new task through the
-// selection dialog, then that task opened from the customer's dialog.
+// A customer picked for a new task through the selection dialog, then the task opened from the customer.
 Item {
     width: 1300
     height: 700

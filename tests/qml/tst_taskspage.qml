@@ -101,8 +101,7 @@ Item {
             keyClick(Qt.Key_F, Qt.ControlModifier)
             verify(part("taskSearchField").activeFocus)
             keyClick(Qt.Key_L, Qt.ControlModifier)
-            verify(!auth.loggedIn)
-            compare(stack.depth, 1)
+            verify(!auth.loggedIn && stack.depth === 1)
             stack.clear()
             verify(testSupport.signIn("alice") > 0)
         }
@@ -141,9 +140,7 @@ Item {
             testSupport.makeDatabaseWritable()
             part("expirePicker").close()
             dialog.close()
-            part("expirePicker", page).close()
-            tryVerify(() => !dialog.visible && !part("expirePicker", page).visible)
-            taskService.filterExpireTo = ""
+            tryVerify(() => !dialog.visible)
         }
 
         function openNew(expiry) {
@@ -197,21 +194,6 @@ Item {
             closed(dialog, () => keyClick(Qt.Key_Return))
             compare([stored("notes", data.name), stored("expire_at", data.name)],
                     ["long notes", new Date(2026, 8, 1, 8, 30).toISOString()])
-        }
-
-        // The tasks page's filter field: the picker starts at its text and confirms into it. West of UTC
-        // a day taken from the grid's date role (midnight UTC) would be a day early.
-        function test_filterPickerTap() {
-            const popup = part("expirePicker", page)
-            const field = part("expireToField", page)
-            taskService.filterExpireTo = "2026-03-01 08:00"
-            opened(popup, () => mouseClick(field))
-            compare(new Date(popup.tmpDate).getTime(), new Date(2026, 2, 1, 8, 0).getTime())
-            const day = new Date(2026, 2, 18).getTime()
-            mouseClick(Array.from(part("datePicker", popup.contentItem).children[2].contentItem.children)
-                       .find(c => c.day && c.day.getTime() === day))
-            closed(popup, () => keyClick(Qt.Key_Return))
-            compare([field.text, taskService.filterExpireTo, popup.opener], ["2026-03-18 08:00", "2026-03-18 08:00", null])
         }
     }
 }

@@ -124,9 +124,42 @@ private slots:
         QVERIFY(m_service->updateTask(m_model->taskIdAt(0), u"x"_s, false, QDateTime(), 1));
         QCOMPARE(scalar(row).toString(), u"x||NULL|NULL"_s);
         QCOMPARE(order.join(' '), u"reset tasks reset tasks"_s);
-        m_auth->logout();
+        m_service->setFilterName(QString(201, u'x'));
+        QCOMPARE(m_service->filterName().size(), 200); // a search is cut
+        order.clear();
+        m_auth->logout(); // forgets the user's rows and counts at once
+        QCOMPARE(m_model->rowCount() + m_service->totalCount() + m_service->lowLevelCount(), 0);
         QVERIFY(!m_service->createTask(u"b"_s, QDateTime()) && !m_service->deleteAllInactive());
-        QCOMPARE(order.size(), 4);
+        QCOMPARE(order.size(), 1); // the emptied table
+    }
+
+    void limitsRefuseAndStoreNothing_data()
+    {
+        QTest::addColumn<int>("nameLength");
+        QTest::addColumn<int>("notesLength");
+        QTest::addColumn<int>("year");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("longest name and notes, year 9999") << 1000 << 100000 << 9999 << true;
+        QTest::newRow("year 1") << 1 << 0 << 1 << true;
+        QTest::newRow("name too long") << 1001 << 0 << 2026 << false;
+        QTest::newRow("notes too long") << 1 << 100001 << 2026 << false;
+        QTest::newRow("year before 1") << 1 << 0 << -1 << false; // there is no year 0
+        QTest::newRow("year 10000") << 1 << 0 << 10000 << false;
+    }
+
+    void limitsRefuseAndStoreNothing()
+    {
+        QFETCH(int, nameLength);
+        QFETCH(int, notesLength);
+        QFETCH(int, year);
+        QFETCH(bool, saved);
+        const int id = insertTask(m_alice, u"before"_s, QDateTime());
+        const QString name(nameLength, u'n'), notes(notesLength, u'o');
+        const QDateTime expiry(QDate(year, 6, 1), QTime(12, 0));
+        QCOMPARE(m_service->createTask(name, expiry, false, 1, -1, notes), saved);
+        QCOMPARE(m_service->updateTask(id, name, false, expiry, 1, -1, notes), saved);
+        const QString stored = u"SELECT group_concat(length(name) || ':' || length(expire_at)) FROM tasks"_s;
+        QCOMPARE(scalar(stored).toString(), saved ? u"%1:24,%1:24"_s.arg(nameLength) : QString());
     }
 
     // The window runs from now to now plus the minutes, both ends included; bob's and done tasks never come.
@@ -168,6 +201,9 @@ private slots:
                      u"23:59"_s);
             QCOMPARE(m_service->taskCountForDate(dayText(day.addDays(1))), 0);
         }
+        m_auth->logout(); // forgets the statistics and the calendar at once
+        QCOMPARE(
+            m_service->dailyTotals().size() + m_service->taskCountForDate(dayText(kDstChangeDays.last())), 0);
     }
 
     // Expiry bounds on readings that a clock change skips (a reading at the instant of the jump) or repeats
@@ -303,14 +339,15 @@ private slots:
                                     ? m_service->updateTask(id, name, done, expiry, level, customer)
                                 : operation == 3 ? m_service->updateTaskDone(id, done)
                                                  : m_service->deleteTask(id);
-                QCOMPARE(ok, id >= 1);
+                // An edit of another user's or a missing task is refused; a delete's wish holds for any id.
+                QCOMPARE(ok, operation == 4 ? id >= 1 : own != tasks.end());
                 if (own != tasks.end() && operation == 2)
                     *own = {id, m_alice, level, customer, name.trimmed(), own->createAt, done, expiry};
                 else if (own != tasks.end() && operation == 3)
                     own->done = done;
                 else if (own != tasks.end())
                     tasks.erase(own);
-                if (id >= 1)
+                if (ok)
                     reload(page);
             } else if (operation == 5) {
                 if (pick(0, 9) != 0)
