@@ -124,6 +124,9 @@ private slots:
         QVERIFY(m_service->updateTask(m_model->taskIdAt(0), u"x"_s, false, QDateTime(), 1));
         QCOMPARE(scalar(row).toString(), u"x||NULL|NULL"_s);
         QCOMPARE(order.join(' '), u"reset tasks reset tasks"_s);
+        QVERIFY(execSql(*m_db, u"UPDATE tasks SET create_at = '2026-03-21 23:30:00'"_s)); // SQLite's UTC form
+        m_service->loadPage(1);
+        QCOMPARE(m_model->createAt(0), QDateTime(QDate(2026, 3, 21), QTime(23, 30), Qt::UTC));
         m_service->setFilterName(QString(201, u'x'));
         QCOMPARE(m_service->filterName().size(), 200); // a search is cut
         order.clear();
@@ -317,7 +320,8 @@ private slots:
             const QString name = pickOf(names);
             const QDateTime expiry = randomExpiry();
             const bool done = pick(0, 1);
-            const int level = pick(1, 100), customer = pick(-1, 3);
+            // Levels at the edges of the low, medium and high buckets.
+            const int level = QList<int>{1, 20, 21, 50, 51, 100}.at(pick(0, 5)), customer = pick(-1, 3);
             const auto own = std::find_if(tasks.begin(), tasks.end(), [&](const RefTask &t) {
                 return t.id == id && t.userId == m_alice;
             });
