@@ -40,7 +40,6 @@ Item {
             customerService.sort(0, Qt.AscendingOrder)
         }
 
-        // Nothing selected, Delete deletes nothing; a tap and Up select, Ctrl+E edits, Delete deletes.
         function test_selectEditDelete() {
             verify(testSupport.exec("INSERT INTO customers (id, user_id, name, notes) VALUES (1, 1, 'C1', 'n1'), "
                                     + "(2, 1, 'C2', 'n2'), (3, 1, 'C3', 'n3')"))

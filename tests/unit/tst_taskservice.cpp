@@ -107,8 +107,7 @@ private slots:
 
     void cleanup() { m_service.reset(), m_tester.reset(), m_model.reset(), m_db.reset(); }
 
-    // A local expiry is stored as UTC text beside its epoch seconds; the page is reloaded before a change
-    // is announced. Signed out nothing runs. Which rows a change reaches is checked by the reference below.
+    // Stored forms, signal order and sign-out; which rows a change reaches is left to the reference below.
     void storedFormsAndSignalOrder()
     {
         QStringList order;
@@ -320,7 +319,6 @@ private slots:
             const QString name = pickOf(names);
             const QDateTime expiry = randomExpiry();
             const bool done = pick(0, 1);
-            // Levels at the edges of the low, medium and high buckets.
             const int level = QList<int>{1, 20, 21, 50, 51, 100}.at(pick(0, 5)), customer = pick(-1, 3);
             const auto own = std::find_if(tasks.begin(), tasks.end(), [&](const RefTask &t) {
                 return t.id == id && t.userId == m_alice;
