@@ -1,3 +1,4 @@
+#include "app/DatabaseStartup.h"
 #include "models/CustomerTableModel.h"
 #include "models/TaskTableModel.h"
 #include "services/AuthService.h"
@@ -8,9 +9,6 @@
 #include "storage/DbManager.h"
 
 #include <QApplication>
-#include <QDebug>
-#include <QDir>
-#include <QFileInfo>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQmlExtensionPlugin>
@@ -32,12 +30,10 @@ int main(int argc, char *argv[])
 
     const QString defaultDbPath =
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/duevia2.db");
-    const QString dbPath = settings.dbPath().isEmpty() ? defaultDbPath : settings.dbPath();
-    qDebug().noquote() << "DBPATH:" << dbPath;
-    QDir().mkpath(QFileInfo(dbPath).absolutePath());
-    if (!dbManager.open(dbPath))
-        qFatal("Cannot open SQLite database");
-    dbManager.ensureSchema();
+    DatabaseStartup databaseStartup(&dbManager, &settings, defaultDbPath);
+    if (!databaseStartup.prepare())
+        return 1;
+    const QString dbPath = databaseStartup.path();
     dbManager.ensureIndexes();
 
     TaskTableModel taskModel;
@@ -46,7 +42,8 @@ int main(int argc, char *argv[])
     AuthService auth(&dbManager);
     TaskService taskService(&dbManager, &auth, &taskModel);
     CustomerService customerService(&dbManager, &auth, &customerModel);
-    QObject::connect(&customerService, &CustomerService::tasksChanged, &taskService, &TaskService::onTasksChanged);
+    QObject::connect(&customerService, &CustomerService::tasksChanged, &taskService,
+                     &TaskService::onTasksChanged);
 
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
