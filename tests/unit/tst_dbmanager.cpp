@@ -12,7 +12,9 @@ class TstDbManager : public QObject
 private slots:
     void newFileGetsFourEmptyTables();
     void existingDataSurvivesAndRerunIsQuiet();
-    void nonDatabaseFileLogsEachStatement();
+    void nonDatabaseFileIsRefused();
+    void handMadeFiles_data();
+    void handMadeFiles();
     void openFailsWhenFolderIsMissing();
 
 private:
@@ -57,7 +59,7 @@ void TstDbManager::existingDataSurvivesAndRerunIsQuiet()
     QCOMPARE(count(db, QStringLiteral("tasks")), 1);
 }
 
-void TstDbManager::nonDatabaseFileLogsEachStatement()
+void TstDbManager::nonDatabaseFileIsRefused()
 {
     TestSandbox sandbox;
     QFile file(sandbox.databaseFile());
@@ -67,9 +69,72 @@ void TstDbManager::nonDatabaseFileLogsEachStatement()
 
     DbManager db;
     QVERIFY(db.open(sandbox.databaseFile()));
-    for (int i = 0; i < 4; ++i)
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^SQL failed:")));
+    QVERIFY(!db.ensureSchema());
+    QVERIFY2(db.errorText().contains(QStringLiteral("not a database")), qPrintable(db.errorText()));
+    QCOMPARE(fileBytes(sandbox.databaseFile()), QByteArray(4096, 'x'));
+}
+
+void TstDbManager::handMadeFiles_data()
+{
+    QTest::addColumn<QStringList>("statements");
+    QTest::addColumn<bool>("locked");
+    QTest::addColumn<QString>("refusal"); // empty: the file is accepted and brought up to date
+
+    const QString users = QStringLiteral("CREATE TABLE users (id, username, password_hash, salt, name, role, "
+                                         "active, created_at)");
+    QTest::newRow("new") << QStringList() << false << QString();
+    QTest::newRow("first version") << firstVersionFile() << false << QString();
+    QTest::newRow("creation interrupted") << QStringList({users}) << false << QString();
+    QTest::newRow("other tables beside ours")
+        << QStringList({users, QStringLiteral("CREATE TABLE x (y)")}) << false << QString();
+    QTest::newRow("another program") << QStringList({QStringLiteral("CREATE TABLE notes (id, body)")})
+                                     << false << QStringLiteral("another program");
+    QTest::newRow("our name, other columns")
+        << QStringList({users, QStringLiteral("CREATE TABLE tasks (id, title)")}) << false
+        << QStringLiteral("another program");
+    QTest::newRow("newer version") << QStringList({users, QStringLiteral("PRAGMA user_version = 2")}) << false
+                                   << QStringLiteral("newer version");
+    QTest::newRow("locked elsewhere") << QStringList() << true << QStringLiteral("locked");
+}
+
+void TstDbManager::handMadeFiles()
+{
+    QFETCH(QStringList, statements);
+    QFETCH(bool, locked);
+    QFETCH(QString, refusal);
+    TestSandbox sandbox;
+    const QString path = sandbox.databaseFile();
+    QVERIFY(runOnSqliteFile(path, statements).isValid());
+    const QByteArray before = fileBytes(path);
+    if (locked) { // another connection holds the file until the end of the test
+        QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+        holder.setDatabaseName(path);
+        QVERIFY(holder.open() && QSqlQuery(holder).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    }
+
+    DbManager db;
+    QVERIFY(db.open(path));
+    if (locked)
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^SQL failed:")));
-    db.ensureSchema();
+    QCOMPARE(db.ensureSchema(), refusal.isEmpty());
+    QVERIFY2(db.errorText().contains(refusal), qPrintable(db.errorText()));
+    if (!refusal.isEmpty()) {
+        db.close();
+        QCOMPARE(fileBytes(path), before);
+        return;
+    }
+    QCOMPARE(queryValue(db, QStringLiteral("PRAGMA user_version")).toInt(), DbManager::kLatestVersion);
+    // Every column of a new file is there, and the old task sorts and falls due by its stored expiry.
+    QVERIFY(
+        execSql(db, QStringLiteral("SELECT id, user_id, customer_id, name, notes, level, active, expire_at,"
+                                   " expire_at_epoch, create_at FROM tasks")));
+    QVERIFY(execSql(db, QStringLiteral("SELECT id, user_id, name, notes, create_at FROM customers")));
+    QVERIFY(execSql(db, QStringLiteral("SELECT label FROM customer_contacts")));
+    QCOMPARE(queryValue(db, QStringLiteral("SELECT COUNT(*) FROM tasks WHERE level = 1"
+                                           " AND expire_at_epoch = 1774201800"))
+                 .toInt(),
+             statements == firstVersionFile() ? 1 : 0);
 }
 
 void TstDbManager::openFailsWhenFolderIsMissing()

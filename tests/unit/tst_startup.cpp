@@ -1,6 +1,10 @@
+#include "TestSupport.h"
+#include "app/DatabaseStartup.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QTemporaryDir>
@@ -13,7 +17,9 @@ class TstStartup : public QObject
 
 private slots:
     void createsDatabaseInDataFolder();
-    void unusableDatabasePathIsFatal();
+    void databaseFiles_data();
+    void databaseFiles();
+    void chosenFileFallsBackToDefault();
 
 private:
     static QProcessEnvironment environmentFor(const QTemporaryDir &home);
@@ -63,27 +69,83 @@ void TstStartup::createsDatabaseInDataFolder()
     QSqlDatabase::removeDatabase(QStringLiteral("check"));
 }
 
-void TstStartup::unusableDatabasePathIsFatal()
+void TstStartup::databaseFiles_data()
 {
-    QTemporaryDir home;
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("statements");
+    QTest::addColumn<QString>("refusal"); // empty: the program runs on the file
+
     // A regular file where the database folder should be: the folder cannot be created.
+    QTest::newRow("unopenable path") << QStringLiteral("blocker/sub/tasks.db") << QStringList()
+                                     << QStringLiteral("unable to open");
+    QTest::newRow("another program") << QStringLiteral("tasks.db")
+                                     << QStringList({QStringLiteral("CREATE TABLE notes (id, body)")})
+                                     << QStringLiteral("another program");
+    QTest::newRow("newer version") << QStringLiteral("tasks.db")
+                                   << (firstVersionFile() << QStringLiteral("PRAGMA user_version = 9"))
+                                   << QStringLiteral("newer version");
+    QTest::newRow("first version") << QStringLiteral("tasks.db") << firstVersionFile() << QString();
+}
+
+void TstStartup::databaseFiles()
+{
+    QFETCH(QString, file);
+    QFETCH(QStringList, statements);
+    QFETCH(QString, refusal);
+    QTemporaryDir home;
     QFile blocker(home.filePath(QStringLiteral("blocker")));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    {
-        QSettings store(home.filePath(QStringLiteral("config/Brenwick/QuilloQtQml3.conf")),
-                        QSettings::IniFormat);
-        store.setValue(QStringLiteral("dbPath"), home.filePath(QStringLiteral("blocker/sub/tasks.db")));
-    }
+    const QString path = home.filePath(file);
+    QVERIFY(statements.isEmpty() || runOnSqliteFile(path, statements).isValid());
+    const QByteArray before = fileBytes(path);
+    QSettings(home.filePath(QStringLiteral("config/Brenwick/QuilloQtQml3.conf")), QSettings::IniFormat)
+        .setValue(QStringLiteral("dbPath"), path);
 
     QProcess app;
     app.setProcessEnvironment(environmentFor(home));
     app.setProcessChannelMode(QProcess::MergedChannels);
     app.start(QStringLiteral(DUEVIA_APP_PATH), QStringList());
+    if (refusal.isEmpty()) {
+        // Running on the migrated file: the format version in the file header turns 1.
+        QTRY_COMPARE_WITH_TIMEOUT(fileBytes(path).mid(60, 4), QByteArray::fromHex("00000001"), 20000);
+        QTest::qWait(300);
+        app.kill();
+        app.waitForFinished();
+        QCOMPARE(runOnSqliteFile(path, {QStringLiteral("SELECT COUNT(*) FROM tasks WHERE level = 1"
+                                                       " AND expire_at_epoch = 1774201800")}),
+                 QVariant(1));
+        return;
+    }
     QVERIFY(app.waitForFinished(20000));
-    const QByteArray output = app.readAll();
-    QVERIFY2(output.contains("Cannot open SQLite database"), output.constData());
-    QVERIFY(app.exitStatus() == QProcess::CrashExit || app.exitCode() != 0);
+    const QString output = QString::fromUtf8(app.readAll());
+    QVERIFY2(output.contains(QStringLiteral("Cannot open SQLite database \"%1\"").arg(path)) &&
+                 output.contains(refusal),
+             qPrintable(output));
+    QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(app.exitCode(), 1);
+    QCOMPARE(fileBytes(path), before);
+}
+
+void TstStartup::chosenFileFallsBackToDefault()
+{
+    TestSandbox sandbox;
+    const QString foreign = sandbox.filePath(QStringLiteral("foreign.db"));
+    QVERIFY(runOnSqliteFile(foreign, {QStringLiteral("CREATE TABLE notes (id)")}).isValid());
+    SettingsService settings;
+    settings.setDbPath(foreign);
+    DbManager db;
+    DatabaseStartup startup(&db, &settings, sandbox.databaseFile());
+    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^Cannot open SQLite database")));
+    QStringList offered;
+    QVERIFY(startup.prepare([&](const QString &message, bool offerDefault) {
+        offered << message;
+        return offerDefault ? DatabaseStartup::Choice::UseDefault : DatabaseStartup::Choice::Quit;
+    }));
+    QCOMPARE(offered.size(), 1);
+    QVERIFY(settings.dbPath().isEmpty());
+    QCOMPARE(startup.path(), sandbox.databaseFile());
+    QVERIFY(db.isOpen());
 }
 
 QTEST_GUILESS_MAIN(TstStartup)
