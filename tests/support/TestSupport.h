@@ -29,9 +29,8 @@ public:
     // Opens the sandbox database on db and creates the schema.
     bool openDatabase(DbManager &db) const
     {
-        if (!db.open(databaseFile()))
+        if (!db.open(databaseFile()) || !db.ensureSchema())
             return false;
-        db.ensureSchema();
         db.ensureIndexes();
         return true;
     }
