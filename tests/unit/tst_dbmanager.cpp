@@ -1,6 +1,5 @@
 #include "TestSupport.h"
 
-#include <QFile>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTest>
@@ -12,7 +11,6 @@ class TstDbManager : public QObject
 private slots:
     void newFileGetsFourEmptyTables();
     void existingDataSurvivesAndRerunIsQuiet();
-    void nonDatabaseFileIsRefused();
     void handMadeFiles_data();
     void handMadeFiles();
     void openFailsWhenFolderIsMissing();
@@ -57,22 +55,6 @@ void TstDbManager::existingDataSurvivesAndRerunIsQuiet()
     db.ensureIndexes();
     QCOMPARE(count(db, QStringLiteral("customers")), 1);
     QCOMPARE(count(db, QStringLiteral("tasks")), 1);
-}
-
-void TstDbManager::nonDatabaseFileIsRefused()
-{
-    TestSandbox sandbox;
-    QFile file(sandbox.databaseFile());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(4096, 'x'));
-    file.close();
-
-    DbManager db;
-    QVERIFY(db.open(sandbox.databaseFile()));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^SQL failed:")));
-    QVERIFY(!db.ensureSchema());
-    QVERIFY2(db.errorText().contains(QStringLiteral("not a database")), qPrintable(db.errorText()));
-    QCOMPARE(fileBytes(sandbox.databaseFile()), QByteArray(4096, 'x'));
 }
 
 void TstDbManager::handMadeFiles_data()
