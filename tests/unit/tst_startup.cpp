@@ -109,7 +109,6 @@ void TstStartup::databaseFiles()
     if (refusal.isEmpty()) {
         // Running on the migrated file: the format version in the file header turns 1.
         QTRY_COMPARE_WITH_TIMEOUT(fileBytes(path).mid(60, 4), QByteArray::fromHex("00000001"), 20000);
-        QTest::qWait(300);
         app.kill();
         app.waitForFinished();
         QCOMPARE(runOnSqliteFile(path, {QStringLiteral("SELECT COUNT(*) FROM tasks WHERE level = 1"
