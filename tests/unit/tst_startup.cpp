@@ -107,8 +107,11 @@ void TstStartup::databaseFiles()
     app.setProcessChannelMode(QProcess::MergedChannels);
     app.start(QStringLiteral(DUEVIA_APP_PATH), QStringList());
     if (refusal.isEmpty()) {
-        // Running on the migrated file: the format version in the file header turns 1.
-        QTRY_COMPARE_WITH_TIMEOUT(fileBytes(path).mid(60, 4), QByteArray::fromHex("00000001"), 20000);
+        // Running on the migrated file: the format version in the file header turns 1, and the
+        // transaction is over once its journal is gone.
+        QTRY_VERIFY_WITH_TIMEOUT(fileBytes(path).mid(60, 4) == QByteArray::fromHex("00000001") &&
+                                     !QFile::exists(path + QStringLiteral("-journal")),
+                                 20000);
         app.kill();
         app.waitForFinished();
         QCOMPARE(runOnSqliteFile(path, {QStringLiteral("SELECT COUNT(*) FROM tasks WHERE level = 1"
