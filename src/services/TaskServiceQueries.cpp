@@ -2,6 +2,7 @@
 #include "services/TaskService.h"
 
 #include "services/AuthService.h"
+#include "storage/DbManager.h"
 #include "storage/SchemaExtras.h"
 #include "storage/SqlSupport.h"
 
@@ -29,7 +30,6 @@ qint64 startOfLocalDay(const QDate &day)
 // A stretch of one local day: whole buckets of span seconds, or (span 0) seconds no bucket covers.
 struct Piece
 {
-    int day;
     int span;
     qint64 from;
     qint64 to;
@@ -46,25 +46,24 @@ qint64 ceilTo(qint64 value, qint64 span)
 }
 
 // Covers [from, to) with the largest buckets that fit and leaves the rest to the task rows.
-void appendPieces(QList<Piece> &pieces, const QList<int> &spans, int day, qint64 from, qint64 to,
-                  int level = 0)
+void appendPieces(QList<Piece> &pieces, const QList<int> &spans, qint64 from, qint64 to, int level = 0)
 {
     if (from >= to)
         return;
     if (level == spans.size()) {
-        pieces.append({day, 0, from, to});
+        pieces.append({0, from, to});
         return;
     }
     const qint64 span = spans.at(level);
     const qint64 first = ceilTo(from, span);
     const qint64 last = floorTo(to, span);
     if (first >= last) {
-        appendPieces(pieces, spans, day, from, to, level + 1);
+        appendPieces(pieces, spans, from, to, level + 1);
         return;
     }
-    appendPieces(pieces, spans, day, from, first, level + 1);
-    pieces.append({day, int(span), first, last});
-    appendPieces(pieces, spans, day, last, to, level + 1);
+    appendPieces(pieces, spans, from, first, level + 1);
+    pieces.append({int(span), first, last});
+    appendPieces(pieces, spans, last, to, level + 1);
 }
 
 QString piecesAsJson(const QList<Piece> &pieces)
@@ -73,28 +72,29 @@ QString piecesAsJson(const QList<Piece> &pieces)
     for (const Piece &piece : pieces) {
         if (json.size() > 1)
             json += QLatin1Char(',');
-        json += QStringLiteral("[%1,%2,%3,%4]").arg(piece.day).arg(piece.span).arg(piece.from).arg(piece.to);
+        json += QLatin1Char('[') + QString::number(piece.span) + QLatin1Char(',') +
+                QString::number(piece.from) + QLatin1Char(',') + QString::number(piece.to) + QLatin1Char(']');
     }
     return json + QLatin1Char(']');
 }
 
-const QString kRawDayCounts =
-    QStringLiteral("SELECT json_extract(p.value, '$[0]') AS day, 1 AS n, t.expire_at IS NOT NULL AS s,"
-                   " t.expire_at IS NOT NULL AND t.active IS 1 AS d"
-                   " FROM json_each(:pieces) p CROSS JOIN tasks t"
-                   " WHERE json_extract(p.value, '$[1]') = 0 AND t.user_id = :uid"
-                   " AND t.expire_at_epoch >= json_extract(p.value, '$[2]') AND t.expire_at_epoch < "
-                   "json_extract(p.value, '$[3]')");
-const QString kBucketDayCounts = QStringLiteral(
-    "SELECT json_extract(p.value, '$[0]'), b.n, b.s, b.d"
-    " FROM json_each(:pieces) p CROSS JOIN task_buckets b"
-    " WHERE b.user_id = :uid AND b.span = json_extract(p.value, '$[1]')"
-    " AND b.start_epoch >= json_extract(p.value, '$[2]') AND b.start_epoch < json_extract(p.value, '$[3]')"
-    " UNION ALL ");
+// Per piece (its index in the array): the tasks with an expiry instant, those with the expiry text as
+// well, and those of them that are done.
+const QString kRawPieceCounts = QStringLiteral(
+    "SELECT p.key, COUNT(*), SUM(t.expire_at IS NOT NULL), SUM(t.expire_at IS NOT NULL AND t.active IS 1)"
+    " FROM json_each(:pieces) p CROSS JOIN tasks t"
+    " WHERE json_extract(p.value, '$[0]') = 0 AND t.user_id = :uid"
+    " AND t.expire_at_epoch >= json_extract(p.value, '$[1]') AND t.expire_at_epoch < json_extract(p.value, "
+    "'$[2]')"
+    " GROUP BY p.key");
+const QString kBucketPieceCounts = QStringLiteral(
+    "SELECT p.key, SUM(b.n), SUM(b.s), SUM(b.d) FROM json_each(:pieces) p CROSS JOIN task_buckets b"
+    " WHERE b.user_id = :uid AND b.span = json_extract(p.value, '$[0]')"
+    " AND b.start_epoch >= json_extract(p.value, '$[1]') AND b.start_epoch < json_extract(p.value, '$[2]')"
+    " GROUP BY p.key UNION ALL ");
 
 // The user's tasks with an expiry instant in [from, to), counted per local day, only for the days
-// between the first and the last such task. Whole hours and quarters come from the expiry buckets;
-// a file without them is counted row by row.
+// between the first and the last such task. Whole hours and quarters come from the expiry buckets.
 std::optional<QList<TaskService::DayCount>> countsPerLocalDay(const DbManager *db, int uid, qint64 from,
                                                               qint64 to)
 {
@@ -115,40 +115,38 @@ std::optional<QList<TaskService::DayCount>> countsPerLocalDay(const DbManager *d
     const qint64 end = std::min(to, qint64(std::floor(extent.value(1).toDouble())) + 1);
     extent.finish();
 
-    QList<Piece> bucketPieces;
-    QList<Piece> rawPieces;
-    const QList<int> spans = SchemaExtras::expiryBucketSpans();
+    // A file whose preparation failed has no buckets; it is counted row by row.
+    const bool withBuckets = SchemaExtras::isCurrent(db->database());
+    const QList<int> spans = withBuckets ? SchemaExtras::expiryBucketSpans() : QList<int>();
+    QList<Piece> pieces;
+    QList<int> dayOfPiece;
     QDate date = QDateTime::fromSecsSinceEpoch(begin).date();
     for (qint64 start = begin; start < end; date = date.addDays(1)) {
         const qint64 next = std::min(end, startOfLocalDay(date.addDays(1)));
         if (next > start) {
-            appendPieces(bucketPieces, spans, int(days.size()), start, next);
-            rawPieces.append({int(days.size()), 0, start, next});
+            appendPieces(pieces, spans, start, next);
+            dayOfPiece.resize(pieces.size(), int(days.size()));
             days.append({date});
         }
         start = std::max(start, next);
     }
 
-    for (const bool withBuckets : {true, false}) {
-        QSqlQuery query =
-            SqlSupport::prepare(db, QStringLiteral("SELECT day, SUM(n), SUM(s), SUM(d) FROM (") +
-                                        (withBuckets ? kBucketDayCounts : QString()) + kRawDayCounts +
-                                        QStringLiteral(") GROUP BY day"));
-        query.bindValue(QStringLiteral(":pieces"), piecesAsJson(withBuckets ? bucketPieces : rawPieces));
-        query.bindValue(QStringLiteral(":uid"), uid);
-        if (!query.exec())
+    QSqlQuery query =
+        SqlSupport::prepare(db, (withBuckets ? kBucketPieceCounts : QString()) + kRawPieceCounts);
+    query.bindValue(QStringLiteral(":pieces"), piecesAsJson(pieces));
+    query.bindValue(QStringLiteral(":uid"), uid);
+    if (!query.exec())
+        return std::nullopt;
+    while (query.next()) {
+        const int piece = query.value(0).toInt();
+        if (piece < 0 || piece >= dayOfPiece.size())
             continue;
-        while (query.next()) {
-            const int day = query.value(0).toInt();
-            if (day < 0 || day >= days.size())
-                continue;
-            days[day].all = query.value(1).toInt();
-            days[day].withText = query.value(2).toInt();
-            days[day].done = query.value(3).toInt();
-        }
-        return days;
+        TaskService::DayCount &day = days[dayOfPiece.at(piece)];
+        day.all += query.value(1).toInt();
+        day.withText += query.value(2).toInt();
+        day.done += query.value(3).toInt();
     }
-    return std::nullopt;
+    return days;
 }
 
 } // namespace
