@@ -9,6 +9,7 @@
 #include <QQmlContext>
 #include <QSqlDatabase>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 
 #include <memory>
@@ -33,11 +34,6 @@ bool FilePreparation::run()
     if (!m_db || !m_db->isOpen() || SchemaExtras::isCurrent(m_db->database()))
         return true;
 
-    QQmlApplicationEngine engine;
-    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
-    engine.rootContext()->setContextProperty(QStringLiteral("preparation"), this);
-    engine.load(QUrl(QStringLiteral("qrc:/qt/qml/QuilloQml/PreparationWindow.qml")));
-
     // SQLite connections belong to the thread that opened them: the worker opens its own.
     const QString path = m_db->database().databaseName();
     bool built = false;
@@ -58,6 +54,13 @@ bool FilePreparation::run()
     QEventLoop loop;
     connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
     worker->start();
+    // A small file is ready before a window would be worth showing.
+    QQmlApplicationEngine engine;
+    QTimer::singleShot(300, &loop, [this, &engine] {
+        engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+        engine.rootContext()->setContextProperty(QStringLiteral("preparation"), this);
+        engine.load(QUrl(QStringLiteral("qrc:/qt/qml/QuilloQml/PreparationWindow.qml")));
+    });
     loop.exec();
     worker->wait();
     if (!built && !m_cancelled)
