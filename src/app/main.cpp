@@ -3,6 +3,7 @@
 #include "models/TaskTableModel.h"
 #include "services/AuthService.h"
 #include "services/CustomerService.h"
+#include "services/FilePreparation.h"
 #include "services/NotificationService.h"
 #include "services/SettingsService.h"
 #include "services/TaskService.h"
@@ -34,7 +35,8 @@ int main(int argc, char *argv[])
     if (!databaseStartup.prepare())
         return 1;
     const QString dbPath = databaseStartup.path();
-    dbManager.ensureIndexes();
+    if (!FilePreparation(&dbManager).run())
+        return 0;
 
     TaskTableModel taskModel;
     CustomerTableModel customerModel;

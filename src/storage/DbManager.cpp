@@ -171,6 +171,10 @@ void DbManager::close()
     if (!m_db.isValid())
         return;
     const QString name = m_db.connectionName();
+    // Keeps the planner statistics current; never on a file that was refused, which stays untouched.
+    if (m_ready && m_db.isOpen())
+        QSqlQuery(m_db).exec(QStringLiteral("PRAGMA optimize"));
+    m_ready = false;
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(name);
@@ -180,6 +184,14 @@ bool DbManager::fail(const QString &reason)
 {
     m_error = reason;
     return false;
+}
+
+bool DbManager::ready()
+{
+    m_ready = true;
+    // Keeps the planner statistics current for this long-lived connection (again at close).
+    QSqlQuery(m_db).exec(QStringLiteral("PRAGMA optimize"));
+    return true;
 }
 
 bool DbManager::ensureSchema()
@@ -199,7 +211,7 @@ bool DbManager::ensureSchema()
             query.exec(QStringLiteral("ROLLBACK"));
         switch (verdict) {
         case Verdict::Current:
-            return true;
+            return ready();
         case Verdict::Foreign:
             return fail(tr("the file belongs to another program; it was left unchanged"));
         case Verdict::Newer:
@@ -224,7 +236,7 @@ bool DbManager::ensureSchema()
             return fail(reason);
         }
     }
-    return true;
+    return ready();
 }
 
 bool DbManager::ensureIndexes()

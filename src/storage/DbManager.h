@@ -31,7 +31,9 @@ public:
 
 private:
     bool fail(const QString &reason);
+    bool ready();
 
     QSqlDatabase m_db;
     QString m_error;
+    bool m_ready = false; // the schema was accepted: the file is ours
 };
