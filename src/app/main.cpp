@@ -2,6 +2,7 @@
 #include "models/TaskTableModel.h"
 #include "services/AuthService.h"
 #include "services/CustomerService.h"
+#include "services/DesktopNotifier.h"
 #include "services/NotificationService.h"
 #include "services/SettingsService.h"
 #include "services/TaskService.h"
@@ -11,6 +12,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QIcon>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQmlExtensionPlugin>
@@ -27,6 +29,8 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QQuickStyle::setStyle(QStringLiteral("Universal"));
+    app.setWindowIcon(QIcon(QStringLiteral(":/icons/example.duevia.Duevia.svg")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.duevia.Duevia"));
 
     SettingsService settings;
 
@@ -46,7 +50,8 @@ int main(int argc, char *argv[])
     AuthService auth(&dbManager);
     TaskService taskService(&dbManager, &auth, &taskModel);
     CustomerService customerService(&dbManager, &auth, &customerModel);
-    QObject::connect(&customerService, &CustomerService::tasksChanged, &taskService, &TaskService::onTasksChanged);
+    QObject::connect(&customerService, &CustomerService::tasksChanged, &taskService,
+                     &TaskService::onTasksChanged);
 
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
@@ -62,6 +67,8 @@ int main(int argc, char *argv[])
     NotificationService notifier(&taskService, &settings);
     context->setContextProperty(QStringLiteral("settings"), &settings);
     context->setContextProperty(QStringLiteral("notifier"), &notifier);
+    DesktopNotifier desktopNotifier(&settings);
+    context->setContextProperty(QStringLiteral("desktopNotifier"), &desktopNotifier);
     notifier.start();
     QObject::connect(&auth, &AuthService::loggedOut, &notifier, &NotificationService::clearNotified);
 
