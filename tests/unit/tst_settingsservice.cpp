@@ -29,16 +29,20 @@ void TstSettingsService::defaultsAndPersistence()
         QCOMPARE(settings.notifyMinutes(), 10);
         QCOMPARE(settings.soundFile(), QString());
         QCOMPARE(settings.dbPath(), QString());
+        QVERIFY(settings.desktopNotifications());
         QCOMPARE(settingsStore().allKeys(), QStringList());
 
         settings.setNotifyMinutes(0); // no range check here: the settings dialog limits the value
         settings.setSoundFile(QStringLiteral("/sounds/bell.wav"));
         settings.setDbPath(QStringLiteral("/data/tasks.db"));
+        settings.setDesktopNotifications(false);
+        QVERIFY(!settingsStore().value(QStringLiteral("desktopNotifications"), true).toBool());
     }
     SettingsService reread;
     QCOMPARE(reread.notifyMinutes(), 0);
     QCOMPARE(reread.soundFile(), QStringLiteral("/sounds/bell.wav"));
     QCOMPARE(reread.dbPath(), QStringLiteral("/data/tasks.db"));
+    QVERIFY(!reread.desktopNotifications());
 }
 
 void TstSettingsService::equalValuesDoNothing()
