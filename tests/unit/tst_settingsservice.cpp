@@ -35,14 +35,11 @@ void TstSettingsService::defaultsAndPersistence()
         settings.setNotifyMinutes(0); // no range check here: the settings dialog limits the value
         settings.setSoundFile(QStringLiteral("/sounds/bell.wav"));
         settings.setDbPath(QStringLiteral("/data/tasks.db"));
-        settings.setDesktopNotifications(false);
-        QVERIFY(!settingsStore().value(QStringLiteral("desktopNotifications"), true).toBool());
     }
     SettingsService reread;
     QCOMPARE(reread.notifyMinutes(), 0);
     QCOMPARE(reread.soundFile(), QStringLiteral("/sounds/bell.wav"));
     QCOMPARE(reread.dbPath(), QStringLiteral("/data/tasks.db"));
-    QVERIFY(!reread.desktopNotifications());
 }
 
 void TstSettingsService::equalValuesDoNothing()
