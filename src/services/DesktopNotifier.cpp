@@ -110,13 +110,22 @@ void DesktopNotifier::onActionInvoked(uint notificationId, const QString &action
     const auto task = m_taskByNotification.constFind(notificationId);
     if (task == m_taskByNotification.cend())
         return; // another program's notification
-    if (actionKey == QLatin1String("show") || actionKey == QLatin1String("default"))
-        emit activated(*task);
+    if (actionKey != QLatin1String("show") && actionKey != QLatin1String("default"))
+        return;
+    emit activated(*task);
+#ifdef DUEVIA_WITH_DBUS
+    // Some services leave a notification up after its action; it has done its job.
+    QDBusConnection::sessionBus().asyncCall(notificationCall(QStringLiteral("CloseNotification"))
+                                            << notificationId);
+#endif
 }
 
-void DesktopNotifier::onNotificationClosed(uint notificationId, uint)
+void DesktopNotifier::onNotificationClosed(uint notificationId, uint reason)
 {
-    m_taskByNotification.remove(notificationId);
+    // An expired notification can live on in the desktop's history, where "Show" still works.
+    constexpr uint kExpired = 1;
+    if (reason != kExpired)
+        m_taskByNotification.remove(notificationId);
 }
 
 void DesktopNotifier::showTrayMessage(int taskId, const QString &title, const QString &body)
