@@ -94,6 +94,7 @@ private slots:
         QCOMPARE(m_fake.calls.first(),
                  (QStringList{"Task due soon", "Call <back>\nExpire at: " + task["expire_at_text"].toString(),
                               "default", "Show", "show", "Show"}));
+        QVERIFY(window->findChild<QObject *>(QStringLiteral("toast"))->property("opened").toBool());
         emit m_fake.ActionInvoked(1, QStringLiteral("show"));
         QTRY_VERIFY(window->isActive());
         QObject *dialog = nullptr;
