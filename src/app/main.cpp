@@ -50,8 +50,7 @@ int main(int argc, char *argv[])
     AuthService auth(&dbManager);
     TaskService taskService(&dbManager, &auth, &taskModel);
     CustomerService customerService(&dbManager, &auth, &customerModel);
-    QObject::connect(&customerService, &CustomerService::tasksChanged, &taskService,
-                     &TaskService::onTasksChanged);
+    QObject::connect(&customerService, &CustomerService::tasksChanged, &taskService, &TaskService::onTasksChanged);
 
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
