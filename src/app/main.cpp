@@ -3,6 +3,7 @@
 #include "services/AuthService.h"
 #include "services/CustomerService.h"
 #include "services/DesktopNotifier.h"
+#include "services/FilePreparation.h"
 #include "services/NotificationService.h"
 #include "services/SettingsService.h"
 #include "services/TaskService.h"
@@ -42,7 +43,8 @@ int main(int argc, char *argv[])
     if (!dbManager.open(dbPath))
         qFatal("Cannot open SQLite database");
     dbManager.ensureSchema();
-    dbManager.ensureIndexes();
+    if (!FilePreparation(&dbManager).run())
+        return 0;
 
     TaskTableModel taskModel;
     CustomerTableModel customerModel;
