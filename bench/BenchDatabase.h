@@ -21,7 +21,8 @@
 class BenchDatabase
 {
 public:
-    explicit BenchDatabase(const QString &source);
+    // keep, when set, receives a copy of the prepared file.
+    explicit BenchDatabase(const QString &source, const QString &keep = QString());
 
     bool isReady() const { return m_ready; }
     // The one-time build of what the file holds beside the four tables, on the fresh copy.
@@ -39,7 +40,7 @@ public:
     QVariant scalar(const QString &sql);
 
 private:
-    bool prepareCopy(const QString &source, const QString &copy);
+    bool prepareCopy(const QString &source, const QString &copy, const QString &keep);
 
     QTemporaryDir m_dir;
     bool m_ready = false;

@@ -1,8 +1,9 @@
 // Times the program's interactions through its real classes on a generated database file.
 //
-// Usage: duevia-bench --data=FILE [--facts=FILE] [Google Benchmark flags]
-// FILE comes from scripts/bench-data.py; DUEVIA_BENCH_FILE may name it instead. The facts file gets
-// the one-time preparation time, the file sizes and the peak resident memory after the cases.
+// Usage: duevia-bench --data=FILE [--facts=FILE] [--keep=FILE] [Google Benchmark flags]
+// --data names a file from scripts/bench-data.py (or DUEVIA_BENCH_FILE does). The facts file gets the
+// one-time preparation time, the file sizes and the peak resident memory after the cases; --keep
+// saves the prepared copy (to time the program's start-up on it).
 #include "BenchDatabase.h"
 
 #include <QCoreApplication>
@@ -74,13 +75,13 @@ QString takeOption(int &argc, char **argv, const char *name)
 
 } // namespace
 
-BenchDatabase::BenchDatabase(const QString &source)
+BenchDatabase::BenchDatabase(const QString &source, const QString &keep)
     : m_dir(QFileInfo(source).absolutePath() + QStringLiteral("/run-XXXXXX"))
 {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        m_dir.filePath(QStringLiteral("config")));
     const QString copy = m_dir.filePath(QStringLiteral("bench.db"));
-    if (!m_dir.isValid() || !prepareCopy(source, copy) || !m_db.open(copy))
+    if (!m_dir.isValid() || !prepareCopy(source, copy, keep) || !m_db.open(copy))
         return;
     // The start-up of a file that is already prepared.
     m_db.ensureSchema();
@@ -94,7 +95,7 @@ BenchDatabase::BenchDatabase(const QString &source)
     m_ready = true;
 }
 
-bool BenchDatabase::prepareCopy(const QString &source, const QString &copy)
+bool BenchDatabase::prepareCopy(const QString &source, const QString &copy, const QString &keep)
 {
     m_sourceBytes = QFileInfo(source).size();
     if (!QFile::copy(source, copy))
@@ -111,9 +112,17 @@ bool BenchDatabase::prepareCopy(const QString &source, const QString &copy)
         if (!first.ensureIndexes())
             return false;
         m_prepareMilliseconds = timer.nsecsElapsed() / 1e6;
+        // Planner statistics gathered once, as a file in use for a while holds them;
+        // DUEVIA_BENCH_NO_ANALYZE=1 times the file without them.
+        if (!qEnvironmentVariableIsSet("DUEVIA_BENCH_NO_ANALYZE"))
+            QSqlQuery(first.database()).exec(QStringLiteral("ANALYZE"));
     }
     m_prepareMemoryKiB = memoryKiB("VmHWM:");
     m_preparedBytes = QFileInfo(copy).size();
+    if (!keep.isEmpty()) {
+        QFile::remove(keep);
+        return QFile::copy(copy, keep);
+    }
     return true;
 }
 
@@ -130,6 +139,7 @@ int main(int argc, char **argv)
     if (data.isEmpty())
         data = qEnvironmentVariable("DUEVIA_BENCH_FILE");
     const QString factsPath = takeOption(argc, argv, "--facts=");
+    const QString keepPath = takeOption(argc, argv, "--keep=");
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
@@ -138,7 +148,7 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    BenchDatabase bench(data);
+    BenchDatabase bench(data, keepPath);
     if (!bench.isReady()) {
         qCritical("The database could not be prepared or the account \"bench\" could not sign in.");
         return 1;

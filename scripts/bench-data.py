@@ -26,6 +26,7 @@ SIZES = {
     "100k-of-1M": (100_000, 100_000, 9, 100_000),
     "1M-of-1M": (1_000_000, 0, 0, 100_000),
 }
+TABLES = ["users", "tasks", "customers", "customer_contacts"]
 CUSTOMERS_PER_USER = 200
 PASSWORD = b"password123"
 YEARS = 5
@@ -49,16 +50,19 @@ CONTACT_TYPES = ["phone", "email", "phone", "address"]
 
 
 def schema_sql():
-    """The CREATE TABLE statements of DbManager.cpp, as the program runs them."""
+    """The CREATE TABLE statements of the four tables, read from DbManager.cpp as the program runs them."""
     source = (ROOT / "src/storage/DbManager.cpp").read_text()
-    block = re.search(r"schemaStatements\[\]\s*=\s*\{(.*?)\n\};", source, re.S)
-    if not block:
-        sys.exit("bench-data: cannot find the schema statements in src/storage/DbManager.cpp")
-    literals = re.findall(r'"((?:[^"\\]|\\.)*)"', block.group(1))
-    sql = "".join(s.encode().decode("unicode_escape") for s in literals)
-    if sql.count("CREATE TABLE") < 4:
-        sys.exit("bench-data: the schema statements of src/storage/DbManager.cpp look different")
-    return sql
+    statements = {}
+    # Adjacent C string literals form one statement.
+    for run in re.finditer(r'(?:"(?:[^"\\\n]|\\.)*"\s*)+', source):
+        text = "".join(s.encode().decode("unicode_escape")
+                       for s in re.findall(r'"((?:[^"\\\n]|\\.)*)"', run.group(0)))
+        table = re.match(r"\s*CREATE TABLE IF NOT EXISTS (\w+)", text)
+        if table and table.group(1) in TABLES:
+            statements.setdefault(table.group(1), text)
+    if len(statements) != len(TABLES):
+        sys.exit("bench-data: cannot find the CREATE TABLE statements of the four tables in DbManager.cpp")
+    return ";\n".join(statements[t].rstrip().rstrip(";") for t in TABLES) + ";"
 
 
 def utc_text(epoch):
