@@ -118,7 +118,9 @@ def report(now, baseline, header):
              " ms of wall-clock time through the real classes; \"before\" is `bench/baseline.json`, measured on"
              " the program before the performance work). Targets apply where the work promises them and are"
              " judged on wall-clock time; the CPU time of the calling thread shows how much of it was"
-             " waiting (the disk, or other programs on the shared machine: see the load).", ""]
+             " waiting (the disk, or other programs on the shared machine: see the load). Each size runs on"
+             " a fresh copy of the generated file, prepared by the program's start-up and then given"
+             " planner statistics once (`ANALYZE`).", ""]
     lines += header + [""]
     lines += [f"Before: {baseline.get('measured', '?')}, commit {baseline.get('commit', '?')}.", ""]
     for size in SIZES:
