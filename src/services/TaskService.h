@@ -91,6 +91,8 @@ public:
     Q_INVOKABLE void loadTasksForRange(const QString &fromDate, const QString &toDate);
     Q_INVOKABLE int taskCountForDate(const QString &date) const;
     Q_INVOKABLE QVariantList tasksForDate(const QString &date) const;
+    // The first two tasks of a day of the last range, for the calendar's cells.
+    Q_INVOKABLE QVariantList firstTasksForDate(const QString &date) const;
     Q_INVOKABLE void sort(int column, int order = 0);
     Q_INVOKABLE bool deleteAllInactive();
 
@@ -116,13 +118,31 @@ protected:
     // The present moment; the due-soon window and the default statistics window start from it.
     virtual QDateTime currentDateTime() const;
 
+public:
+    // Tasks of one local day; all counts only tasks with an expiry instant, withText those with the
+    // expiry text as well, done those of withText that are done.
+    struct DayCount
+    {
+        QDate date;
+        int all = 0;
+        int withText = 0;
+        int done = 0;
+    };
+
 private:
     bool canQuery() const;
+    std::optional<QList<DayCount>> countsPerLocalDayByText(const QString &from, const QString &to) const;
+    // Calendar task maps of the day in query order, at most limit of them (-1: all).
+    std::optional<QVariantList> tasksOfLocalDay(int uid, const QDate &day, int limit, QString *error) const;
     int countTasks(int userId);
     QString filterClauses() const;
     void bindFilters(QSqlQuery &query, int userId) const;
     // Runs a prepared change of the user's rows; on success reloads the page and emits tasksChanged.
-    bool execChange(QSqlQuery &query);
+    // With mustMatch, a statement that matched no row (a task deleted meanwhile, another user's
+    // task) is a failure: the edit was not saved.
+    bool execChange(QSqlQuery &query, bool mustMatch = false);
+    // Signed out: the previous user's rows, counts, statistics and calendar days are dropped at once.
+    void forgetUser();
 
     // A bound entered as local "yyyy-MM-dd HH:mm", as seconds since the epoch: the first second of that
     // minute, or with upper set its last second. Empty when the text does not read as such a bound.
@@ -150,7 +170,9 @@ private:
     QVariantList m_dailyTotals;
     QVariantList m_dailyCompleted;
     QStringList m_dailyLabels;
-    QHash<QString, QVariantList> m_tasksByDate;
+    // The last calendar range: each day's number of tasks and its first two tasks.
+    QHash<QString, int> m_taskCountByDate;
+    QHash<QString, QVariantList> m_firstTasksByDate;
     QSettings m_settings{QString::fromLatin1(kSettingsOrganization),
                          QString::fromLatin1(kSettingsApplication)};
 };
