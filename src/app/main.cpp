@@ -3,6 +3,7 @@
 #include "models/TaskTableModel.h"
 #include "services/AuthService.h"
 #include "services/CustomerService.h"
+#include "services/DesktopNotifier.h"
 #include "services/FilePreparation.h"
 #include "services/NotificationService.h"
 #include "services/SettingsService.h"
@@ -10,6 +11,7 @@
 #include "storage/DbManager.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQmlExtensionPlugin>
@@ -26,6 +28,8 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QQuickStyle::setStyle(QStringLiteral("Universal"));
+    app.setWindowIcon(QIcon(QStringLiteral(":/icons/example.duevia.Duevia.svg")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.duevia.Duevia"));
 
     SettingsService settings;
 
@@ -61,6 +65,8 @@ int main(int argc, char *argv[])
     NotificationService notifier(&taskService, &settings);
     context->setContextProperty(QStringLiteral("settings"), &settings);
     context->setContextProperty(QStringLiteral("notifier"), &notifier);
+    DesktopNotifier desktopNotifier(&settings);
+    context->setContextProperty(QStringLiteral("desktopNotifier"), &desktopNotifier);
     notifier.start();
     QObject::connect(&auth, &AuthService::loggedOut, &notifier, &NotificationService::clearNotified);
 
