@@ -17,7 +17,7 @@ packages=(
     # the task dialog's customer button is an emoji
     fonts-noto-color-emoji
     # tests, benchmarks and screenshots
-    qml6-module-qttest tzdata libbenchmark-dev xvfb xauth imagemagick xdotool
+    qml6-module-qttest tzdata libbenchmark-dev libsqlite3-dev xvfb xauth imagemagick xdotool
 )
 
 missing=()

@@ -144,6 +144,7 @@ private:
     bool canQuery() const;
     int countTasks(int userId);
     QString filterClauses() const;
+    QString sortIndex() const;
     void bindFilters(QSqlQuery &query, int userId) const;
     QString viewKey(int userId) const;
     QVariant dataVersion() const;

@@ -17,14 +17,16 @@ struct SortColumn
 {
     const char *expression;
     const char *column;
+    const char *index; // without its direction
+    bool nullable;
 };
 const SortColumn kSortColumns[] = {
-    {"tasks.id", "tasks.id"},
-    {"tasks.name COLLATE NOCASE", "tasks.name"},
-    {"tasks.level", "tasks.level"},
-    {"tasks.active", "tasks.active"},
-    {"tasks.expire_at_epoch", "tasks.expire_at_epoch"},
-    {"tasks.create_at", "tasks.create_at"},
+    {"tasks.id", "tasks.id", "idx_tasks_user", false},
+    {"tasks.name COLLATE NOCASE", "tasks.name", "idx_tasks_name", true},
+    {"tasks.level", "tasks.level", "idx_tasks_level", false},
+    {"tasks.active", "tasks.active", "idx_tasks_active", true},
+    {"tasks.expire_at_epoch", "tasks.expire_at_epoch", "idx_tasks_expire", true},
+    {"tasks.create_at", "tasks.create_at", "idx_tasks_created", true},
 };
 
 // A search of fewer characters matches too many tasks to count in a frame: counting stops here.
@@ -34,7 +36,7 @@ const QString kPageSelect =
     QStringLiteral("SELECT tasks.id, tasks.name, tasks.notes, tasks.active, tasks.expire_at,"
                    " tasks.create_at, tasks.level, tasks.customer_id, customers.name AS customer_name,"
                    " %1 AS sort_key"
-                   " FROM tasks LEFT JOIN customers ON tasks.customer_id = customers.id"
+                   " FROM tasks%2 LEFT JOIN customers ON tasks.customer_id = customers.id"
                    " WHERE tasks.user_id = :uid");
 
 // The trigrams every task that matches the LIKE pattern must contain in its name or id text, as a
@@ -61,6 +63,17 @@ QString searchTrigrams(const QString &text)
 }
 
 } // namespace
+
+QString TaskService::sortIndex() const
+{
+    // With a search or an expiry range the planner picks the narrower index; with at most the state
+    // and level filters the index of the order covers them, and a sort of many rows never pays off.
+    if (!m_filterName.isEmpty() || !m_filterExpireFrom.isEmpty() || !m_filterExpireTo.isEmpty())
+        return QString();
+    const char *const direction = m_sortColumn == 0 ? "" : m_sortOrder == 0 ? "_asc" : "_desc";
+    return QStringLiteral(" INDEXED BY %1%2")
+        .arg(QLatin1String(kSortColumns[m_sortColumn].index), QLatin1String(direction));
+}
 
 QString TaskService::filterClauses() const
 {
@@ -295,10 +308,17 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
         QString condition;
         QString order;
     };
+    const bool nullable = kSortColumns[m_sortColumn].nullable;
     const Part nulls{key + QStringLiteral(" IS NULL"), idOrder};
-    const Part values{key + QStringLiteral(" IS NOT NULL"), keyOrder};
+    const Part values{nullable ? key + QStringLiteral(" IS NOT NULL") : QStringLiteral("1"), keyOrder};
     QList<Part> parts;
-    if (!edge) {
+    if (m_sortColumn == 0) { // ids are unique and never NULL
+        const QString bound = QStringLiteral("tasks.id ") +
+                              (keyAscending ? QLatin1Char('>') : QLatin1Char('<')) +
+                              (inclusive ? QStringLiteral("= :edgeId") : QStringLiteral(" :edgeId"));
+        parts.append({edge ? bound : QStringLiteral("1"),
+                      keyAscending ? QStringLiteral("tasks.id ASC") : QStringLiteral("tasks.id DESC")});
+    } else if (!edge) {
         parts = keyAscending ? QList<Part>{nulls, values} : QList<Part>{values, nulls};
     } else {
         const bool nullKey = edge->key.isNull();
@@ -315,15 +335,17 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
         if (!nullKey && !keyAscending)
             parts.append(nulls);
     }
+    if (!nullable)
+        parts.removeIf([&](const Part &part) { return part.condition == nulls.condition; });
 
     QList<TaskRow> rows;
     for (const Part &part : std::as_const(parts)) {
         if (rows.size() >= limit)
             break;
         QSqlQuery query = SqlSupport::prepare(
-            m_db, kPageSelect.arg(QLatin1String(kSortColumns[m_sortColumn].column)) + filterClauses() +
-                      QStringLiteral(" AND ") + part.condition + QStringLiteral("\nORDER BY ") + part.order +
-                      QStringLiteral("\nLIMIT :lim"));
+            m_db, kPageSelect.arg(QLatin1String(kSortColumns[m_sortColumn].column), sortIndex()) +
+                      filterClauses() + QStringLiteral(" AND ") + part.condition +
+                      QStringLiteral("\nORDER BY ") + part.order + QStringLiteral("\nLIMIT :lim"));
         bindFilters(query, userId);
         if (part.condition.contains(QStringLiteral(":key")))
             query.bindValue(QStringLiteral(":key"), edge->key);
@@ -355,10 +377,10 @@ std::optional<TaskService::PageEdge> TaskService::edgeAt(int userId, qint64 offs
     const SortColumn &sort = kSortColumns[m_sortColumn];
     const bool keyAscending = (m_sortOrder == 0) != fromEnd;
     QSqlQuery query =
-        SqlSupport::prepare(m_db, QStringLiteral("SELECT %1 AS sort_key, tasks.id FROM tasks"
+        SqlSupport::prepare(m_db, QStringLiteral("SELECT %1 AS sort_key, tasks.id FROM tasks%2"
                                                  " LEFT JOIN customers ON tasks.customer_id = customers.id"
                                                  " WHERE tasks.user_id = :uid")
-                                          .arg(QLatin1String(sort.column)) +
+                                          .arg(QLatin1String(sort.column), sortIndex()) +
                                       filterClauses() +
                                       QStringLiteral("\nORDER BY %1 %2, tasks.id %3 LIMIT 1 OFFSET :off")
                                           .arg(QLatin1String(sort.expression),

@@ -104,38 +104,41 @@ QStringList searchStatements()
     };
 }
 
+// One index per sort column and direction. Equal keys follow in ascending id, as the page shows them,
+// and the done flag and level come last, so that the state and level filters and a jump that counts
+// rows never read the table. The expiry index also serves the statistics.
+QStringList indexStatements()
+{
+    const char *const indexes[][2] = {
+        {"idx_tasks_user", "id, active, level"},
+        {"idx_tasks_name_asc", "name COLLATE NOCASE, id, active, level"},
+        {"idx_tasks_name_desc", "name COLLATE NOCASE DESC, id, active, level"},
+        {"idx_tasks_level_asc", "level, id, active"},
+        {"idx_tasks_level_desc", "level DESC, id, active"},
+        {"idx_tasks_active_asc", "active, id, level"},
+        {"idx_tasks_active_desc", "active DESC, id, level"},
+        {"idx_tasks_expire_asc", "expire_at_epoch, id, active, level"},
+        {"idx_tasks_expire_desc", "expire_at_epoch DESC, id, active, level"},
+        {"idx_tasks_created_asc", "create_at, id, active, level"},
+        {"idx_tasks_created_desc", "create_at DESC, id, active, level"},
+        {"idx_tasks_user_customer", "customer_id"},
+    };
+    QStringList statements = {QStringLiteral("DROP INDEX IF EXISTS idx_tasks_user_expire"),
+                              QStringLiteral("DROP INDEX IF EXISTS idx_tasks_user_created")};
+    for (const auto &index : indexes) {
+        statements.append(QStringLiteral("DROP INDEX IF EXISTS %1").arg(QLatin1String(index[0])));
+        statements.append(QStringLiteral("CREATE INDEX %1 ON tasks (user_id, %2)")
+                              .arg(QLatin1String(index[0]), QLatin1String(index[1])));
+    }
+    return statements;
+}
+
 } // namespace
 
 QList<Step> taskPageSteps()
 {
     return {
-        // One index per sort column and direction; equal keys follow in ascending id (the rowid that
-        // ends every index entry), as the page shows them. The expiry index also serves the
-        // statistics, which read the done flag from it.
-        {QStringLiteral("task page indexes"),
-         {
-             QStringLiteral("DROP INDEX IF EXISTS idx_tasks_user_expire"),
-             QStringLiteral("DROP INDEX IF EXISTS idx_tasks_user_created"),
-             QStringLiteral("CREATE INDEX IF NOT EXISTS idx_tasks_user ON tasks (user_id)"),
-             QStringLiteral(
-                 "CREATE INDEX IF NOT EXISTS idx_tasks_user_customer ON tasks (user_id, customer_id)"),
-             QStringLiteral(
-                 "CREATE INDEX IF NOT EXISTS idx_tasks_name_asc ON tasks (user_id, name COLLATE NOCASE)"),
-             QStringLiteral("CREATE INDEX IF NOT EXISTS idx_tasks_name_desc ON tasks (user_id, name COLLATE "
-                            "NOCASE DESC)"),
-             QStringLiteral("CREATE INDEX IF NOT EXISTS idx_tasks_level_asc ON tasks (user_id, level)"),
-             QStringLiteral("CREATE INDEX IF NOT EXISTS idx_tasks_level_desc ON tasks (user_id, level DESC)"),
-             QStringLiteral("CREATE INDEX IF NOT EXISTS idx_tasks_active_asc ON tasks (user_id, active)"),
-             QStringLiteral(
-                 "CREATE INDEX IF NOT EXISTS idx_tasks_active_desc ON tasks (user_id, active DESC)"),
-             QStringLiteral("CREATE INDEX IF NOT EXISTS idx_tasks_expire_asc"
-                            " ON tasks (user_id, expire_at_epoch, id, active)"),
-             QStringLiteral(
-                 "CREATE INDEX IF NOT EXISTS idx_tasks_expire_desc ON tasks (user_id, expire_at_epoch DESC)"),
-             QStringLiteral("CREATE INDEX IF NOT EXISTS idx_tasks_created_asc ON tasks (user_id, create_at)"),
-             QStringLiteral(
-                 "CREATE INDEX IF NOT EXISTS idx_tasks_created_desc ON tasks (user_id, create_at DESC)"),
-         }},
+        {QStringLiteral("task page indexes"), indexStatements()},
         {QStringLiteral("task counters"), counterStatements()},
         {QStringLiteral("task search"), searchStatements()},
     };
