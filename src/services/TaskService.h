@@ -143,7 +143,7 @@ private:
 
     bool canQuery() const;
     int countTasks(int userId);
-    QString filterClauses() const;
+    QString filterClauses(bool withName = true) const;
     QString sortIndex() const;
     void bindFilters(QSqlQuery &query, int userId) const;
     QString viewKey(int userId) const;
@@ -177,6 +177,11 @@ private:
     int m_currentPage = 1;
     int m_totalPages = 1;
     bool m_countCapped = false;
+    // Whether the page reads the candidates of the search index by id instead of walking an index.
+    bool m_searchCandidates = false;
+    // The matching count and the filters and data it was counted for.
+    int m_counted = 0;
+    QString m_countedView;
     ShownPage m_shown;
     int m_totalCount = 0;
     int m_activeCount = 0;

@@ -29,7 +29,8 @@ const SortColumn kSortColumns[] = {
     {"tasks.create_at", "tasks.create_at", "idx_tasks_created", true},
 };
 
-// A search of fewer characters matches too many tasks to count in a frame: counting stops here.
+// A search is counted up to here: beyond, the pages cover the first matches (counting every match of
+// a common text would take longer than a frame).
 constexpr int kCountCap = 10000;
 
 const QString kPageSelect =
@@ -45,17 +46,22 @@ QString searchTrigrams(const QString &text)
 {
     QStringList trigrams;
     QList<uint> run;
+    const auto add = [&](qsizetype at) {
+        QString trigram = QString::fromUcs4(reinterpret_cast<const char32_t *>(run.constData() + at), 3);
+        trigram.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        trigrams.append(QLatin1Char('"') + trigram + QLatin1Char('"'));
+    };
     const QList<uint> codes = text.toUcs4() << '%';
     for (const uint code : codes) {
         if (code != '%' && code != '_') {
             run.append(code);
             continue;
         }
-        for (qsizetype i = 0; i + 3 <= run.size(); ++i) {
-            QString trigram = QString::fromUcs4(reinterpret_cast<const char32_t *>(run.constData() + i), 3);
-            trigram.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-            trigrams.append(QLatin1Char('"') + trigram + QLatin1Char('"'));
-        }
+        // Trigrams that cover the run, not every one: each term costs a read of its list of tasks.
+        for (qsizetype at = 0; at + 3 <= run.size(); at += 3)
+            add(at);
+        if (run.size() > 3 && run.size() % 3 != 0)
+            add(run.size() - 3);
         run.clear();
     }
     trigrams.removeDuplicates();
@@ -66,16 +72,19 @@ QString searchTrigrams(const QString &text)
 
 QString TaskService::sortIndex() const
 {
-    // With a search or an expiry range the planner picks the narrower index; with at most the state
-    // and level filters the index of the order covers them, and a sort of many rows never pays off.
-    if (!m_filterName.isEmpty() || !m_filterExpireFrom.isEmpty() || !m_filterExpireTo.isEmpty())
+    // Few matches of a search are read by id and sorted. With an expiry range the planner picks the
+    // narrower index. Otherwise the index of the order is read, which also covers the state and level
+    // filters, and the dense matches of a search are found by walking it.
+    if (m_searchCandidates)
+        return QStringLiteral(" NOT INDEXED");
+    if (!m_filterExpireFrom.isEmpty() || !m_filterExpireTo.isEmpty())
         return QString();
     const char *const direction = m_sortColumn == 0 ? "" : m_sortOrder == 0 ? "_asc" : "_desc";
     return QStringLiteral(" INDEXED BY %1%2")
         .arg(QLatin1String(kSortColumns[m_sortColumn].index), QLatin1String(direction));
 }
 
-QString TaskService::filterClauses() const
+QString TaskService::filterClauses(bool withName) const
 {
     QString clauses;
     switch (m_filterLevel) {
@@ -102,9 +111,9 @@ QString TaskService::filterClauses() const
                        ? QStringLiteral(" AND tasks.expire_at_epoch <= :expireTo")
                        : QStringLiteral(" AND tasks.expire_at <= :expireTo");
     }
-    if (!m_filterName.isEmpty()) {
+    if (withName && !m_filterName.isEmpty()) {
         // The search index and the customers' names narrow the candidates; LIKE decides.
-        if (!searchTrigrams(m_filterName).isEmpty())
+        if (m_searchCandidates)
             clauses += QStringLiteral(
                 " AND tasks.id IN (SELECT rowid FROM task_search WHERE task_search MATCH :trigrams"
                 " UNION ALL SELECT owned.id FROM tasks AS owned WHERE owned.user_id = :uid"
@@ -122,9 +131,8 @@ void TaskService::bindFilters(QSqlQuery &query, int userId) const
     query.bindValue(QStringLiteral(":uid"), userId);
     if (!m_filterName.isEmpty()) {
         query.bindValue(QStringLiteral(":name"), QStringLiteral("%") + m_filterName + QStringLiteral("%"));
-        const QString trigrams = searchTrigrams(m_filterName);
-        if (!trigrams.isEmpty())
-            query.bindValue(QStringLiteral(":trigrams"), trigrams);
+        if (m_searchCandidates)
+            query.bindValue(QStringLiteral(":trigrams"), searchTrigrams(m_filterName));
     }
     if (m_filterActive != -1)
         query.bindValue(QStringLiteral(":active"), m_filterActive);
@@ -141,20 +149,42 @@ void TaskService::bindFilters(QSqlQuery &query, int userId) const
 
 int TaskService::countTasks(int userId)
 {
-    // A short search is counted up to the cap only; every other count is exact.
-    const bool capped = !m_filterName.isEmpty() && searchTrigrams(m_filterName).isEmpty();
-    const QString matches =
-        QStringLiteral("FROM tasks LEFT JOIN customers ON tasks.customer_id = customers.id"
-                       " WHERE tasks.user_id = :uid") +
-        filterClauses();
-    QSqlQuery query = SqlSupport::prepare(
-        m_db,
-        capped ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 %1 LIMIT %2)").arg(matches).arg(kCountCap + 1)
-               : QStringLiteral("SELECT COUNT(*) ") + matches);
-    bindFilters(query, userId);
-    const int count = query.exec() && query.next() ? query.value(0).toInt() : 0;
-    m_countCapped = count > kCountCap;
-    return std::min(count, kCountCap);
+    const QString trigrams = m_filterName.isEmpty() ? QString() : searchTrigrams(m_filterName);
+    const auto count = [&](const QString &from, const QString &where, int limit) {
+        const QString matches = from +
+                                QStringLiteral(" LEFT JOIN customers ON tasks.customer_id = customers.id"
+                                               " WHERE tasks.user_id = :uid") +
+                                where + filterClauses(where.isEmpty());
+        QSqlQuery query = SqlSupport::prepare(
+            m_db, limit > 0
+                      ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 %1 LIMIT %2)").arg(matches).arg(limit)
+                      : QStringLiteral("SELECT COUNT(*) ") + matches);
+        bindFilters(query, userId);
+        if (where.contains(QStringLiteral(":trigrams")))
+            query.bindValue(QStringLiteral(":trigrams"), trigrams);
+        return query.exec() && query.next() ? query.value(0).toInt() : 0;
+    };
+    int matches = 0;
+    if (m_filterName.isEmpty()) {
+        matches = count(QStringLiteral("FROM tasks"), QString(), 0);
+    } else if (trigrams.isEmpty()) {
+        matches = count(QStringLiteral("FROM tasks"), QString(), kCountCap + 1);
+    } else {
+        // A match by the task's own name or id is among the hits of the search index, read in its
+        // order so that counting stops at the cap; the others match by their customer only.
+        matches = count(QStringLiteral("FROM task_search CROSS JOIN tasks ON tasks.id = task_search.rowid"),
+                        QStringLiteral(" AND task_search MATCH :trigrams"
+                                       " AND (tasks.name LIKE :name OR tasks.id LIKE :name)"),
+                        kCountCap + 1);
+        if (matches <= kCountCap)
+            matches += count(
+                QStringLiteral("FROM tasks"),
+                QStringLiteral(" AND tasks.customer_id IN (SELECT id FROM customers WHERE name LIKE :name)"
+                               " AND customers.name LIKE :name"
+                               " AND (tasks.name LIKE :name OR tasks.id LIKE :name) IS NOT TRUE"),
+                kCountCap + 1 - matches);
+    }
+    return matches;
 }
 
 void TaskService::loadPage(int page)
@@ -187,8 +217,28 @@ void TaskService::loadPage(int page)
         matching = counter(column);
         m_countCapped = false;
     } else {
-        matching = countTasks(uid);
+        // Paging through a search or a range does not count it again while nothing changed.
+        m_searchCandidates = false;
+        const QString counting = QStringList{QString::number(uid),
+                                             QString::number(m_filterActive),
+                                             QString::number(m_filterLevel),
+                                             m_filterName,
+                                             m_filterExpireFrom,
+                                             m_filterExpireTo,
+                                             dataVersion().toString()}
+                                     .join(QChar(0));
+        if (counting != m_countedView) {
+            m_counted = countTasks(uid);
+            m_countedView = counting;
+        }
+        m_countCapped = m_counted > kCountCap;
+        matching = std::min(m_counted, kCountCap);
     }
+    // A search with few matches reads them by id and sorts them; dense matches are found by walking
+    // the index of the order. The walk reads about all / matches rows for each row it shows.
+    const qint64 all = hasRow ? counter(QStringLiteral("total")) : matching;
+    m_searchCandidates = !m_filterName.isEmpty() && !searchTrigrams(m_filterName).isEmpty() &&
+                         !m_countCapped && qint64(matching) * matching <= 16 * all;
 
     if (counted) {
         m_totalCount = counter(QStringLiteral("total"));
