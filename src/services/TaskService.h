@@ -156,8 +156,12 @@ private:
     std::optional<PageEdge> edgeAt(int userId, qint64 offset, bool fromEnd);
     bool isBeforeFirstShown(int userId, int taskId);
     // Runs a prepared change of the user's rows; on success reloads the page and emits tasksChanged.
-    // taskId names the one row it changes, 0 a row it inserts, -1 any number of rows.
-    bool execChange(QSqlQuery &query, int taskId);
+    // taskId names the one row it changes, 0 a row it inserts, -1 any number of rows. With mustMatch,
+    // a statement that matched no row (a task deleted meanwhile, another user's task) is a failure:
+    // the edit was not saved.
+    bool execChange(QSqlQuery &query, int taskId, bool mustMatch = false);
+    // Signed out: the previous user's rows, counts, statistics and calendar days are dropped at once.
+    void forgetUser();
 
     // A bound entered as local "yyyy-MM-dd HH:mm", as seconds since the epoch: the first second of that
     // minute, or with upper set its last second. Empty when the text does not read as such a bound.
