@@ -2,6 +2,7 @@
 #include "models/TaskTableModel.h"
 #include "services/AuthService.h"
 #include "services/CustomerService.h"
+#include "services/FilePreparation.h"
 #include "services/NotificationService.h"
 #include "services/SettingsService.h"
 #include "services/TaskService.h"
@@ -38,7 +39,8 @@ int main(int argc, char *argv[])
     if (!dbManager.open(dbPath))
         qFatal("Cannot open SQLite database");
     dbManager.ensureSchema();
-    dbManager.ensureIndexes();
+    if (!FilePreparation(&dbManager).run())
+        return 0;
 
     TaskTableModel taskModel;
     CustomerTableModel customerModel;
