@@ -19,7 +19,7 @@ packages=(
     # the task dialog's customer button is an emoji
     fonts-noto-color-emoji
     # tests, benchmarks and screenshots
-    qml6-module-qttest tzdata libbenchmark-dev xvfb xauth imagemagick xdotool
+    qml6-module-qttest tzdata libbenchmark-dev libsqlite3-dev xvfb xauth imagemagick xdotool
     # the package, its launcher entry and metainfo, and the private D-Bus of the notification test
     dpkg-dev desktop-file-utils appstream sqlite3 dbus
 )

@@ -8,7 +8,7 @@ namespace SchemaExtras {
 
 int currentVersion()
 {
-    return 2;
+    return 3;
 }
 
 bool isCurrent(const QSqlDatabase &db)
