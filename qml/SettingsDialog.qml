@@ -179,6 +179,10 @@ Dialog {
                 color: "#bbbbbb"
                 wrapMode: Text.WordWrap
             }
+
+            TransferPanel {
+                Layout.fillWidth: true
+            }
         }
     }
 

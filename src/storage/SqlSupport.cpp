@@ -20,6 +20,12 @@ QSqlQuery prepare(const DbManager *db, const QString &sql)
 
 QDateTime localFromUtcText(const QVariant &value)
 {
+    const QDateTime dateTime = utcFromText(value);
+    return dateTime.isValid() ? dateTime.toLocalTime() : dateTime;
+}
+
+QDateTime utcFromText(const QVariant &value)
+{
     if (value.isNull())
         return {};
     QString text = value.toString().trimmed();
@@ -30,7 +36,7 @@ QDateTime localFromUtcText(const QVariant &value)
         return {};
     if (dateTime.timeSpec() == Qt::LocalTime)
         dateTime.setTimeZone(QTimeZone::utc());
-    return dateTime.toLocalTime();
+    return dateTime.toUTC();
 }
 
 QVariant utcValue(const QDateTime &dateTime)
