@@ -43,11 +43,40 @@ ColumnLayout {
     }
 
     spacing: 10
+    onVisibleChanged: if (!visible) message.text = ""
 
     Label {
         Layout.topMargin: 16
         text: qsTr("Data")
         font.pointSize: 14
+    }
+
+    // Above the buttons, where a dialog scrolled down to them shows it at once.
+    RowLayout {
+        Layout.fillWidth: true
+        visible: taskTransfer.busy
+
+        ProgressBar {
+            objectName: "transferProgress"
+            Layout.fillWidth: true
+            value: taskTransfer.progress
+            indeterminate: taskTransfer.progress === 0
+        }
+
+        Button {
+            objectName: "cancelTransferButton"
+            text: qsTr("Cancel")
+            onClicked: taskTransfer.cancel()
+        }
+    }
+
+    Label {
+        id: message
+
+        objectName: "transferMessage"
+        Layout.fillWidth: true
+        wrapMode: Text.WrapAnywhere
+        visible: text !== ""
     }
 
     Flow {
@@ -89,33 +118,6 @@ ColumnLayout {
         }
     }
 
-    RowLayout {
-        Layout.fillWidth: true
-        visible: taskTransfer.busy
-
-        ProgressBar {
-            objectName: "transferProgress"
-            Layout.fillWidth: true
-            value: taskTransfer.progress
-            indeterminate: taskTransfer.progress === 0
-        }
-
-        Button {
-            objectName: "cancelTransferButton"
-            text: qsTr("Cancel")
-            onClicked: taskTransfer.cancel()
-        }
-    }
-
-    Label {
-        id: message
-
-        objectName: "transferMessage"
-        Layout.fillWidth: true
-        wrapMode: Text.WrapAnywhere
-        visible: text !== ""
-    }
-
     Connections {
         target: taskTransfer
 
@@ -129,6 +131,7 @@ ColumnLayout {
 
         objectName: "importFileDialog"
         title: qsTr("Import tasks")
+        currentFolder: String(taskTransfer.suggestedFile("calendar")).replace(/\/[^\/]*$/, "")
         nameFilters: [qsTr("iCalendar files (*.ics *.ical *.ifb)"), qsTr("All files (*)")]
         onAccepted: taskTransfer.importCalendar(selectedFile)
     }

@@ -119,6 +119,30 @@ void TaskTransferWorker::report(int done, int total)
     emit progressChanged(done, total);
 }
 
+// Prepared once per import and run for every task.
+struct TaskTransferWorker::ImportStatements
+{
+    explicit ImportStatements(const QSqlDatabase &db) : existing(db), customer(db), insert(db)
+    {
+        prepared =
+            existing.prepare(QStringLiteral("SELECT 1 FROM tasks WHERE user_id = :uid AND name = :name"
+                                            " AND expire_at_epoch IS :epoch LIMIT 1")) &&
+            customer.prepare(
+                QStringLiteral("SELECT id FROM customers WHERE name = :name ORDER BY id LIMIT 1")) &&
+            insert.prepare(QStringLiteral(
+                "INSERT INTO tasks (user_id, name, active, notes, expire_at, expire_at_epoch, level,"
+                " customer_id)"
+                " VALUES (:uid, :name, :active, :notes, :expire, :expire_at_epoch, :level, :customerId)"));
+    }
+
+    QSqlQuery existing;
+    QSqlQuery customer;
+    QSqlQuery insert;
+    bool prepared = false;
+    // Customer ids by name, -1 for a name no customer has.
+    QHash<QString, int> customerIds;
+};
+
 void TaskTransferWorker::importCalendar(QSqlDatabase &db)
 {
     QFile file(m_job.filePath);
@@ -137,13 +161,16 @@ void TaskTransferWorker::importCalendar(QSqlDatabase &db)
         m_error = QStringLiteral("database");
         return;
     }
-    const int total = int(calendar.tasks.size());
-    for (int i = 0; i < total && !cancelled(); ++i) {
-        if (!importTask(db, calendar.tasks.at(i))) {
+    {
+        ImportStatements statements(db);
+        if (!statements.prepared)
             m_error = QStringLiteral("database");
-            break;
+        const int total = int(calendar.tasks.size());
+        for (int i = 0; i < total && m_error.isEmpty() && !cancelled(); ++i) {
+            if (!importTask(statements, calendar.tasks.at(i)))
+                m_error = QStringLiteral("database");
+            report(i + 1, total);
         }
-        report(i + 1, total);
     }
     if (!m_error.isEmpty() || cancelled() || !db.commit()) {
         db.rollback();
@@ -153,42 +180,42 @@ void TaskTransferWorker::importCalendar(QSqlDatabase &db)
     }
 }
 
-bool TaskTransferWorker::importTask(QSqlDatabase &db, const TransferTask &task)
+bool TaskTransferWorker::importTask(ImportStatements &statements, const TransferTask &task)
 {
     if (!withinLimits(task)) {
         ++m_skipped;
         return true;
     }
     const QVariant epoch = SqlSupport::epochValue(task.expireAt);
-    QSqlQuery existing(db);
-    existing.prepare(QStringLiteral("SELECT 1 FROM tasks WHERE user_id = :uid AND name = :name"
-                                    " AND expire_at_epoch IS :epoch LIMIT 1"));
+    QSqlQuery &existing = statements.existing;
     existing.bindValue(QStringLiteral(":uid"), m_job.userId);
     existing.bindValue(QStringLiteral(":name"), task.name);
     existing.bindValue(QStringLiteral(":epoch"), epoch);
     if (!existing.exec())
         return false;
-    if (existing.next()) {
+    const bool duplicate = existing.next();
+    existing.finish();
+    if (duplicate) {
         ++m_duplicates;
         return true;
     }
-    existing.finish();
 
     int customerId = -1;
     if (!task.customerName.isEmpty()) {
-        QSqlQuery customer(db);
-        customer.prepare(QStringLiteral("SELECT id FROM customers WHERE name = :name ORDER BY id LIMIT 1"));
-        customer.bindValue(QStringLiteral(":name"), task.customerName);
-        if (!customer.exec())
-            return false;
-        if (customer.next())
-            customerId = customer.value(0).toInt();
+        auto known = statements.customerIds.constFind(task.customerName);
+        if (known == statements.customerIds.cend()) {
+            QSqlQuery &customer = statements.customer;
+            customer.bindValue(QStringLiteral(":name"), task.customerName);
+            if (!customer.exec())
+                return false;
+            const int id = customer.next() ? customer.value(0).toInt() : -1;
+            customer.finish();
+            known = statements.customerIds.insert(task.customerName, id);
+        }
+        customerId = *known;
     }
 
-    QSqlQuery insert(db);
-    insert.prepare(QStringLiteral(
-        "INSERT INTO tasks (user_id, name, active, notes, expire_at, expire_at_epoch, level, customer_id)"
-        " VALUES (:uid, :name, :active, :notes, :expire, :expire_at_epoch, :level, :customerId)"));
+    QSqlQuery &insert = statements.insert;
     insert.bindValue(QStringLiteral(":uid"), m_job.userId);
     insert.bindValue(QStringLiteral(":name"), task.name);
     insert.bindValue(QStringLiteral(":active"), task.done ? 1 : 0);

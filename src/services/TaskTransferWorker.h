@@ -48,8 +48,10 @@ signals:
 private:
     using TransferTask = TaskCalendarFormat::TransferTask;
 
+    struct ImportStatements;
+
     void importCalendar(QSqlDatabase &db);
-    bool importTask(QSqlDatabase &db, const TransferTask &task);
+    bool importTask(ImportStatements &statements, const TransferTask &task);
     void exportTasks(QSqlDatabase &db);
     bool readSelection(QSqlDatabase &db, QList<TransferTask> &tasks);
     void backup(QSqlDatabase &db);

@@ -9,6 +9,7 @@
 #include "services/NotificationService.h"
 #include "services/SettingsService.h"
 #include "services/TaskService.h"
+#include "services/TaskTransferService.h"
 #include "storage/DbManager.h"
 
 #include <QObject>
@@ -50,4 +51,5 @@ private:
     std::unique_ptr<TaskService> m_taskService;
     std::unique_ptr<CustomerService> m_customerService;
     std::unique_ptr<NotificationService> m_notifier;
+    std::unique_ptr<TaskTransferService> m_taskTransfer;
 };
