@@ -302,41 +302,47 @@ Item {
                             }
                         }
 
-                        Repeater {
-                            model: cell.dayTasks.slice(0, 2)
+                        // The task bars sit in their own column, closer together than the cell's rows.
+                        ColumnLayout {
+                            Layout.fillWidth: true
+                            spacing: 4
 
-                            Rectangle {
-                                id: taskBar
-                                required property var modelData
-                                objectName: "cellTask"
-                                Layout.fillWidth: true
-                                implicitHeight: 22
-                                radius: 4
-                                color: "#2d3138"
-                                border.width: 1
-                                border.color: taskBar.modelData.active ? "#721675" : "#424242"
+                            Repeater {
+                                model: cell.dayTasks.slice(0, 2)
 
-                                Text {
-                                    anchors.fill: parent
-                                    anchors.leftMargin: 6
-                                    anchors.rightMargin: 6
-                                    verticalAlignment: Text.AlignVCenter
-                                    elide: Text.ElideRight
-                                    color: "white"
-                                    font.pixelSize: 12
-                                    textFormat: Text.StyledText
-                                    text: dayList.taskLabel(taskBar.modelData)
-                                }
+                                Rectangle {
+                                    id: taskBar
+                                    required property var modelData
+                                    objectName: "cellTask"
+                                    Layout.fillWidth: true
+                                    implicitHeight: 22
+                                    radius: 4
+                                    color: "#2d3138"
+                                    border.width: 1
+                                    border.color: taskBar.modelData.active ? "#721675" : "#424242"
 
-                                MouseArea {
-                                    anchors.fill: parent
-                                    acceptedButtons: Qt.LeftButton | Qt.RightButton
-                                    cursorShape: Qt.PointingHandCursor
-                                    onClicked: mouse => {
-                                        if (mouse.button === Qt.RightButton)
-                                            root.openActions(taskBar.modelData)
-                                        else
-                                            forceOpenTask(taskBar.modelData.id)
+                                    Text {
+                                        anchors.fill: parent
+                                        anchors.leftMargin: 6
+                                        anchors.rightMargin: 6
+                                        verticalAlignment: Text.AlignVCenter
+                                        elide: Text.ElideRight
+                                        color: "white"
+                                        font.pixelSize: 12
+                                        textFormat: Text.StyledText
+                                        text: dayList.taskLabel(taskBar.modelData)
+                                    }
+
+                                    MouseArea {
+                                        anchors.fill: parent
+                                        acceptedButtons: Qt.LeftButton | Qt.RightButton
+                                        cursorShape: Qt.PointingHandCursor
+                                        onClicked: mouse => {
+                                            if (mouse.button === Qt.RightButton)
+                                                root.openActions(taskBar.modelData)
+                                            else
+                                                forceOpenTask(taskBar.modelData.id)
+                                        }
                                     }
                                 }
                             }

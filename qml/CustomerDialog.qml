@@ -3,6 +3,7 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import QuilloQml
 
 // Creates or edits one customer with its contacts, deletes it, and lists its tasks.
 Dialog {
@@ -131,6 +132,7 @@ Dialog {
                 objectName: "nameField"
                 Layout.fillWidth: true
                 placeholderText: qsTr("Name")
+                maximumLength: InputLimits.nameLength
             }
 
             ScrollView {
@@ -138,12 +140,9 @@ Dialog {
                 Layout.preferredHeight: 150
                 clip: true
 
-                TextArea {
+                NotesArea {
                     id: notesArea
                     objectName: "notesArea"
-                    placeholderText: qsTr("Add some notes here...")
-                    wrapMode: TextEdit.Wrap
-                    selectByMouse: true
                 }
             }
 
@@ -158,6 +157,7 @@ Dialog {
                 Button {
                     objectName: "addContactButton"
                     text: qsTr("Add")
+                    enabled: root.contactsModel.count < InputLimits.contactsPerCustomer
                     onClicked: root.contactsModel.append({ "type": "phone", "value": "", "label": "" })
                 }
             }
@@ -192,6 +192,7 @@ Dialog {
                         objectName: "valueField"
                         Layout.fillWidth: true
                         placeholderText: qsTr("Value")
+                        maximumLength: InputLimits.contactFieldLength
                         text: contactRow.value
                         onTextEdited: root.contactsModel.setProperty(contactRow.index, "value", text)
                     }
@@ -199,6 +200,7 @@ Dialog {
                         objectName: "labelField"
                         Layout.preferredWidth: 180
                         placeholderText: qsTr("Label")
+                        maximumLength: InputLimits.contactFieldLength
                         text: contactRow.label
                         onTextEdited: root.contactsModel.setProperty(contactRow.index, "label", text)
                     }

@@ -3,6 +3,7 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import QuilloQml
 
 // Picks a customer by a search over the customer directory.
 Dialog {
@@ -38,6 +39,7 @@ Dialog {
             objectName: "searchField"
             Layout.fillWidth: true
             placeholderText: qsTr("Search by name min 3 chars...")
+            maximumLength: InputLimits.searchLength
             focus: true
             onTextChanged: {
                 const trimmed = text.trim()

@@ -3,6 +3,7 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import QuilloQml
 
 // The customer directory: search, a sortable table of one page of customers, and a pager.
 Item {
@@ -70,6 +71,7 @@ Item {
                 objectName: "searchField"
                 Layout.preferredWidth: 400
                 placeholderText: qsTr("Search by id/name/Contact...")
+                maximumLength: InputLimits.searchLength
                 text: customerService.filterName
                 onTextChanged: customerService.filterName = text
             }

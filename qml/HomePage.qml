@@ -32,30 +32,32 @@ Page {
 
     Component.onCompleted: tabBar.currentIndex = root.initialTabIndex
 
+    // Window shortcuts, so that Qt holds them back while any modal dialog or popup of the window is
+    // open: a tab switch behind a dialog would leave the dialog over a page no longer shown.
     Shortcut {
         sequences: ["Alt+1"]
-        context: Qt.ApplicationShortcut
+        context: Qt.WindowShortcut
         enabled: root.shortcutsEnabled
         onActivated: tabBar.currentIndex = 0
     }
 
     Shortcut {
         sequences: ["Alt+2"]
-        context: Qt.ApplicationShortcut
+        context: Qt.WindowShortcut
         enabled: root.shortcutsEnabled
         onActivated: tabBar.currentIndex = 1
     }
 
     Shortcut {
         sequences: ["Alt+3"]
-        context: Qt.ApplicationShortcut
+        context: Qt.WindowShortcut
         enabled: root.shortcutsEnabled
         onActivated: tabBar.currentIndex = 2
     }
 
     Shortcut {
         sequences: ["Alt+4"]
-        context: Qt.ApplicationShortcut
+        context: Qt.WindowShortcut
         enabled: root.shortcutsEnabled
         onActivated: tabBar.currentIndex = 3
     }

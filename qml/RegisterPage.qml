@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import QuilloQml
 
 Page {
     id: root
@@ -54,6 +55,7 @@ Page {
             objectName: "fullNameField"
             Layout.fillWidth: true
             placeholderText: qsTr("Full name")
+            maximumLength: InputLimits.nameLength
         }
 
         TextField {
@@ -62,6 +64,7 @@ Page {
             objectName: "usernameField"
             Layout.fillWidth: true
             placeholderText: qsTr("Username")
+            maximumLength: InputLimits.nameLength
         }
 
         TextField {

@@ -47,6 +47,7 @@ Dialog {
                     from: 1
                     to: 1440
                     editable: true
+                    wheelEnabled: true
                     value: settings.notifyMinutes
                     onValueModified: settings.notifyMinutes = value
                 }

@@ -3,6 +3,7 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import QuilloQml
 
 // The form in which one task is created or edited.
 Dialog {
@@ -208,6 +209,7 @@ Dialog {
             id: nameField
             objectName: "taskNameField"
             placeholderText: qsTr("Task name")
+            maximumLength: InputLimits.nameLength
             Layout.fillWidth: true
         }
 
@@ -260,12 +262,9 @@ Dialog {
             Layout.fillWidth: true
             Layout.preferredHeight: 150
 
-            TextArea {
+            NotesArea {
                 id: notesArea
                 objectName: "taskNotesArea"
-                placeholderText: qsTr("Add some notes here...")
-                wrapMode: TextEdit.Wrap
-                selectByMouse: true
             }
         }
 

@@ -3,6 +3,7 @@ pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import QuilloQml
 
 import "TaskLevels.js" as TaskLevels
 
@@ -56,8 +57,10 @@ Item {
         if (id <= 0)
             return
         const done = !root.selectedTaskActive
-        taskService.updateTaskDone(id, done)
-        root.selectedTaskActive = done
+        if (taskService.updateTaskDone(id, done))
+            root.selectedTaskActive = done
+        else
+            taskService.loadPage(taskService.currentPage) // the task is gone: show the table as it is now
     }
 
     function clearFilters() {
@@ -144,6 +147,7 @@ Item {
                 id: searchField
                 objectName: "taskSearchField"
                 placeholderText: qsTr("Search by task id/name or customer name...")
+                maximumLength: InputLimits.searchLength
                 Layout.preferredWidth: 400
                 Component.onCompleted: text = taskService.filterName
                 onTextChanged: taskService.filterName = text

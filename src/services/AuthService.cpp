@@ -1,5 +1,6 @@
 #include "services/AuthService.h"
 
+#include "services/InputLimits.h"
 #include "storage/SqlSupport.h"
 
 #include <QRandomGenerator>
@@ -11,6 +12,10 @@ namespace {
 
 constexpr int kSaltLength = 32;
 constexpr int kMinPasswordLength = 8;
+
+// Salt of the derivation spent on a sign-in name that no account has, so that such an attempt takes
+// as long as a wrong password and the time taken tells nobody which accounts exist.
+constexpr char kDummySalt[kSaltLength + 1] = "duevia-unknown-account-salt-0000";
 
 } // namespace
 
@@ -46,19 +51,25 @@ bool AuthService::login(const QString &username, const QString &password)
         LIMIT 1
     )"));
     query.bindValue(QStringLiteral(":u"), username);
-    if (!query.exec() || !query.next())
+    if (!query.exec())
         return false;
-    if (!query.value(QStringLiteral("active")).toBool())
-        return false;
-
-    const int id = query.value(QStringLiteral("id")).toInt();
-    const QString name = query.value(QStringLiteral("name")).toString();
-    const QByteArray storedHash = query.value(QStringLiteral("password_hash")).toByteArray();
-    const QByteArray salt = query.value(QStringLiteral("salt")).toByteArray();
+    // Unknown and inactive accounts cost the same derivation as a wrong password.
+    bool active = false;
+    int id = -1;
+    QString name;
+    QByteArray storedHash;
+    QByteArray salt(kDummySalt, kSaltLength);
+    if (query.next()) {
+        active = query.value(QStringLiteral("active")).toBool();
+        id = query.value(QStringLiteral("id")).toInt();
+        name = query.value(QStringLiteral("name")).toString();
+        storedHash = query.value(QStringLiteral("password_hash")).toByteArray();
+        salt = query.value(QStringLiteral("salt")).toByteArray();
+    }
 
     const QByteArray derived = deriveKey(password.toUtf8(), salt);
     // Constant-time comparison, so the time taken tells nothing about how many bytes matched.
-    if (derived.isEmpty() || derived.size() != storedHash.size() ||
+    if (!active || derived.isEmpty() || derived.size() != storedHash.size() ||
         CRYPTO_memcmp(derived.constData(), storedHash.constData(), size_t(derived.size())) != 0)
         return false;
 
@@ -88,7 +99,8 @@ bool AuthService::registerUser(const QString &username, const QString &password,
         return false;
     const QString user = username.trimmed();
     const QString name = fullName.trimmed();
-    if (user.isEmpty() || name.isEmpty() || password.size() < kMinPasswordLength)
+    if (user.isEmpty() || name.isEmpty() || password.size() < kMinPasswordLength ||
+        user.size() > InputLimits::kNameLength || name.size() > InputLimits::kNameLength)
         return false;
 
     QSqlQuery exists =

@@ -2,6 +2,7 @@
 
 #include "models/CustomerTableModel.h"
 #include "services/AuthService.h"
+#include "services/InputLimits.h"
 #include "storage/DbManager.h"
 #include "storage/SqlSupport.h"
 
@@ -49,6 +50,22 @@ QVariantMap contactFromQuery(const QSqlQuery &query)
             {QStringLiteral("label"), query.value(QStringLiteral("label")).toString()}};
 }
 
+// Name, notes and contacts as they will be stored fit the limits.
+bool customerFits(const QString &name, const QString &notes, const QVariantList &contacts)
+{
+    if (name.size() > InputLimits::kNameLength || notes.trimmed().size() > InputLimits::kNotesLength ||
+        contacts.size() > InputLimits::kContactsPerCustomer)
+        return false;
+    return std::all_of(contacts.cbegin(), contacts.cend(), [](const QVariant &item) {
+        const QVariantMap contact = item.toMap();
+        for (const char *key : {"type", "value", "label"}) {
+            if (contact.value(QLatin1String(key)).toString().size() > InputLimits::kContactFieldLength)
+                return false;
+        }
+        return true;
+    });
+}
+
 // Runs work as one transaction on the manager's connection: commits when it succeeds, otherwise
 // rolls everything back. The queries of work must be gone when it returns, or COMMIT fails.
 bool runInTransaction(const DbManager *db, const std::function<bool()> &work)
@@ -72,7 +89,9 @@ CustomerService::CustomerService(DbManager *db, AuthService *auth, CustomerTable
     if (column >= 0 && column < kColumnCount)
         m_sortColumn = column;
     m_sortOrder = m_settings.value(kSortOrderKey, 1).toInt() != 0 ? 1 : 0;
-    m_filterName = m_settings.value(kFilterNameKey, QString()).toString();
+    m_filterName = InputLimits::searchText(m_settings.value(kFilterNameKey, QString()).toString());
+    if (m_auth)
+        connect(m_auth, &AuthService::loggedOut, this, &CustomerService::forgetUser);
 }
 
 void CustomerService::setPageSize(int size)
@@ -87,13 +106,25 @@ void CustomerService::setPageSize(int size)
 
 void CustomerService::setFilterName(const QString &name)
 {
-    const QString normalized = name.trimmed();
+    const QString normalized = InputLimits::searchText(name);
     if (normalized == m_filterName)
         return;
     m_filterName = normalized;
     m_settings.setValue(kFilterNameKey, normalized);
     emit filterNameChanged();
     loadPage(1);
+}
+
+void CustomerService::forgetUser()
+{
+    if (m_model)
+        m_model->setCustomers({});
+    m_currentPage = 1;
+    m_totalPages = 1;
+    m_totalCount = 0;
+    emit currentPageChanged();
+    emit totalPagesChanged();
+    emit countsChanged();
 }
 
 bool CustomerService::isUsable() const
@@ -211,7 +242,7 @@ QVariantMap CustomerService::customerById(int id) const
 bool CustomerService::createCustomer(const QString &name, const QString &notes, const QVariantList &contacts)
 {
     const QString trimmedName = name.trimmed();
-    if (!isUsable() || trimmedName.isEmpty())
+    if (!isUsable() || trimmedName.isEmpty() || !customerFits(trimmedName, notes, contacts))
         return false;
 
     const bool saved = runInTransaction(m_db, [&] {
@@ -237,7 +268,7 @@ bool CustomerService::updateCustomer(int id, const QString &name, const QString 
                                      const QVariantList &contacts)
 {
     const QString trimmedName = name.trimmed();
-    if (!isUsable() || trimmedName.isEmpty())
+    if (!isUsable() || trimmedName.isEmpty() || !customerFits(trimmedName, notes, contacts))
         return false;
 
     const bool saved = runInTransaction(m_db, [&] {
@@ -246,7 +277,8 @@ bool CustomerService::updateCustomer(int id, const QString &name, const QString 
         update.bindValue(QStringLiteral(":name"), trimmedName);
         update.bindValue(QStringLiteral(":notes"), notes.trimmed());
         update.bindValue(QStringLiteral(":id"), id);
-        if (!update.exec())
+        // No such customer (deleted meanwhile): nothing is saved, and no contacts without a customer.
+        if (!update.exec() || update.numRowsAffected() < 1)
             return false;
         update.finish();
         return saveContacts(id, contacts);

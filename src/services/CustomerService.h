@@ -58,6 +58,8 @@ signals:
     void tasksChanged();
 
 private:
+    // Signed out: the table and its counts are emptied at once.
+    void forgetUser();
     bool isUsable() const;
     int countCustomers() const;
     QVariantList loadContacts(int customerId) const;

@@ -2,6 +2,7 @@
 
 #include "models/TaskTableModel.h"
 #include "services/AuthService.h"
+#include "services/InputLimits.h"
 #include "storage/SqlSupport.h"
 
 #include <QDate>
@@ -69,6 +70,13 @@ qint64 epochOfLocalReading(qint64 wall, bool latest)
     return afterChange;
 }
 
+// Name and notes as they will be stored, and an expiry that has a text form.
+bool taskFieldsFit(const QString &name, const QDateTime &expireAt, const QString &notes)
+{
+    return name.trimmed().size() <= InputLimits::kNameLength &&
+           notes.trimmed().size() <= InputLimits::kNotesLength && InputLimits::expiryFits(expireAt);
+}
+
 void bindTaskFields(QSqlQuery &query, const QString &name, bool active, const QDateTime &expireAt, int level,
                     int customerId, const QString &notes)
 {
@@ -91,7 +99,8 @@ TaskService::TaskService(DbManager *db, AuthService *auth, TaskTableModel *model
     const int sortColumn = m_settings.value(QStringLiteral("taskSortColumn"), m_sortColumn).toInt();
     m_sortColumn = sortColumn >= 0 && sortColumn < kSortColumnCount ? sortColumn : kDefaultSortColumn;
     m_sortOrder = m_settings.value(QStringLiteral("taskSortOrder"), m_sortOrder).toInt() != 0 ? 1 : 0;
-    m_filterName = m_settings.value(QStringLiteral("taskFilterName"), m_filterName).toString();
+    m_filterName =
+        InputLimits::searchText(m_settings.value(QStringLiteral("taskFilterName"), m_filterName).toString());
     m_filterExpireFrom =
         m_settings.value(QStringLiteral("taskFilterExpireFrom"), m_filterExpireFrom).toString();
     m_filterExpireTo = m_settings.value(QStringLiteral("taskFilterExpireTo"), m_filterExpireTo).toString();
@@ -99,6 +108,8 @@ TaskService::TaskService(DbManager *db, AuthService *auth, TaskTableModel *model
         normalizedActiveFilter(m_settings.value(QStringLiteral("taskFilterActive"), m_filterActive).toInt());
     m_filterLevel =
         normalizedLevelFilter(m_settings.value(QStringLiteral("taskFilterLevel"), m_filterLevel).toInt());
+    if (m_auth)
+        connect(m_auth, &AuthService::loggedOut, this, &TaskService::forgetUser);
 }
 
 TaskService::~TaskService() = default;
@@ -115,7 +126,7 @@ void TaskService::setPageSize(int size)
 
 void TaskService::setFilterName(const QString &text)
 {
-    const QString normalized = text.trimmed();
+    const QString normalized = InputLimits::searchText(text);
     if (normalized == m_filterName)
         return;
     m_filterName = normalized;
@@ -169,6 +180,25 @@ void TaskService::setFilterLevel(int value)
 void TaskService::onTasksChanged()
 {
     loadPage(m_currentPage);
+}
+
+void TaskService::forgetUser()
+{
+    if (m_model)
+        m_model->setTasks({});
+    m_tasksByDate.clear();
+    m_currentPage = 1;
+    m_totalPages = 1;
+    m_totalCount = m_activeCount = m_inactiveCount = 0;
+    m_lowLevelCount = m_midLevelCount = m_highLevelCount = 0;
+    m_dailyTotals.clear();
+    m_dailyCompleted.clear();
+    m_dailyLabels.clear();
+    emit currentPageChanged();
+    emit totalPagesChanged();
+    emit countsChanged();
+    emit countsLevelChanged();
+    emit statisticsChanged();
 }
 
 QDateTime TaskService::currentDateTime() const
@@ -350,9 +380,9 @@ void TaskService::sort(int column, int order)
     loadPage(m_currentPage);
 }
 
-bool TaskService::execChange(QSqlQuery &query)
+bool TaskService::execChange(QSqlQuery &query, bool mustMatch)
 {
-    if (!query.exec())
+    if (!query.exec() || (mustMatch && query.numRowsAffected() < 1))
         return false;
     loadPage(m_currentPage);
     emit tasksChanged();
@@ -362,7 +392,7 @@ bool TaskService::execChange(QSqlQuery &query)
 bool TaskService::createTask(const QString &name, const QDateTime &expireAt, bool active, int level,
                              int customerId, const QString &notes)
 {
-    if (!canQuery() || name.trimmed().isEmpty())
+    if (!canQuery() || name.trimmed().isEmpty() || !taskFieldsFit(name, expireAt, notes))
         return false;
     QSqlQuery query = SqlSupport::prepare(
         m_db, QStringLiteral(
@@ -377,7 +407,7 @@ bool TaskService::createTask(const QString &name, const QDateTime &expireAt, boo
 bool TaskService::updateTask(int id, const QString &name, bool active, const QDateTime &expireAt, int level,
                              int customerId, const QString &notes)
 {
-    if (!canQuery() || id < 1)
+    if (!canQuery() || id < 1 || !taskFieldsFit(name, expireAt, notes))
         return false;
     QSqlQuery query = SqlSupport::prepare(
         m_db,
@@ -387,7 +417,7 @@ bool TaskService::updateTask(int id, const QString &name, bool active, const QDa
     bindTaskFields(query, name, active, expireAt, level, customerId, notes);
     query.bindValue(QStringLiteral(":id"), id);
     query.bindValue(QStringLiteral(":uid"), m_auth->userId());
-    return execChange(query);
+    return execChange(query, true);
 }
 
 bool TaskService::updateTaskDone(int id, bool active)
@@ -399,7 +429,7 @@ bool TaskService::updateTaskDone(int id, bool active)
     query.bindValue(QStringLiteral(":active"), active ? 1 : 0);
     query.bindValue(QStringLiteral(":id"), id);
     query.bindValue(QStringLiteral(":uid"), m_auth->userId());
-    return execChange(query);
+    return execChange(query, true);
 }
 
 bool TaskService::deleteTask(int id)

@@ -133,7 +133,11 @@ private:
     QString filterClauses() const;
     void bindFilters(QSqlQuery &query, int userId) const;
     // Runs a prepared change of the user's rows; on success reloads the page and emits tasksChanged.
-    bool execChange(QSqlQuery &query);
+    // With mustMatch, a statement that matched no row (a task deleted meanwhile, another user's
+    // task) is a failure: the edit was not saved.
+    bool execChange(QSqlQuery &query, bool mustMatch = false);
+    // Signed out: the previous user's rows, counts, statistics and calendar days are dropped at once.
+    void forgetUser();
 
     // A bound entered as local "yyyy-MM-dd HH:mm", as seconds since the epoch: the first second of that
     // minute, or with upper set its last second. Empty when the text does not read as such a bound.

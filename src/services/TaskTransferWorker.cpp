@@ -1,5 +1,6 @@
 #include "services/TaskTransferWorker.h"
 
+#include "services/InputLimits.h"
 #include "storage/SqlSupport.h"
 
 #include <QCryptographicHash>
@@ -12,21 +13,15 @@
 
 namespace {
 
-// The limits every writer of tasks keeps; entries beyond them are skipped, not cut.
-constexpr int kMaxNameLength = 1000;
-constexpr int kMaxNotesLength = 100000;
-constexpr int kMinYear = 1;
-constexpr int kMaxYear = 9999;
-
 constexpr int kCancelCheckInterval = 256;
 
 const char kCsvHeader[] = "id,name,level,done,expiry,created,customer,notes\r\n";
 
+// The limits every writer of tasks keeps; entries beyond them are skipped, not cut.
 bool withinLimits(const TaskCalendarFormat::TransferTask &task)
 {
-    const int year = task.expireAt.isValid() ? task.expireAt.date().year() : kMinYear;
-    return task.name.size() <= kMaxNameLength && task.notes.size() <= kMaxNotesLength && year >= kMinYear &&
-           year <= kMaxYear;
+    return task.name.size() <= InputLimits::kNameLength &&
+           task.notes.trimmed().size() <= InputLimits::kNotesLength && InputLimits::expiryFits(task.expireAt);
 }
 
 // One CSV field: quoted, with doubled quotes, when it holds a quote, a separator or a line break.

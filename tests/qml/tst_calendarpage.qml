@@ -121,8 +121,10 @@ Item {
             const firstText = shown[0].children[0].text
             verify(firstText.indexOf("#ffffff") > 0)
             verify(firstText.endsWith("09:30 - &lt;b&gt;Call&lt;/b&gt; &amp; write"), firstText)
-            if (data.count > 1)
+            if (data.count > 1) {
                 compare([String(shown[0].border.color), String(shown[1].border.color)], ["#424242", "#721675"])
+                compare(shown[1].y - shown[0].y, shown[0].height + 4)
+            }
             const badge = findChild(cell("2026-03-22"), "countBadge")
             compare(badge.visible, data.count > 2)
             if (data.count < 3)

@@ -65,6 +65,12 @@ Item {
             waitForRendering(dialog.contentItem)
         }
 
+        function test_notesStopAtTheirLimit() {
+            show(1, "Old", [])
+            dialog.notes = "o".repeat(100001) // as a paste would
+            compare(dialog.notes.length, 100000)
+        }
+
         function test_editContacts() {
             show(1, "Old", [{ "type": "fax", "value": "1", "label": "x" }, { "type": "", "value": "2" },
                             { "type": "email", "value": "3", "label": "" }])

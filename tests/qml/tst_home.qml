@@ -58,6 +58,29 @@ Item {
             verify(findChild(home, data.page).visible)
         }
 
+        function test_altKeysHeldBackUnderDialog_data() {
+            return [
+                { tag: "task dialog", tab: 0, open: () => home.forceOpenTask(0), page: "tasksPage", dialog: "taskDialog" },
+                { tag: "customer dialog", tab: 2, open: () => findChild(home, "customersPage").openNewTask(),
+                  page: "customersPage", dialog: "customerDialog" },
+                { tag: "settings dialog", tab: 1, open: () => mouseClick(findChild(home, "settingsButton")),
+                  dialog: "settingsDialog" },
+            ]
+        }
+
+        function test_altKeysHeldBackUnderDialog(data) {
+            tabBar().currentIndex = data.tab
+            data.open()
+            const dialog = findChild(data.page ? findChild(home, data.page) : home, data.dialog)
+            tryVerify(() => dialog.opened)
+            keyClick(Qt.Key_4, Qt.AltModifier)
+            compare(tabBar().currentIndex, data.tab)
+            dialog.close()
+            tryVerify(() => !dialog.visible)
+            keyClick(Qt.Key_4, Qt.AltModifier)
+            compare(tabBar().currentIndex, 3)
+        }
+
         function test_initialTab() {
             stack.replace(homeComponent, { initialTabIndex: 2 })
             tryVerify(() => !stack.busy)
@@ -75,6 +98,9 @@ Item {
             const before = settings.notifyMinutes
             mouseClick(spin.up.indicator)
             compare(settings.notifyMinutes, before + 1)
+            mouseWheel(spin, spin.width / 2, spin.height / 2, 0, 120)
+            compare(settings.notifyMinutes, before + 2)
+            mouseWheel(spin, spin.width / 2, spin.height / 2, 0, -120)
 
             settings.dbPath = "file:///tmp/other.db"
             compare(findChild(dialog, "dbPathField").text, "/tmp/other.db")

@@ -17,6 +17,7 @@ private slots:
     void registrationRules();
     void storedAccountAndExactSignIn();
     void signalsComeInOrder();
+    void unknownNameTakesAsLongAsWrongPassword();
     void refusedWithoutOpenDatabase();
 
 private:
@@ -170,6 +171,21 @@ void TstAuthService::signalsComeInOrder()
         QCOMPARE(m_auth->userId(), -1);
         QCOMPARE(m_auth->userName(), QString());
     }
+}
+
+// A ratio, not a time: the machine's speed and load cancel out.
+void TstAuthService::unknownNameTakesAsLongAsWrongPassword()
+{
+    QVERIFY(m_auth->registerUser("known", "password123", "Known"));
+    qint64 elapsed[2] = {0, 0}; // unknown name, wrong password
+    QElapsedTimer timer;
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        timer.start();
+        QVERIFY(!m_auth->login(attempt % 2 ? "known" : "nobody", "password124"));
+        elapsed[attempt % 2] += timer.nsecsElapsed();
+    }
+    qInfo("unknown name / wrong password: %.3f", double(elapsed[0]) / double(elapsed[1]));
+    QVERIFY(2 * elapsed[0] >= elapsed[1]);
 }
 
 void TstAuthService::refusedWithoutOpenDatabase()

@@ -250,6 +250,9 @@ private slots:
 
         QVERIFY(!service.updateCustomer(ann, " ", {}, {}));
         QCOMPARE(service.customerById(ann + 100), QVariantMap());
+        // A customer deleted meanwhile is not saved again, and gets no contacts.
+        QVERIFY(!service.updateCustomer(ann + 100, "Ghost", {}, rewritten));
+        QCOMPARE(scalar("SELECT COUNT(*) FROM customer_contacts"), 3);
     }
 
     void failedWriteChangesNothing_data()
@@ -290,6 +293,29 @@ private slots:
         QCOMPARE(customer.value("contacts").toList(), oldContacts);
         // Nothing is left open on the connection.
         QVERIFY(service.createCustomer("Bob", {}, {}));
+    }
+
+    void limitsRefuseAndStoreNothing()
+    {
+        const QString longest(1000, 'x'), tooLong(1001, 'x');
+        const QVariantList most(100, contact(longest, longest, longest));
+        QVERIFY(m_fx->service.createCustomer(longest, QString(100000, 'o'), most));
+        const int id = scalar("SELECT id FROM customers");
+        // One past any limit: refused, and nothing of the save is stored.
+        QVERIFY(!m_fx->service.createCustomer(tooLong, {}, {}));
+        QVERIFY(!m_fx->service.updateCustomer(id, "Ann", QString(100001, 'o'), {}));
+        QVERIFY(!m_fx->service.updateCustomer(id, "Ann", {}, QVariantList(most) << contact("", "")));
+        QVERIFY(!m_fx->service.updateCustomer(id, "Ann", {}, {contact("", "1", tooLong)}));
+        QCOMPARE(scalar("SELECT COUNT(*) FROM customers WHERE length(name) = 1000"), 1);
+        QCOMPARE(scalar("SELECT COUNT(*) FROM customer_contacts"), 100);
+    }
+
+    void signOutEmptiesTheTable()
+    {
+        addCustomers(3);
+        m_fx->service.loadPage(1);
+        m_fx->auth.logout();
+        QCOMPARE((QList<int>{m_fx->model.rowCount(), m_fx->service.totalCount()}), (QList<int>{0, 0}));
     }
 
     void deleteDetachesTasksOfEveryUser()

@@ -214,6 +214,7 @@ private slots:
         };
         const QVariant bound = u" 2026-06-01 10:00"_s; // kept as entered
         row("name is trimmed", "filterName", u" a "_s, u"a"_s, false);
+        row("name is cut at 200", "filterName", QString(201, u'x'), QString(200, u'x'), false);
         row("unknown done is all", "filterActive", 7, -1, false);
         row("bound", "filterExpireTo", bound, bound, false);
         row("page size at least 1", "pageSize", 0, 1, false);
@@ -282,14 +283,14 @@ private slots:
         QCOMPARE(rowOf(id), u"%1|renamed|0|60|3|n|NULL|NULL"_s.arg(m_alice));
         QVERIFY(m_service->updateTaskDone(id, true));
         QCOMPARE(rowOf(id), u"%1|renamed|1|60|3|n|NULL|NULL"_s.arg(m_alice));
-        // Another user's or a missing row: the statement runs and reloads, and changes nothing.
+        // Another user's or a missing row: an edit is not saved and says so; the wish of a delete holds.
         for (const int other : {bobs, 999}) {
-            QVERIFY(m_service->updateTask(other, u"x"_s, false, QDateTime(), 1));
-            QVERIFY(m_service->updateTaskDone(other, false));
+            QVERIFY(!m_service->updateTask(other, u"x"_s, false, QDateTime(), 1));
+            QVERIFY(!m_service->updateTaskDone(other, false));
             QVERIFY(m_service->deleteTask(other));
         }
         QCOMPARE(rowOf(bobs), bobsRow);
-        QCOMPARE(recorder.names.join(' '), QStringList(9, u"reset tasks"_s).join(' '));
+        QCOMPARE(recorder.names.join(' '), QStringList(5, u"reset tasks"_s).join(' '));
         recorder.names.clear();
         // An empty name and id 0 never run.
         QVERIFY(!m_service->createTask(u"   "_s, QDateTime()));
@@ -313,15 +314,46 @@ private slots:
                    !m_service->deleteAllInactive() && m_service->taskById(open).isEmpty() &&
                    recorder.names.isEmpty();
         };
-        m_auth->logout();
+        m_auth->logout(); // forgets the user's rows and counts at once
+        QCOMPARE(m_model->rowCount() + m_service->inactiveCount() + m_service->lowLevelCount(), 0);
         QVERIFY(refusesAll());
         QCOMPARE(scalar(rows).toString(), u"bob's,open"_s);
         QVERIFY(m_auth->login(u"alice"_s, u"password123"_s));
+        m_service->loadPage(1);
         QVERIFY(execSql(*m_db, u"ALTER TABLE tasks RENAME TO away"_s));
         QVERIFY(refusesAll());
         m_service->loadPage(1); // a failing page load keeps the counters and empties the table
         QCOMPARE(m_service->totalCount(), 1);
         QCOMPARE(m_model->rowCount(), 0);
+    }
+
+    void limitsRefuseAndStoreNothing_data()
+    {
+        QTest::addColumn<int>("nameLength");
+        QTest::addColumn<int>("notesLength");
+        QTest::addColumn<int>("year");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("longest name and notes, year 9999") << 1000 << 100000 << 9999 << true;
+        QTest::newRow("year 1") << 1 << 0 << 1 << true;
+        QTest::newRow("name too long") << 1001 << 0 << 2026 << false;
+        QTest::newRow("notes too long") << 1 << 100001 << 2026 << false;
+        QTest::newRow("year before 1") << 1 << 0 << -1 << false; // there is no year 0
+        QTest::newRow("year 10000") << 1 << 0 << 10000 << false;
+    }
+
+    void limitsRefuseAndStoreNothing()
+    {
+        QFETCH(int, nameLength);
+        QFETCH(int, notesLength);
+        QFETCH(int, year);
+        QFETCH(bool, saved);
+        const int id = insertTask(m_alice, u"before"_s, QDateTime());
+        const QString name(nameLength, u'n'), notes(notesLength, u'o');
+        const QDateTime expiry(QDate(year, 6, 1), QTime(12, 0));
+        QCOMPARE(m_service->createTask(name, expiry, false, 1, -1, notes), saved);
+        QCOMPARE(m_service->updateTask(id, name, false, expiry, 1, -1, notes), saved);
+        const QString stored = u"SELECT group_concat(length(name) || ':' || length(expire_at)) FROM tasks"_s;
+        QCOMPARE(scalar(stored).toString(), saved ? u"%1:24,%1:24"_s.arg(nameLength) : QString());
     }
 
     void lookups()
@@ -409,6 +441,8 @@ private slots:
             QCOMPARE(m_service->dailyCompleted(), (QVariantList{0, 0, 1, 0}));
             QCOMPARE(m_service->statsExpireTo(), bounds.at(1));
         }
+        m_auth->logout();
+        QCOMPARE(m_service->dailyTotals(), QVariantList());
     }
 
     void calendarRange()
@@ -437,6 +471,7 @@ private slots:
         QCOMPARE(day.at(1).toMap().value(u"label"_s).toString(), u"09:30 - Call back"_s);
         // Each load replaces the store; signed out, it finds nothing.
         m_auth->logout();
+        QCOMPARE(m_service->taskCountForDate(u"2026-03-15"_s), 0);
         m_service->loadTasksForRange(u"2026-03-01"_s, u"2026-03-31"_s);
         QCOMPARE(m_service->taskCountForDate(u"2026-03-15"_s), 0);
     }
@@ -604,14 +639,14 @@ private slots:
                                     ? m_service->updateTask(id, name, done, expiry, level, customer)
                                 : operation == 3 ? m_service->updateTaskDone(id, done)
                                                  : m_service->deleteTask(id);
-                QCOMPARE(ok, id >= 1);
+                QCOMPARE(ok, id >= 1 && (operation == 4 || own != tasks.end()));
                 if (own != tasks.end() && operation == 2)
                     *own = {id, m_alice, level, customer, name.trimmed(), own->createAt, done, expiry};
                 else if (own != tasks.end() && operation == 3)
                     own->done = done;
                 else if (own != tasks.end())
                     tasks.erase(own);
-                if (id >= 1)
+                if (ok)
                     reload(page);
             } else if (operation == 5) {
                 if (pick(0, 9) != 0)

@@ -1,0 +1,18 @@
+import QtQuick
+import QtQuick.Controls
+import QuilloQml
+
+// The notes of a task or a customer; stops taking text at the longest notes that are stored.
+TextArea {
+    id: root
+
+    placeholderText: qsTr("Add some notes here...")
+    wrapMode: TextEdit.Wrap
+    selectByMouse: true
+
+    // A text area has no maximumLength: what goes past the limit, typed or pasted, is cut off.
+    onTextChanged: {
+        if (root.length > InputLimits.notesLength)
+            root.remove(InputLimits.notesLength, root.length)
+    }
+}
