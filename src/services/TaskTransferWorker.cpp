@@ -10,6 +10,7 @@
 #include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTimeZone>
 
 namespace {
 
@@ -35,7 +36,9 @@ QByteArray csvField(const QString &value)
 
 QString localText(const QDateTime &dateTime)
 {
-    return dateTime.isValid() ? dateTime.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+    // The zone's own rules: much faster than the C library's local time for every row.
+    static const QTimeZone local = QTimeZone::systemTimeZone();
+    return dateTime.isValid() ? dateTime.toTimeZone(local).toString(QStringLiteral("yyyy-MM-dd HH:mm"))
                               : QString();
 }
 

@@ -31,6 +31,12 @@ QDateTime utcFromText(const QVariant &value)
     QString text = value.toString().trimmed();
     if (text.size() > 10 && text.at(10) == QLatin1Char(' '))
         text[10] = QLatin1Char('T');
+    // Text without a zone is UTC. Read as such at once: a detour through local time costs a zone
+    // lookup per value and moves readings that fall into a local clock change.
+    const bool zoned = text.endsWith(QLatin1Char('Z')) || text.indexOf(QLatin1Char('+'), 10) > 0 ||
+                       text.indexOf(QLatin1Char('-'), 10) > 0;
+    if (text.size() > 10 && !zoned)
+        text += QLatin1Char('Z');
     QDateTime dateTime = QDateTime::fromString(text, Qt::ISODateWithMs);
     if (!dateTime.isValid())
         return {};
