@@ -2,15 +2,20 @@
 // change the size): iCalendar and CSV export of all tasks, import of an exported file into a second
 // account, and a backup of the file. Each case runs the whole job on the worker thread, as the
 // settings dialog does, and waits for its end.
-#include "BenchDatabase.h"
-
 #include "models/TaskTableModel.h"
+#include "services/AuthService.h"
 #include "services/TaskService.h"
 #include "services/TaskTransferService.h"
+#include "storage/DbManager.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QSettings>
 #include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
 
 #include <memory>
 
@@ -27,7 +32,14 @@ class TransferFixture
 public:
     TransferFixture()
     {
-        QSqlDatabase connection = m_bench.db()->database();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           m_dir.filePath(QStringLiteral("config")));
+        m_db.open(m_dir.filePath(QStringLiteral("bench.db")));
+        m_db.ensureSchema();
+        m_db.ensureIndexes();
+        m_auth.registerUser(QStringLiteral("bench"), QStringLiteral("password123"), QStringLiteral("Bench"));
+        m_auth.login(QStringLiteral("bench"), QStringLiteral("password123"));
+        QSqlDatabase connection = m_db.database();
         connection.transaction();
         QSqlQuery(connection)
             .exec(QStringLiteral("INSERT INTO customers (user_id, name) VALUES (1, 'Acme, Inc.')"));
@@ -38,7 +50,7 @@ public:
         const QDateTime start = QDateTime::currentDateTimeUtc().addYears(-2);
         for (int i = 0; i < taskCount(); ++i) {
             const QDateTime expiry = start.addSecs(qint64(i) * 900);
-            insert.bindValue(QStringLiteral(":uid"), m_bench.auth()->userId());
+            insert.bindValue(QStringLiteral(":uid"), m_auth.userId());
             insert.bindValue(QStringLiteral(":customer"), i % 3 == 0 ? 1 : 0);
             insert.bindValue(QStringLiteral(":name"),
                              QStringLiteral("Task %1 for the quarterly review").arg(i));
@@ -51,9 +63,9 @@ public:
             insert.exec();
         }
         connection.commit();
-        m_bench.finishLoading();
-        m_tasks = std::make_unique<TaskService>(m_bench.db(), m_bench.auth(), &m_model);
-        m_transfer = std::make_unique<TaskTransferService>(m_bench.db(), m_bench.auth(), m_tasks.get());
+        QSqlQuery(connection).exec(QStringLiteral("ANALYZE"));
+        m_tasks = std::make_unique<TaskService>(&m_db, &m_auth, &m_model);
+        m_transfer = std::make_unique<TaskTransferService>(&m_db, &m_auth, m_tasks.get());
     }
 
     // Starts a job through start and waits for its end; returns its result.
@@ -73,11 +85,13 @@ public:
     }
 
     QUrl file(const QString &name) const { return QUrl::fromLocalFile(m_dir.filePath(name)); }
-    BenchDatabase &bench() { return m_bench; }
+    DbManager &db() { return m_db; }
+    AuthService &auth() { return m_auth; }
 
 private:
-    BenchDatabase m_bench;
     QTemporaryDir m_dir;
+    DbManager m_db;
+    AuthService m_auth{&m_db};
     TaskTableModel m_model;
     std::unique_ptr<TaskService> m_tasks;
     std::unique_ptr<TaskTransferService> m_transfer;
@@ -122,12 +136,12 @@ void BM_ImportCalendar(benchmark::State &state)
     TransferFixture &f = fixture();
     const QUrl source = f.file(QStringLiteral("import.ics"));
     f.run([&](TaskTransferService &t) { return t.exportCalendar(source); });
-    AuthService *auth = f.bench().auth();
+    AuthService *auth = &f.auth();
     auth->registerUser(QStringLiteral("second"), QStringLiteral("password123"), QStringLiteral("Second"));
     auth->login(QStringLiteral("second"), QStringLiteral("password123"));
     for (auto _ : state) {
         state.PauseTiming();
-        QSqlQuery(f.bench().db()->database())
+        QSqlQuery(f.db().database())
             .exec(QStringLiteral("DELETE FROM tasks WHERE user_id = %1").arg(auth->userId()));
         state.ResumeTiming();
         report(state, f.run([&](TaskTransferService &t) { return t.importCalendar(source); }));
@@ -150,5 +164,11 @@ BENCHMARK(BM_Backup)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime(
 
 int main(int argc, char **argv)
 {
-    return runBenchmarks(argc, argv);
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }

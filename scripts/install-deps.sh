@@ -12,6 +12,8 @@ packages=(
     qml6-module-qtquick-dialogs qml6-module-qtquick-templates qml6-module-qtquick-window
     qml6-module-qtqml-workerscript qml6-module-qtqml-models qml6-module-qtcharts
     qml6-module-qt-labs-folderlistmodel qml6-module-qtmultimedia
+    # the window icon (SVG)
+    libqt6svg6
     # alarm sound playback and opening web addresses
     libqt6multimedia6 gstreamer1.0-plugins-base gstreamer1.0-plugins-good xdg-utils
     # iCalendar import and export
@@ -20,6 +22,8 @@ packages=(
     fonts-noto-color-emoji
     # tests, benchmarks and screenshots
     qml6-module-qttest tzdata libbenchmark-dev xvfb xauth imagemagick xdotool python3
+    # the package, its launcher entry and metainfo, and the private D-Bus of the notification test
+    dpkg-dev desktop-file-utils appstream sqlite3 dbus
 )
 
 missing=()

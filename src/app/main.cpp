@@ -2,6 +2,8 @@
 #include "models/TaskTableModel.h"
 #include "services/AuthService.h"
 #include "services/CustomerService.h"
+#include "services/DesktopNotifier.h"
+#include "services/FilePreparation.h"
 #include "services/NotificationService.h"
 #include "services/SettingsService.h"
 #include "services/TaskService.h"
@@ -12,6 +14,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QIcon>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQmlExtensionPlugin>
@@ -28,6 +31,8 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QQuickStyle::setStyle(QStringLiteral("Universal"));
+    app.setWindowIcon(QIcon(QStringLiteral(":/icons/example.duevia.Duevia.svg")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.duevia.Duevia"));
 
     SettingsService settings;
 
@@ -39,7 +44,8 @@ int main(int argc, char *argv[])
     if (!dbManager.open(dbPath))
         qFatal("Cannot open SQLite database");
     dbManager.ensureSchema();
-    dbManager.ensureIndexes();
+    if (!FilePreparation(&dbManager).run())
+        return 0;
 
     TaskTableModel taskModel;
     CustomerTableModel customerModel;
@@ -65,6 +71,8 @@ int main(int argc, char *argv[])
     NotificationService notifier(&taskService, &settings);
     context->setContextProperty(QStringLiteral("settings"), &settings);
     context->setContextProperty(QStringLiteral("notifier"), &notifier);
+    DesktopNotifier desktopNotifier(&settings);
+    context->setContextProperty(QStringLiteral("desktopNotifier"), &desktopNotifier);
     notifier.start();
     QObject::connect(&auth, &AuthService::loggedOut, &notifier, &NotificationService::clearNotified);
 

@@ -186,7 +186,8 @@ void TaskService::forgetUser()
 {
     if (m_model)
         m_model->setTasks({});
-    m_tasksByDate.clear();
+    m_taskCountByDate.clear();
+    m_firstTasksByDate.clear();
     m_currentPage = 1;
     m_totalPages = 1;
     m_totalCount = m_activeCount = m_inactiveCount = 0;

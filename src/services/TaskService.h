@@ -91,6 +91,8 @@ public:
     Q_INVOKABLE void loadTasksForRange(const QString &fromDate, const QString &toDate);
     Q_INVOKABLE int taskCountForDate(const QString &date) const;
     Q_INVOKABLE QVariantList tasksForDate(const QString &date) const;
+    // The first two tasks of a day of the last range, for the calendar's cells.
+    Q_INVOKABLE QVariantList firstTasksForDate(const QString &date) const;
     Q_INVOKABLE void sort(int column, int order = 0);
     Q_INVOKABLE bool deleteAllInactive();
 
@@ -127,8 +129,22 @@ protected:
     // The present moment; the due-soon window and the default statistics window start from it.
     virtual QDateTime currentDateTime() const;
 
+public:
+    // Tasks of one local day; all counts only tasks with an expiry instant, withText those with the
+    // expiry text as well, done those of withText that are done.
+    struct DayCount
+    {
+        QDate date;
+        int all = 0;
+        int withText = 0;
+        int done = 0;
+    };
+
 private:
     bool canQuery() const;
+    std::optional<QList<DayCount>> countsPerLocalDayByText(const QString &from, const QString &to) const;
+    // Calendar task maps of the day in query order, at most limit of them (-1: all).
+    std::optional<QVariantList> tasksOfLocalDay(int uid, const QDate &day, int limit, QString *error) const;
     int countTasks(int userId);
     QString filterClauses() const;
     void bindFilters(QSqlQuery &query, int userId) const;
@@ -165,7 +181,9 @@ private:
     QVariantList m_dailyTotals;
     QVariantList m_dailyCompleted;
     QStringList m_dailyLabels;
-    QHash<QString, QVariantList> m_tasksByDate;
+    // The last calendar range: each day's number of tasks and its first two tasks.
+    QHash<QString, int> m_taskCountByDate;
+    QHash<QString, QVariantList> m_firstTasksByDate;
     QSettings m_settings{QString::fromLatin1(kSettingsOrganization),
                          QString::fromLatin1(kSettingsApplication)};
 };

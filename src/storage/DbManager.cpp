@@ -73,6 +73,8 @@ DbManager::~DbManager()
     if (!m_db.isValid())
         return;
     const QString name = m_db.connectionName();
+    if (m_db.isOpen())
+        QSqlQuery(m_db).exec(QStringLiteral("PRAGMA optimize"));
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(name);
@@ -82,7 +84,11 @@ bool DbManager::open(const QString &path)
 {
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
     m_db.setDatabaseName(path);
-    return m_db.open();
+    if (!m_db.open())
+        return false;
+    // Keeps the planner statistics current for this long-lived connection (again at close).
+    QSqlQuery(m_db).exec(QStringLiteral("PRAGMA optimize"));
+    return true;
 }
 
 void DbManager::ensureSchema()

@@ -37,6 +37,8 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
     m_notifier = std::make_unique<NotificationService>(m_taskService.get(), m_settings.get());
     context->setContextProperty(QStringLiteral("settings"), m_settings.get());
     context->setContextProperty(QStringLiteral("notifier"), m_notifier.get());
+    m_desktopNotifier = std::make_unique<DesktopNotifier>(m_settings.get());
+    context->setContextProperty(QStringLiteral("desktopNotifier"), m_desktopNotifier.get());
     m_notifier->start();
     connect(m_auth.get(), &AuthService::loggedOut, m_notifier.get(), &NotificationService::clearNotified);
     context->setContextProperty(QStringLiteral("testSupport"), this);

@@ -6,6 +6,7 @@
 #include "models/TaskTableModel.h"
 #include "services/AuthService.h"
 #include "services/CustomerService.h"
+#include "services/DesktopNotifier.h"
 #include "services/NotificationService.h"
 #include "services/SettingsService.h"
 #include "services/TaskService.h"
@@ -51,5 +52,6 @@ private:
     std::unique_ptr<TaskService> m_taskService;
     std::unique_ptr<CustomerService> m_customerService;
     std::unique_ptr<NotificationService> m_notifier;
+    std::unique_ptr<DesktopNotifier> m_desktopNotifier;
     std::unique_ptr<TaskTransferService> m_taskTransfer;
 };

@@ -29,6 +29,7 @@ void TstSettingsService::defaultsAndPersistence()
         QCOMPARE(settings.notifyMinutes(), 10);
         QCOMPARE(settings.soundFile(), QString());
         QCOMPARE(settings.dbPath(), QString());
+        QVERIFY(settings.desktopNotifications());
         QCOMPARE(settingsStore().allKeys(), QStringList());
 
         settings.setNotifyMinutes(0); // no range check here: the settings dialog limits the value

@@ -1,5 +1,9 @@
+#include "TestSupport.h"
+#include "storage/SchemaExtras.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 #include <QSqlDatabase>
@@ -14,6 +18,7 @@ class TstStartup : public QObject
 private slots:
     void createsDatabaseInDataFolder();
     void unusableDatabasePathIsFatal();
+    void existingFileGainsExtras();
 
 private:
     static QProcessEnvironment environmentFor(const QTemporaryDir &home);
@@ -84,6 +89,36 @@ void TstStartup::unusableDatabasePathIsFatal()
     const QByteArray output = app.readAll();
     QVERIFY2(output.contains("Cannot open SQLite database"), output.constData());
     QVERIFY(app.exitStatus() == QProcess::CrashExit || app.exitCode() != 0);
+}
+
+// A file of an earlier version (the four tables only, with tasks) gets everything else at start-up.
+void TstStartup::existingFileGainsExtras()
+{
+    QTemporaryDir home;
+    const QString path = home.filePath(QStringLiteral("data/appQuilloQml3/duevia2.db"));
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    {
+        DbManager db;
+        QVERIFY(db.open(path));
+        db.ensureSchema();
+        QVERIFY(execSql(db, QStringLiteral("INSERT INTO tasks (user_id, name, expire_at, expire_at_epoch)"
+                                           " VALUES (1, 'a', '2026-03-22T17:50:00.000Z', 1774201800),"
+                                           " (1, 'b', '2026-03-22T18:50:00.000Z', 1774205400)")));
+    }
+
+    QProcess app;
+    app.setProcessEnvironment(environmentFor(home));
+    app.start(QStringLiteral(DUEVIA_APP_PATH), QStringList());
+    QVERIFY(app.waitForStarted());
+    DbManager db;
+    QVERIFY(db.open(path));
+    QTRY_VERIFY_WITH_TIMEOUT(SchemaExtras::isCurrent(db.database()), 20000);
+    QTest::qWait(500);
+    QCOMPARE(app.state(), QProcess::Running);
+    app.kill();
+    app.waitForFinished();
+    QCOMPARE(queryValue(db, QStringLiteral("SELECT group_concat(n) FROM task_buckets WHERE span = 3600")),
+             QVariant(QStringLiteral("1,1")));
 }
 
 QTEST_GUILESS_MAIN(TstStartup)

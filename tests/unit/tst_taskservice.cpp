@@ -2,6 +2,7 @@
 
 #include "models/TaskTableModel.h"
 #include "services/TaskService.h"
+#include "storage/SchemaExtras.h"
 #include "storage/SqlSupport.h"
 
 #include <QAbstractItemModelTester>
@@ -493,6 +494,8 @@ private slots:
         for (const QDate &day : kDstChangeDays) {
             m_service->loadTasksForRange(dayText(day), dayText(day));
             QCOMPARE(m_service->taskCountForDate(dayText(day)), 3);
+            QCOMPARE(m_service->firstTasksForDate(dayText(day)),
+                     m_service->tasksForDate(dayText(day)).mid(0, 2));
             QCOMPARE(m_service->tasksForDate(dayText(day)).at(2).toMap().value(u"time"_s).toString(),
                      u"23:59"_s);
             QCOMPARE(m_service->taskCountForDate(dayText(day.addDays(1))), 0);
@@ -699,9 +702,50 @@ private slots:
             QDebug(&lists) << "seed" << kSeed << "step" << step << ":" << actual << "instead of" << expected;
             QVERIFY2(actual == expected, qPrintable(lists));
         }
+        // The expiry buckets kept by the triggers, and those a fresh build computes.
+        QCOMPARE(expiryBuckets(), expiryBucketsOfTasks());
+        QVERIFY(SchemaExtras::build(m_db->database()));
+        QCOMPARE(expiryBuckets(), expiryBucketsOfTasks());
     }
 
 private:
+    // "user/span/start" -> {n, s, d} as stored.
+    QMap<QString, QList<int>> expiryBuckets() const
+    {
+        QMap<QString, QList<int>> buckets;
+        QSqlQuery query(m_db->database());
+        query.exec(u"SELECT user_id, span, start_epoch, n, s, d FROM task_buckets"_s);
+        while (query.next()) {
+            buckets[u"%1/%2/%3"_s.arg(query.value(0).toInt())
+                        .arg(query.value(1).toInt())
+                        .arg(query.value(2).toLongLong())] = {query.value(3).toInt(), query.value(4).toInt(),
+                                                              query.value(5).toInt()};
+        }
+        return buckets;
+    }
+
+    // The same, counted from the task rows.
+    QMap<QString, QList<int>> expiryBucketsOfTasks() const
+    {
+        QMap<QString, QList<int>> buckets;
+        QSqlQuery query(m_db->database());
+        query.exec(u"SELECT user_id, expire_at_epoch, expire_at IS NOT NULL, active FROM tasks"
+                   " WHERE expire_at_epoch IS NOT NULL"_s);
+        while (query.next()) {
+            const qint64 epoch = query.value(1).toLongLong();
+            const bool withText = query.value(2).toBool();
+            for (const int span : SchemaExtras::expiryBucketSpans()) {
+                const qint64 start = epoch - ((epoch % span) + span) % span;
+                QList<int> &counts = buckets[u"%1/%2/%3"_s.arg(query.value(0).toInt()).arg(span).arg(start)];
+                counts.resize(3);
+                counts[0] += 1;
+                counts[1] += withText;
+                counts[2] += withText && query.value(3).toInt() == 1;
+            }
+        }
+        return buckets;
+    }
+
     std::unique_ptr<ClockedTaskService> makeService() const
     {
         return std::make_unique<ClockedTaskService>(m_db.get(), m_auth.get(), m_model.get());
