@@ -187,6 +187,10 @@ Dialog {
                 color: "#bbbbbb"
                 wrapMode: Text.WordWrap
             }
+
+            TransferPanel {
+                Layout.fillWidth: true
+            }
         }
     }
 

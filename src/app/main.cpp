@@ -8,6 +8,7 @@
 #include "services/NotificationService.h"
 #include "services/SettingsService.h"
 #include "services/TaskService.h"
+#include "services/TaskTransferService.h"
 #include "storage/DbManager.h"
 
 #include <QApplication>
@@ -48,8 +49,8 @@ int main(int argc, char *argv[])
     AuthService auth(&dbManager);
     TaskService taskService(&dbManager, &auth, &taskModel);
     CustomerService customerService(&dbManager, &auth, &customerModel);
-    QObject::connect(&customerService, &CustomerService::tasksChanged, &taskService,
-                     &TaskService::onTasksChanged);
+    QObject::connect(&customerService, &CustomerService::tasksChanged, &taskService, &TaskService::onTasksChanged);
+    TaskTransferService taskTransfer(&dbManager, &auth, &taskService);
 
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
@@ -59,6 +60,7 @@ int main(int argc, char *argv[])
     context->setContextProperty(QStringLiteral("taskService"), &taskService);
     context->setContextProperty(QStringLiteral("customerModel"), &customerModel);
     context->setContextProperty(QStringLiteral("customerService"), &customerService);
+    context->setContextProperty(QStringLiteral("taskTransfer"), &taskTransfer);
     context->setContextProperty(QStringLiteral("dbPath"), dbPath);
     context->setContextProperty(QStringLiteral("defaultDbPath"), defaultDbPath);
 

@@ -6,6 +6,7 @@
 #include "storage/SqlSupport.h"
 
 #include <QDate>
+#include <QRegularExpression>
 #include <QTime>
 
 #include <algorithm>
@@ -317,4 +318,22 @@ bool TaskService::deleteAllInactive()
     query.bindValue(QStringLiteral(":uid"), m_auth->userId());
     // Like every other change it announces itself, so the calendar and chart drop the deleted tasks.
     return execChange(query, -1);
+}
+
+TaskService::Selection TaskService::currentSelection() const
+{
+    if (!canQuery())
+        return {};
+    Selection selection{filterClauses(), {}};
+    const QString sql =
+        QStringLiteral("SELECT 1 FROM tasks LEFT JOIN customers ON tasks.customer_id = customers.id"
+                       " WHERE tasks.user_id = :uid") +
+        selection.clauses;
+    // The page's own binder fills a probe of the statement; the values are read back by name.
+    QSqlQuery probe = SqlSupport::prepare(m_db, sql);
+    bindFilters(probe, m_auth->userId());
+    static const QRegularExpression placeholder(QStringLiteral(":[A-Za-z_][A-Za-z0-9_]*"));
+    for (const QRegularExpressionMatch &match : placeholder.globalMatch(sql))
+        selection.bindings.insert(match.captured(), probe.boundValue(match.captured()));
+    return selection;
 }

@@ -101,6 +101,17 @@ public:
     Q_INVOKABLE void sort(int column, int order = 0);
     Q_INVOKABLE bool deleteAllInactive();
 
+    // The tasks page's current filter, for readers of the same selection beyond one page (export):
+    // conditions to append to "FROM tasks LEFT JOIN customers ON tasks.customer_id = customers.id
+    // WHERE tasks.user_id = :uid", and the values of every placeholder, ":uid" included. Empty while
+    // nobody is signed in.
+    struct Selection
+    {
+        QString clauses;
+        QVariantMap bindings;
+    };
+    Selection currentSelection() const;
+
 signals:
     void pageSizeChanged();
     void currentPageChanged();

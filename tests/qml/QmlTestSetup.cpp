@@ -27,6 +27,8 @@ void QmlTestSetup::qmlEngineAvailable(QQmlEngine *engine)
     context->setContextProperty(QStringLiteral("taskService"), m_taskService.get());
     context->setContextProperty(QStringLiteral("customerModel"), m_customerModel.get());
     context->setContextProperty(QStringLiteral("customerService"), m_customerService.get());
+    m_taskTransfer = std::make_unique<TaskTransferService>(&m_db, m_auth.get(), m_taskService.get());
+    context->setContextProperty(QStringLiteral("taskTransfer"), m_taskTransfer.get());
     context->setContextProperty(QStringLiteral("dbPath"), m_sandbox.databaseFile());
     context->setContextProperty(QStringLiteral("defaultDbPath"),
                                 m_sandbox.filePath(QStringLiteral("default.db")));

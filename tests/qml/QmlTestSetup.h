@@ -10,6 +10,7 @@
 #include "services/NotificationService.h"
 #include "services/SettingsService.h"
 #include "services/TaskService.h"
+#include "services/TaskTransferService.h"
 #include "storage/DbManager.h"
 
 #include <QObject>
@@ -52,4 +53,5 @@ private:
     std::unique_ptr<CustomerService> m_customerService;
     std::unique_ptr<NotificationService> m_notifier;
     std::unique_ptr<DesktopNotifier> m_desktopNotifier;
+    std::unique_ptr<TaskTransferService> m_taskTransfer;
 };
