@@ -1,57 +1,71 @@
 #pragma once
 
+#include "models/CustomerTableModel.h"
+#include "models/TaskTableModel.h"
 #include "services/AuthService.h"
+#include "services/CustomerService.h"
+#include "services/TaskService.h"
 #include "storage/DbManager.h"
 
-#include <QCoreApplication>
-#include <QSettings>
-#include <QSqlQuery>
+#include <QList>
+#include <QString>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
-// A throw-away database and settings store with a signed-in account "bench" for the benchmarks.
+#include <functional>
+#include <memory>
+
+// A working copy of a generated database file, prepared as the program's start-up prepares it, with
+// the services over it and the account "bench" signed in.
 class BenchDatabase
 {
 public:
-    BenchDatabase()
-    {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           m_dir.filePath(QStringLiteral("config")));
-        m_db.open(m_dir.filePath(QStringLiteral("bench.db")));
-        m_db.ensureSchema();
-        m_auth.registerUser(QStringLiteral("other"), QStringLiteral("password123"), QStringLiteral("Other"));
-        m_auth.registerUser(QStringLiteral("bench"), QStringLiteral("password123"), QStringLiteral("Bench"));
-        m_auth.login(QStringLiteral("bench"), QStringLiteral("password123"));
-    }
+    // keep, when set, receives a copy of the prepared file.
+    explicit BenchDatabase(const QString &source, const QString &keep = QString());
 
-    // After the rows are in: the program's indexes (unless DUEVIA_BENCH_NO_INDEXES is set, to compare)
-    // and fresh planner statistics.
-    void finishLoading()
-    {
-        if (!qEnvironmentVariableIsSet("DUEVIA_BENCH_NO_INDEXES"))
-            m_db.ensureIndexes();
-        QSqlQuery(m_db.database()).exec(QStringLiteral("ANALYZE"));
-    }
+    bool isReady() const { return m_ready; }
+    // The one-time build of what the file holds beside the four tables, on the fresh copy.
+    double prepareMilliseconds() const { return m_prepareMilliseconds; }
+    qint64 prepareMemoryKiB() const { return m_prepareMemoryKiB; }
+    qint64 sourceBytes() const { return m_sourceBytes; }
+    qint64 preparedBytes() const { return m_preparedBytes; }
 
     DbManager *db() { return &m_db; }
-    AuthService *auth() { return &m_auth; }
-    int otherUserId() const { return m_auth.userId() == 1 ? 2 : 1; }
+    TaskService &tasks() { return *m_tasks; }
+    TaskTableModel &taskModel() { return m_taskModel; }
+    CustomerService &customers() { return *m_customers; }
+    CustomerTableModel &customerModel() { return m_customerModel; }
+    // A scalar of a statement without parameters, for the cases' bookkeeping.
+    QVariant scalar(const QString &sql);
 
 private:
+    bool prepareCopy(const QString &source, const QString &copy, const QString &keep);
+
     QTemporaryDir m_dir;
+    bool m_ready = false;
+    double m_prepareMilliseconds = 0;
+    qint64 m_prepareMemoryKiB = 0;
+    qint64 m_sourceBytes = 0;
+    qint64 m_preparedBytes = 0;
     DbManager m_db;
     AuthService m_auth{&m_db};
+    TaskTableModel m_taskModel;
+    CustomerTableModel m_customerModel;
+    std::unique_ptr<TaskService> m_tasks;
+    std::unique_ptr<CustomerService> m_customers;
 };
 
-// The benchmarks' main: Qt's SQL driver wants an application object, then Google Benchmark runs.
-inline int runBenchmarks(int argc, char **argv)
+// One timed interaction. setup and teardown run around the timing loop; before runs untimed ahead of
+// every timed call (to put the view back where the interaction starts).
+struct BenchCase
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+    QString name;
+    std::function<void()> run;
+    std::function<void()> setup = {};
+    std::function<void()> teardown = {};
+    std::function<void()> before = {};
+};
+
+QList<BenchCase> taskCases(BenchDatabase &bench);
+QList<BenchCase> customerCases(BenchDatabase &bench);

@@ -1,139 +1,229 @@
-// Cost of the task service's queries over years of tasks: a page load, the due-soon poll, the
-// statistics and a calendar month. The program's indexes are created as at start-up; to compare
-// without them, set DUEVIA_BENCH_NO_INDEXES=1.
+// The task page, search, due-soon poll, statistics, calendar, saves and sign-in, as the window runs
+// them. Every case leaves the view and the file as it found them.
 #include "BenchDatabase.h"
 
-#include "models/TaskTableModel.h"
-#include "services/AuthService.h"
-#include "services/TaskService.h"
-#include "storage/DbManager.h"
+#include <QDateTime>
 
-#include <QCoreApplication>
-#include <QRandomGenerator>
-#include <QSettings>
-#include <QSqlQuery>
-#include <QTemporaryDir>
-
-#include <benchmark/benchmark.h>
-
+#include <algorithm>
+#include <iterator>
 #include <memory>
+#include <utility>
 
 namespace {
 
-constexpr int kTasks = 50000;
-constexpr int kOtherUserTasks = 10000;
-constexpr int kYears = 5;
+// The page the program shows when nothing is set: newest first, 25 rows.
+constexpr int kDefaultSortColumn = 5;
+constexpr int kDeepPage = 2000;
 
-// Five years of tasks around today for the signed-in user, and fewer for a second account.
-class TaskArchive
+const char *const kSortNames[] = {"id", "name", "level", "state", "expiry", "creation"};
+
+struct Search
 {
-public:
-    TaskArchive()
-    {
-        fill(m_bench.auth()->userId(), kTasks);
-        fill(m_bench.otherUserId(), kOtherUserTasks);
-        m_bench.finishLoading();
-        m_service = std::make_unique<TaskService>(m_bench.db(), m_bench.auth(), &m_model);
-    }
-
-    TaskService &service() { return *m_service; }
-
-private:
-    void fill(int userId, int count)
-    {
-        QSqlDatabase connection = m_bench.db()->database();
-        connection.transaction();
-        QSqlQuery insert(connection);
-        insert.prepare(QStringLiteral(
-            "INSERT INTO tasks (user_id, customer_id, name, notes, level, active, expire_at, expire_at_epoch,"
-            " create_at) VALUES (:uid, :customer, :name, 'notes', :level, :active, :expire, :epoch, "
-            ":create)"));
-        QRandomGenerator random(userId);
-        const QDateTime start = QDateTime::currentDateTimeUtc().addYears(-kYears / 2 - 1);
-        const qint64 span = qint64(kYears) * 365 * 86400;
-        for (int i = 0; i < count; ++i) {
-            const QDateTime expiry = start.addSecs(span * i / count);
-            insert.bindValue(QStringLiteral(":uid"), userId);
-            insert.bindValue(QStringLiteral(":customer"), int(random.bounded(200)));
-            insert.bindValue(QStringLiteral(":name"), QStringLiteral("Task %1").arg(i));
-            insert.bindValue(QStringLiteral(":level"), int(random.bounded(1, 101)));
-            insert.bindValue(QStringLiteral(":active"), expiry < QDateTime::currentDateTimeUtc() ? 1 : 0);
-            insert.bindValue(QStringLiteral(":expire"), expiry);
-            insert.bindValue(QStringLiteral(":epoch"), expiry.toSecsSinceEpoch());
-            insert.bindValue(QStringLiteral(":create"),
-                             expiry.addDays(-7).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-            insert.exec();
-        }
-        insert.finish();
-        connection.commit();
-    }
-
-    BenchDatabase m_bench;
-    TaskTableModel m_model;
-    std::unique_ptr<TaskService> m_service;
+    const char *label;
+    const char *text;
 };
 
-TaskArchive &archive()
+// The texts depend on scripts/bench-data.py: one task holds "quetzal", one customer of the account
+// is "Halvorsen Marine".
+const Search kSearches[] = {
+    {"1char", "7"},       {"2chars", "42"},        {"3chars", "inv"},
+    {"6chars", "contra"}, {"rareWord", "quetzal"}, {"customerName", "Halvorsen"},
+};
+
+QString localMinute(const QDateTime &dateTime)
 {
-    static TaskArchive instance;
-    return instance;
+    return dateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
-// Arguments: the sort column, and whether a name filter is set.
-void BM_LoadPage(benchmark::State &state)
+// The page a user reaches by typing its number: page 2000, or the middle of a shorter list.
+int deepPage(const TaskService &tasks)
 {
-    TaskService &service = archive().service();
-    service.setPageSize(25);
-    service.setFilterName(state.range(1) ? QStringLiteral("7") : QString());
-    service.sort(int(state.range(0)), Qt::DescendingOrder);
-    for (auto _ : state)
-        service.loadPage(10);
-    service.setFilterName(QString());
+    return std::max(1, std::min(kDeepPage, tasks.totalPages() / 2));
 }
-BENCHMARK(BM_LoadPage)->Args({5, 0})->Args({4, 0})->Args({1, 0})->Args({4, 1})->Unit(benchmark::kMillisecond);
 
-void BM_NextDueTask(benchmark::State &state)
+QList<BenchCase> pageCases(BenchDatabase &bench)
 {
-    TaskService &service = archive().service();
-    for (auto _ : state)
-        benchmark::DoNotOptimize(service.nextDueTask(10));
+    TaskService &tasks = bench.tasks();
+    QList<BenchCase> cases;
+    // The last of them is the default order, so together they leave the view as they found it.
+    static_assert(kDefaultSortColumn == int(std::size(kSortNames)) - 1);
+    for (int column = 0; column < int(std::size(kSortNames)); ++column) {
+        for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+            cases.append(
+                {QStringLiteral("tasks/page1/sort:%1/%2")
+                     .arg(QLatin1String(kSortNames[column]),
+                          order == Qt::AscendingOrder ? QStringLiteral("asc") : QStringLiteral("desc")),
+                 [&tasks] { tasks.loadPage(1); },
+                 [&tasks, column, order] {
+                     tasks.sort(column, order);
+                 }});
+        }
+    }
+    auto firstPage = [&tasks] {
+        tasks.loadPage(1);
+    };
+    cases.append({QStringLiteral("tasks/nextPage"), [&tasks] { tasks.loadPage(tasks.currentPage() + 1); },
+                  firstPage, firstPage,
+                  [&tasks] {
+                      if (tasks.currentPage() >= tasks.totalPages())
+                          tasks.loadPage(1);
+                  }});
+    cases.append({QStringLiteral("tasks/previousPage"), [&tasks] { tasks.loadPage(tasks.currentPage() - 1); },
+                  [&tasks] { tasks.loadPage(deepPage(tasks)); }, firstPage,
+                  [&tasks] {
+                      if (tasks.currentPage() <= 1)
+                          tasks.loadPage(deepPage(tasks));
+                  }});
+    cases.append({QStringLiteral("tasks/lastPage"),
+                  [&tasks] { tasks.loadPage(tasks.totalPages()); },
+                  {},
+                  firstPage,
+                  firstPage});
+    cases.append({QStringLiteral("tasks/deepPage"),
+                  [&tasks] { tasks.loadPage(deepPage(tasks)); },
+                  {},
+                  firstPage,
+                  firstPage});
+    return cases;
 }
-BENCHMARK(BM_NextDueTask)->Unit(benchmark::kMicrosecond);
 
-void BM_LoadStatisticsDefaultWindow(benchmark::State &state)
+// Page 1 with one filter set, as the filter controls load it.
+QList<BenchCase> filterCases(BenchDatabase &bench)
 {
-    TaskService &service = archive().service();
-    for (auto _ : state)
-        service.loadStatistics();
+    TaskService &tasks = bench.tasks();
+    QList<BenchCase> cases;
+    auto firstPage = [&tasks] {
+        tasks.loadPage(1);
+    };
+    for (const int level : {20, 50, 51}) {
+        cases.append({QStringLiteral("tasks/filter/level:%1").arg(level), firstPage,
+                      [&tasks, level] { tasks.setFilterLevel(level); },
+                      [&tasks] {
+                          tasks.setFilterLevel(-1);
+                      }});
+    }
+    for (const int state : {0, 1}) {
+        cases.append(
+            {state == 1 ? QStringLiteral("tasks/filter/done") : QStringLiteral("tasks/filter/pending"),
+             firstPage, [&tasks, state] { tasks.setFilterActive(state); },
+             [&tasks] {
+                 tasks.setFilterActive(-1);
+             }});
+    }
+    cases.append({QStringLiteral("tasks/filter/expiry:2months"), firstPage,
+                  [&tasks] {
+                      const QDateTime now = QDateTime::currentDateTime();
+                      tasks.setFilterExpireFrom(localMinute(now.addMonths(-1)));
+                      tasks.setFilterExpireTo(localMinute(now.addMonths(1)));
+                  },
+                  [&tasks] {
+                      tasks.setFilterExpireFrom(QString());
+                      tasks.setFilterExpireTo(QString());
+                  }});
+    for (const Search &search : kSearches) {
+        const QString text = QString::fromUtf8(search.text);
+        cases.append({QStringLiteral("tasks/search/%1").arg(QLatin1String(search.label)), firstPage,
+                      [&tasks, text] { tasks.setFilterName(text); },
+                      [&tasks] {
+                          tasks.setFilterName(QString());
+                      }});
+    }
+    return cases;
 }
-BENCHMARK(BM_LoadStatisticsDefaultWindow)->Unit(benchmark::kMillisecond);
 
-void BM_LoadStatisticsOneYear(benchmark::State &state)
+QList<BenchCase> insightCases(BenchDatabase &bench)
 {
-    TaskService &service = archive().service();
+    TaskService &tasks = bench.tasks();
     const QDateTime now = QDateTime::currentDateTime();
-    const QString from = now.addMonths(-6).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-    const QString to = now.addMonths(6).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-    for (auto _ : state)
-        service.loadStatistics(from, to);
+    const QString yearFrom = localMinute(now.addMonths(-6));
+    const QString yearTo = localMinute(now.addMonths(6));
+    const QDate today = now.date();
+    // The six weeks a month grid shows.
+    const QString gridFrom = today.addDays(1 - today.day()).toString(QStringLiteral("yyyy-MM-dd"));
+    const QString gridTo = today.addDays(42 - today.day()).toString(QStringLiteral("yyyy-MM-dd"));
+    return {
+        {QStringLiteral("tasks/nextDueTask"),
+         [&tasks] {
+             benchmark::DoNotOptimize(tasks.nextDueTask(10));
+         }},
+        {QStringLiteral("tasks/statistics/default"),
+         [&tasks] {
+             tasks.loadStatistics();
+         }},
+        {QStringLiteral("tasks/statistics/oneYear"),
+         [&tasks, yearFrom, yearTo] {
+             tasks.loadStatistics(yearFrom, yearTo);
+         }},
+        {QStringLiteral("tasks/calendar/sixWeeks"),
+         [&tasks, gridFrom, gridTo] {
+             tasks.loadTasksForRange(gridFrom, gridTo);
+         }},
+    };
 }
-BENCHMARK(BM_LoadStatisticsOneYear)->Unit(benchmark::kMillisecond);
 
-// The six weeks a month grid shows.
-void BM_LoadTasksForRange(benchmark::State &state)
+// Each save with the reload it causes, on the first page of the default view; the file ends as it was.
+QList<BenchCase> saveCases(BenchDatabase &bench)
 {
-    TaskService &service = archive().service();
-    const QDate today = QDate::currentDate();
-    const QString from = today.addDays(-today.day()).toString(QStringLiteral("yyyy-MM-dd"));
-    const QString to = today.addDays(42 - today.day()).toString(QStringLiteral("yyyy-MM-dd"));
-    for (auto _ : state)
-        service.loadTasksForRange(from, to);
+    TaskService &tasks = bench.tasks();
+    const QDateTime due = QDateTime::currentDateTime().addDays(3);
+    auto create = [&tasks, due] {
+        tasks.createTask(QStringLiteral("Benchmark task"), due, false, 40, 1);
+    };
+    auto created = std::make_shared<int>(0);
+    // The newest row of the file is the one just created.
+    auto createNew = [&bench, create, created] {
+        create();
+        *created = bench.scalar(QStringLiteral("SELECT MAX(id) FROM tasks")).toInt();
+    };
+    auto shown = std::make_shared<QVariantMap>();
+    auto showFirst = [&tasks, &bench, shown] {
+        tasks.loadPage(1);
+        *shown = tasks.taskById(bench.taskModel().taskIdAt(0));
+    };
+    auto dropCreated = [&tasks, created] {
+        if (*created)
+            tasks.deleteTask(std::exchange(*created, 0));
+    };
+    auto restoreShown = [&tasks, shown] {
+        const QVariantMap &t = *shown;
+        tasks.updateTask(t[QStringLiteral("taskId")].toInt(), t[QStringLiteral("name")].toString(),
+                         t[QStringLiteral("active")].toBool(), t[QStringLiteral("expireAt")].toDateTime(),
+                         t[QStringLiteral("level")].toInt(), t[QStringLiteral("customerId")].toInt(),
+                         t[QStringLiteral("notes")].toString());
+    };
+    return {
+        {QStringLiteral("save/create"), createNew, [&tasks] { tasks.loadPage(1); }, dropCreated, dropCreated},
+        {QStringLiteral("save/update"),
+         [&tasks, shown] {
+             const QVariantMap &t = *shown;
+             static int round = 0;
+             tasks.updateTask(t[QStringLiteral("taskId")].toInt(),
+                              t[QStringLiteral("name")].toString() + QString::number(++round % 2),
+                              t[QStringLiteral("active")].toBool(),
+                              t[QStringLiteral("expireAt")].toDateTime(), t[QStringLiteral("level")].toInt(),
+                              t[QStringLiteral("customerId")].toInt(), t[QStringLiteral("notes")].toString());
+         },
+         showFirst, restoreShown},
+        {QStringLiteral("save/done"),
+         [&tasks, &bench] {
+             tasks.updateTaskDone(bench.taskModel().taskIdAt(0), !bench.taskModel().activeAt(0));
+         },
+         showFirst, restoreShown},
+        {QStringLiteral("save/delete"), [&tasks, created] { tasks.deleteTask(std::exchange(*created, 0)); },
+         [&tasks] { tasks.loadPage(1); }, dropCreated, createNew},
+    };
 }
-BENCHMARK(BM_LoadTasksForRange)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char **argv)
+QList<BenchCase> taskCases(BenchDatabase &bench)
 {
-    return runBenchmarks(argc, argv);
+    QList<BenchCase> cases = pageCases(bench) + filterCases(bench) + insightCases(bench) + saveCases(bench);
+    DbManager *db = bench.db();
+    cases.append({QStringLiteral("login"), [db] {
+                      AuthService auth(db);
+                      benchmark::DoNotOptimize(
+                          auth.login(QStringLiteral("bench"), QStringLiteral("password123")));
+                  }});
+    return cases;
 }

@@ -50,6 +50,11 @@ Item {
         return hasRangeQueries ? taskService.tasksForDate(key) : []
     }
 
+    // A cell shows two tasks at most; the service keeps just those per day.
+    function firstTasksFor(key) {
+        return hasRangeQueries ? taskService.firstTasksForDate(key) : []
+    }
+
     function loadRange() {
         monthStartDate = dayKey(cellDate(0))
         monthEndDate = dayKey(cellDate(weekCount * 7 - 1))
@@ -244,7 +249,7 @@ Item {
                     }
                     readonly property var dayTasks: {
                         root.reloadToken
-                        return root.tasksFor(dateKey)
+                        return root.firstTasksFor(dateKey)
                     }
 
                     objectName: "dayCell_" + dateKey

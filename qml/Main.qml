@@ -43,6 +43,21 @@ ApplicationWindow {
 
         function onTaskDueSoon(taskId, name, expireAtText) {
             toast.showToast(taskId, qsTr("Task expiring soon: ") + name, qsTr("Expire at: ") + expireAtText)
+            // A user in another program or with the window minimised would not see the toast.
+            if (!root.active)
+                desktopNotifier.notifyTaskDueSoon(taskId, name, expireAtText)
+        }
+    }
+
+    Connections {
+        target: desktopNotifier
+
+        // "Show" on the desktop notification does what it does on the toast.
+        function onActivated(taskId) {
+            notifier.stopSound()
+            if (toast.taskId === taskId)
+                toast.close()
+            root.openTaskFromToast(taskId)
         }
     }
 }

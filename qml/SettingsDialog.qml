@@ -70,6 +70,13 @@ Dialog {
                 wrapMode: Text.WrapAnywhere
             }
 
+            CheckBox {
+                objectName: "desktopNotificationsCheckBox"
+                text: qsTr("Desktop notifications")
+                checked: settings.desktopNotifications
+                onToggled: settings.desktopNotifications = checked
+            }
+
             GroupHeading {
                 Layout.topMargin: 16
                 text: qsTr("Shortcuts main")
@@ -179,6 +186,10 @@ Dialog {
                 text: qsTr("Restart the app to use a changed database path.")
                 color: "#bbbbbb"
                 wrapMode: Text.WordWrap
+            }
+
+            TransferPanel {
+                Layout.fillWidth: true
             }
         }
     }

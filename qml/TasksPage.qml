@@ -354,6 +354,7 @@ Item {
             Label {
                 objectName: "pageLabel"
                 text: qsTr("Page ") + taskService.currentPage + " / " + taskService.totalPages
+                      + (taskService.countCapped ? "+" : "")
                 color: "white"
             }
             Button {

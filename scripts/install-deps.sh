@@ -6,18 +6,24 @@ packages=(
     # build
     cmake ninja-build g++ pkg-config libssl-dev
     qt6-base-dev qt6-base-dev-tools qt6-declarative-dev qt6-declarative-dev-tools
-    qt6-multimedia-dev qt6-charts-dev libqt6sql6-sqlite
+    qt6-multimedia-dev qt6-charts-dev libqt6sql6-sqlite libical-dev
     # QML modules the program loads at run time
     qml6-module-qtqml qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
     qml6-module-qtquick-dialogs qml6-module-qtquick-templates qml6-module-qtquick-window
     qml6-module-qtqml-workerscript qml6-module-qtqml-models qml6-module-qtcharts
     qml6-module-qt-labs-folderlistmodel qml6-module-qtmultimedia
+    # the window icon (SVG)
+    libqt6svg6
     # alarm sound playback and opening web addresses
     libqt6multimedia6 gstreamer1.0-plugins-base gstreamer1.0-plugins-good xdg-utils
+    # iCalendar import and export
+    libical3
     # the task dialog's customer button is an emoji
     fonts-noto-color-emoji
     # tests, benchmarks and screenshots
-    qml6-module-qttest tzdata libbenchmark-dev xvfb xauth imagemagick xdotool
+    qml6-module-qttest tzdata libbenchmark-dev libsqlite3-dev xvfb xauth imagemagick xdotool python3
+    # the package, its launcher entry and metainfo, and the private D-Bus of the notification test
+    dpkg-dev desktop-file-utils appstream sqlite3 dbus
 )
 
 missing=()

@@ -76,11 +76,10 @@ int main(int argc, char *argv[])
     }
 
     DbManager db;
-    if (!db.open(args.at(1))) {
-        err << "Cannot open " << args.at(1) << "\n";
+    if (!db.open(args.at(1)) || !db.ensureSchema()) {
+        err << "Cannot open " << args.at(1) << ": " << db.errorText() << "\n";
         return 1;
     }
-    db.ensureSchema();
 
     AuthService auth(&db);
     auth.registerUser(args.at(2), args.at(3), QStringLiteral("Demo User"));

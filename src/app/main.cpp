@@ -1,16 +1,18 @@
+#include "app/DatabaseStartup.h"
 #include "models/CustomerTableModel.h"
 #include "models/TaskTableModel.h"
 #include "services/AuthService.h"
 #include "services/CustomerService.h"
+#include "services/DesktopNotifier.h"
+#include "services/FilePreparation.h"
 #include "services/NotificationService.h"
 #include "services/SettingsService.h"
 #include "services/TaskService.h"
+#include "services/TaskTransferService.h"
 #include "storage/DbManager.h"
 
 #include <QApplication>
-#include <QDebug>
-#include <QDir>
-#include <QFileInfo>
+#include <QIcon>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQmlExtensionPlugin>
@@ -27,18 +29,19 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QQuickStyle::setStyle(QStringLiteral("Universal"));
+    app.setWindowIcon(QIcon(QStringLiteral(":/icons/example.duevia.Duevia.svg")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.duevia.Duevia"));
 
     SettingsService settings;
 
     const QString defaultDbPath =
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/duevia2.db");
-    const QString dbPath = settings.dbPath().isEmpty() ? defaultDbPath : settings.dbPath();
-    qDebug().noquote() << "DBPATH:" << dbPath;
-    QDir().mkpath(QFileInfo(dbPath).absolutePath());
-    if (!dbManager.open(dbPath))
-        qFatal("Cannot open SQLite database");
-    dbManager.ensureSchema();
-    dbManager.ensureIndexes();
+    DatabaseStartup databaseStartup(&dbManager, &settings, defaultDbPath);
+    if (!databaseStartup.prepare())
+        return 1;
+    const QString dbPath = databaseStartup.path();
+    if (!FilePreparation(&dbManager).run())
+        return 0;
 
     TaskTableModel taskModel;
     CustomerTableModel customerModel;
@@ -47,6 +50,7 @@ int main(int argc, char *argv[])
     TaskService taskService(&dbManager, &auth, &taskModel);
     CustomerService customerService(&dbManager, &auth, &customerModel);
     QObject::connect(&customerService, &CustomerService::tasksChanged, &taskService, &TaskService::onTasksChanged);
+    TaskTransferService taskTransfer(&dbManager, &auth, &taskService);
 
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
@@ -56,12 +60,15 @@ int main(int argc, char *argv[])
     context->setContextProperty(QStringLiteral("taskService"), &taskService);
     context->setContextProperty(QStringLiteral("customerModel"), &customerModel);
     context->setContextProperty(QStringLiteral("customerService"), &customerService);
+    context->setContextProperty(QStringLiteral("taskTransfer"), &taskTransfer);
     context->setContextProperty(QStringLiteral("dbPath"), dbPath);
     context->setContextProperty(QStringLiteral("defaultDbPath"), defaultDbPath);
 
     NotificationService notifier(&taskService, &settings);
     context->setContextProperty(QStringLiteral("settings"), &settings);
     context->setContextProperty(QStringLiteral("notifier"), &notifier);
+    DesktopNotifier desktopNotifier(&settings);
+    context->setContextProperty(QStringLiteral("desktopNotifier"), &desktopNotifier);
     notifier.start();
     QObject::connect(&auth, &AuthService::loggedOut, &notifier, &NotificationService::clearNotified);
 

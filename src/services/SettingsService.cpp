@@ -22,6 +22,7 @@ SettingsService::SettingsService(QObject *parent) : QObject(parent)
     m_notifyMinutes = m_settings.value(QStringLiteral("notifyMinutes"), 10).toInt();
     m_soundFile = m_settings.value(QStringLiteral("soundFile"), QString()).toString();
     m_dbPath = m_settings.value(QStringLiteral("dbPath"), QString()).toString();
+    m_desktopNotifications = m_settings.value(QStringLiteral("desktopNotifications"), true).toBool();
 }
 
 void SettingsService::setNotifyMinutes(int minutes)
@@ -51,4 +52,13 @@ void SettingsService::setDbPath(const QString &path)
     m_dbPath = normalized;
     m_settings.setValue(QStringLiteral("dbPath"), normalized);
     emit dbPathChanged();
+}
+
+void SettingsService::setDesktopNotifications(bool enabled)
+{
+    if (enabled == m_desktopNotifications)
+        return;
+    m_desktopNotifications = enabled;
+    m_settings.setValue(QStringLiteral("desktopNotifications"), enabled);
+    emit desktopNotificationsChanged();
 }

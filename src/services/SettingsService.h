@@ -7,13 +7,16 @@
 inline constexpr char kSettingsOrganization[] = "Brenwick";
 inline constexpr char kSettingsApplication[] = "QuilloQtQml3";
 
-// The user's preferences: warning minutes, alarm sound file and database path override.
+// The user's preferences: warning minutes, alarm sound file, database path override and whether
+// due-soon warnings also go to the desktop.
 class SettingsService : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(int notifyMinutes READ notifyMinutes WRITE setNotifyMinutes NOTIFY notifyMinutesChanged)
     Q_PROPERTY(QString soundFile READ soundFile WRITE setSoundFile NOTIFY soundFileChanged)
     Q_PROPERTY(QString dbPath READ dbPath WRITE setDbPath NOTIFY dbPathChanged)
+    Q_PROPERTY(bool desktopNotifications READ desktopNotifications WRITE setDesktopNotifications NOTIFY
+                   desktopNotificationsChanged)
 
 public:
     explicit SettingsService(QObject *parent = nullptr);
@@ -21,16 +24,19 @@ public:
     int notifyMinutes() const { return m_notifyMinutes; }
     QString soundFile() const { return m_soundFile; }
     QString dbPath() const { return m_dbPath; }
+    bool desktopNotifications() const { return m_desktopNotifications; }
 
 public slots:
     void setNotifyMinutes(int minutes);
     void setSoundFile(const QString &path);
     void setDbPath(const QString &path);
+    void setDesktopNotifications(bool enabled);
 
 signals:
     void notifyMinutesChanged();
     void soundFileChanged();
     void dbPathChanged();
+    void desktopNotificationsChanged();
 
 private:
     QSettings m_settings{QString::fromLatin1(kSettingsOrganization),
@@ -38,4 +44,5 @@ private:
     int m_notifyMinutes = 10;
     QString m_soundFile;
     QString m_dbPath;
+    bool m_desktopNotifications = true;
 };

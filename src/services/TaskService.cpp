@@ -6,6 +6,7 @@
 #include "storage/SqlSupport.h"
 
 #include <QDate>
+#include <QRegularExpression>
 #include <QTime>
 
 #include <algorithm>
@@ -16,12 +17,7 @@ namespace {
 constexpr int kDefaultSortColumn = 5;
 constexpr qint64 kSecondsPerDay = 86400;
 
-// Indexed by sort column, which is the column of the task table.
-const char *const kSortExpressions[] = {
-    "tasks.id",     "tasks.name COLLATE NOCASE", "tasks.level",
-    "tasks.active", "tasks.expire_at_epoch",     "tasks.create_at",
-};
-constexpr int kSortColumnCount = int(std::size(kSortExpressions));
+constexpr int kSortColumnCount = 6; // the columns of the task table
 
 int normalizedActiveFilter(int value)
 {
@@ -185,7 +181,8 @@ void TaskService::forgetUser()
 {
     if (m_model)
         m_model->setTasks({});
-    m_tasksByDate.clear();
+    m_taskCountByDate.clear();
+    m_firstTasksByDate.clear();
     m_currentPage = 1;
     m_totalPages = 1;
     m_totalCount = m_activeCount = m_inactiveCount = 0;
@@ -224,146 +221,6 @@ std::optional<qint64> TaskService::boundEpoch(const QString &text, bool upper)
     return upper ? epochOfLocalReading(wall + 60, true) - 1 : epochOfLocalReading(wall, false);
 }
 
-QString TaskService::filterClauses() const
-{
-    QString clauses;
-    switch (m_filterLevel) {
-    case 20:
-        clauses += QStringLiteral(" AND tasks.level <= 20");
-        break;
-    case 50:
-        clauses += QStringLiteral(" AND tasks.level > 20 AND tasks.level <= 50");
-        break;
-    case 51:
-        clauses += QStringLiteral(" AND tasks.level > 50");
-        break;
-    default:
-        break;
-    }
-    // Bounds entered as local date and time compare as instants; any other text compares as text.
-    if (!m_filterExpireFrom.isEmpty()) {
-        clauses += boundEpoch(m_filterExpireFrom, false)
-                       ? QStringLiteral(" AND tasks.expire_at_epoch >= :expireFrom")
-                       : QStringLiteral(" AND tasks.expire_at >= :expireFrom");
-    }
-    if (!m_filterExpireTo.isEmpty()) {
-        clauses += boundEpoch(m_filterExpireTo, true)
-                       ? QStringLiteral(" AND tasks.expire_at_epoch <= :expireTo")
-                       : QStringLiteral(" AND tasks.expire_at <= :expireTo");
-    }
-    if (!m_filterName.isEmpty())
-        clauses += QStringLiteral(
-            " AND (tasks.name LIKE :name OR customers.name LIKE :name or tasks.id LIKE :name)");
-    if (m_filterActive != -1)
-        clauses += QStringLiteral(" AND tasks.active = :active");
-    return clauses;
-}
-
-void TaskService::bindFilters(QSqlQuery &query, int userId) const
-{
-    query.bindValue(QStringLiteral(":uid"), userId);
-    if (!m_filterName.isEmpty())
-        query.bindValue(QStringLiteral(":name"), QStringLiteral("%") + m_filterName + QStringLiteral("%"));
-    if (m_filterActive != -1)
-        query.bindValue(QStringLiteral(":active"), m_filterActive);
-    if (!m_filterExpireFrom.isEmpty()) {
-        const std::optional<qint64> epoch = boundEpoch(m_filterExpireFrom, false);
-        query.bindValue(QStringLiteral(":expireFrom"),
-                        epoch ? QVariant(*epoch) : QVariant(m_filterExpireFrom));
-    }
-    if (!m_filterExpireTo.isEmpty()) {
-        const std::optional<qint64> epoch = boundEpoch(m_filterExpireTo, true);
-        query.bindValue(QStringLiteral(":expireTo"), epoch ? QVariant(*epoch) : QVariant(m_filterExpireTo));
-    }
-}
-
-int TaskService::countTasks(int userId)
-{
-    QSqlQuery query =
-        SqlSupport::prepare(m_db, QStringLiteral("SELECT COUNT(*) FROM tasks"
-                                                 " LEFT JOIN customers ON tasks.customer_id = customers.id"
-                                                 " WHERE tasks.user_id = :uid") +
-                                      filterClauses());
-    bindFilters(query, userId);
-    if (!query.exec() || !query.next())
-        return 0;
-    return query.value(0).toInt();
-}
-
-void TaskService::loadPage(int page)
-{
-    if (!canQuery())
-        return;
-    const int uid = m_auth->userId();
-    const int matching = countTasks(uid);
-
-    QSqlQuery counts =
-        SqlSupport::prepare(m_db, QStringLiteral("SELECT COUNT(*) AS total, SUM(active = 1) AS active,"
-                                                 " SUM(active = 0) AS inactive"
-                                                 " FROM tasks WHERE user_id = :uid"));
-    counts.bindValue(QStringLiteral(":uid"), uid);
-    if (counts.exec() && counts.next()) {
-        m_totalCount = counts.value(QStringLiteral("total")).toInt();
-        m_activeCount = counts.value(QStringLiteral("active")).toInt();
-        m_inactiveCount = counts.value(QStringLiteral("inactive")).toInt();
-        emit countsChanged();
-    }
-
-    m_totalPages = int(std::max<qint64>(1, (qint64(matching) + m_pageSize - 1) / m_pageSize));
-    emit totalPagesChanged();
-    const int target = std::max(1, std::min(page, m_totalPages));
-    if (target != m_currentPage) {
-        m_currentPage = target;
-        emit currentPageChanged();
-    }
-
-    QSqlQuery levels = SqlSupport::prepare(
-        m_db, QStringLiteral("SELECT COUNT(CASE WHEN level <= 20 THEN 1 END) AS low_count,"
-                             " COUNT(CASE WHEN level > 20 AND level <= 50 THEN 1 END) AS mid_count,"
-                             " COUNT(CASE WHEN level > 50 THEN 1 END) AS high_count"
-                             " FROM tasks WHERE user_id = :uid AND active = 0;"));
-    levels.bindValue(QStringLiteral(":uid"), uid);
-    if (levels.exec() && levels.next()) {
-        m_lowLevelCount = levels.value(QStringLiteral("low_count")).toInt();
-        m_midLevelCount = levels.value(QStringLiteral("mid_count")).toInt();
-        m_highLevelCount = levels.value(QStringLiteral("high_count")).toInt();
-        emit countsLevelChanged();
-    }
-
-    const QString sql =
-        QStringLiteral("SELECT tasks.id, tasks.name, tasks.notes, tasks.active, tasks.expire_at,"
-                       " tasks.create_at, tasks.level, tasks.customer_id,"
-                       " customers.name AS customer_name"
-                       " FROM tasks LEFT JOIN customers ON tasks.customer_id = customers.id"
-                       " WHERE tasks.user_id = :uid") +
-        filterClauses() + QStringLiteral("\nORDER BY ") + QLatin1String(kSortExpressions[m_sortColumn]) +
-        (m_sortOrder != 0 ? QStringLiteral(" DESC") : QStringLiteral(" ASC")) +
-        QStringLiteral(", tasks.id ASC\nLIMIT :lim OFFSET :off");
-    QSqlQuery query = SqlSupport::prepare(m_db, sql);
-    bindFilters(query, uid);
-    query.bindValue(QStringLiteral(":lim"), m_pageSize);
-    query.bindValue(QStringLiteral(":off"), qint64(m_currentPage - 1) * m_pageSize);
-
-    QList<TaskRow> rows;
-    if (query.exec()) {
-        while (query.next()) {
-            TaskRow row;
-            row.id = query.value(QStringLiteral("id")).toInt();
-            row.name = query.value(QStringLiteral("name")).toString();
-            row.notes = query.value(QStringLiteral("notes")).toString();
-            row.active = query.value(QStringLiteral("active")).toBool();
-            row.level = query.value(QStringLiteral("level")).toInt();
-            row.expireAt = SqlSupport::localFromUtcText(query.value(QStringLiteral("expire_at")));
-            row.createAt = SqlSupport::localFromUtcText(query.value(QStringLiteral("create_at")));
-            row.customerId = query.value(QStringLiteral("customer_id")).toInt();
-            row.customerName = query.value(QStringLiteral("customer_name")).toString();
-            rows.append(std::move(row));
-        }
-    }
-    if (m_model)
-        m_model->setTasks(std::move(rows));
-}
-
 void TaskService::sort(int column, int order)
 {
     if (column < 0 || column >= kSortColumnCount)
@@ -379,10 +236,20 @@ void TaskService::sort(int column, int order)
     loadPage(m_currentPage);
 }
 
-bool TaskService::execChange(QSqlQuery &query, bool mustMatch)
+bool TaskService::execChange(QSqlQuery &query, int taskId, bool mustMatch)
 {
+    const int uid = m_auth->userId();
+    const bool wasBefore = taskId > 0 && isBeforeFirstShown(uid, taskId);
+    const bool shownNow = m_shown.version.isValid() && m_shown.version == dataVersion();
     if (!query.exec() || (mustMatch && query.numRowsAffected() < 1))
         return false;
+    // A change of one row moves the first row shown by at most one place; the page then continues
+    // from it. Other changes make the next load count from an end.
+    const int changed = taskId == 0 ? query.lastInsertId().toInt() : taskId;
+    if (shownNow && taskId >= 0) {
+        m_shown.shift += int(isBeforeFirstShown(uid, changed)) - int(wasBefore);
+        m_shown.version = dataVersion();
+    }
     loadPage(m_currentPage);
     emit tasksChanged();
     return true;
@@ -400,7 +267,7 @@ bool TaskService::createTask(const QString &name, const QDateTime &expireAt, boo
                   " VALUES (:uid, :name, :active, :notes, :expire, :expire_at_epoch, :level, :customerId)"));
     query.bindValue(QStringLiteral(":uid"), m_auth->userId());
     bindTaskFields(query, name, active, expireAt, level, customerId, notes);
-    return execChange(query);
+    return execChange(query, 0);
 }
 
 bool TaskService::updateTask(int id, const QString &name, bool active, const QDateTime &expireAt, int level,
@@ -416,7 +283,7 @@ bool TaskService::updateTask(int id, const QString &name, bool active, const QDa
     bindTaskFields(query, name, active, expireAt, level, customerId, notes);
     query.bindValue(QStringLiteral(":id"), id);
     query.bindValue(QStringLiteral(":uid"), m_auth->userId());
-    return execChange(query, true);
+    return execChange(query, id, true);
 }
 
 bool TaskService::updateTaskDone(int id, bool active)
@@ -428,7 +295,7 @@ bool TaskService::updateTaskDone(int id, bool active)
     query.bindValue(QStringLiteral(":active"), active ? 1 : 0);
     query.bindValue(QStringLiteral(":id"), id);
     query.bindValue(QStringLiteral(":uid"), m_auth->userId());
-    return execChange(query, true);
+    return execChange(query, id, true);
 }
 
 bool TaskService::deleteTask(int id)
@@ -439,7 +306,7 @@ bool TaskService::deleteTask(int id)
         SqlSupport::prepare(m_db, QStringLiteral("DELETE FROM tasks WHERE id = :id AND user_id = :uid"));
     query.bindValue(QStringLiteral(":id"), id);
     query.bindValue(QStringLiteral(":uid"), m_auth->userId());
-    return execChange(query);
+    return execChange(query, id);
 }
 
 bool TaskService::deleteAllInactive()
@@ -450,5 +317,23 @@ bool TaskService::deleteAllInactive()
         SqlSupport::prepare(m_db, QStringLiteral("DELETE FROM tasks WHERE user_id = :uid AND active = 1"));
     query.bindValue(QStringLiteral(":uid"), m_auth->userId());
     // Like every other change it announces itself, so the calendar and chart drop the deleted tasks.
-    return execChange(query);
+    return execChange(query, -1);
+}
+
+TaskService::Selection TaskService::currentSelection() const
+{
+    if (!canQuery())
+        return {};
+    Selection selection{filterClauses(), {}};
+    const QString sql =
+        QStringLiteral("SELECT 1 FROM tasks LEFT JOIN customers ON tasks.customer_id = customers.id"
+                       " WHERE tasks.user_id = :uid") +
+        selection.clauses;
+    // The page's own binder fills a probe of the statement; the values are read back by name.
+    QSqlQuery probe = SqlSupport::prepare(m_db, sql);
+    bindFilters(probe, m_auth->userId());
+    static const QRegularExpression placeholder(QStringLiteral(":[A-Za-z_][A-Za-z0-9_]*"));
+    for (const QRegularExpressionMatch &match : placeholder.globalMatch(sql))
+        selection.bindings.insert(match.captured(), probe.boundValue(match.captured()));
+    return selection;
 }

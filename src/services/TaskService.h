@@ -15,6 +15,7 @@ class AuthService;
 class DbManager;
 class QSqlQuery;
 class TaskTableModel;
+struct TaskRow;
 
 // The signed-in user's tasks: the paged, filtered and sorted table page, the changes to tasks, the
 // lookups, the due-soon query, the daily statistics and the calendar store.
@@ -24,6 +25,9 @@ class TaskService : public QObject
     Q_PROPERTY(int pageSize READ pageSize WRITE setPageSize NOTIFY pageSizeChanged)
     Q_PROPERTY(int currentPage READ currentPage NOTIFY currentPageChanged)
     Q_PROPERTY(int totalPages READ totalPages NOTIFY totalPagesChanged)
+    // True while a search of one or two characters matches more tasks than are counted; the pages
+    // then cover the first of them.
+    Q_PROPERTY(bool countCapped READ countCapped NOTIFY totalPagesChanged)
     Q_PROPERTY(QString filterName READ filterName WRITE setFilterName NOTIFY filterNameChanged)
     Q_PROPERTY(int filterActive READ filterActive WRITE setFilterActive NOTIFY filterActiveChanged)
     Q_PROPERTY(QString filterExpireFrom READ filterExpireFrom WRITE setFilterExpireFrom NOTIFY
@@ -50,6 +54,7 @@ public:
     int pageSize() const { return m_pageSize; }
     int currentPage() const { return m_currentPage; }
     int totalPages() const { return m_totalPages; }
+    bool countCapped() const { return m_countCapped; }
     QString filterName() const { return m_filterName; }
     int filterActive() const { return m_filterActive; }
     QString filterExpireFrom() const { return m_filterExpireFrom; }
@@ -91,8 +96,21 @@ public:
     Q_INVOKABLE void loadTasksForRange(const QString &fromDate, const QString &toDate);
     Q_INVOKABLE int taskCountForDate(const QString &date) const;
     Q_INVOKABLE QVariantList tasksForDate(const QString &date) const;
+    // The first two tasks of a day of the last range, for the calendar's cells.
+    Q_INVOKABLE QVariantList firstTasksForDate(const QString &date) const;
     Q_INVOKABLE void sort(int column, int order = 0);
     Q_INVOKABLE bool deleteAllInactive();
+
+    // The tasks page's current filter, for readers of the same selection beyond one page (export):
+    // conditions to append to "FROM tasks LEFT JOIN customers ON tasks.customer_id = customers.id
+    // WHERE tasks.user_id = :uid", and the values of every placeholder, ":uid" included. Empty while
+    // nobody is signed in.
+    struct Selection
+    {
+        QString clauses;
+        QVariantMap bindings;
+    };
+    Selection currentSelection() const;
 
 signals:
     void pageSizeChanged();
@@ -116,15 +134,59 @@ protected:
     // The present moment; the due-soon window and the default statistics window start from it.
     virtual QDateTime currentDateTime() const;
 
+public:
+    // Tasks of one local day; all counts only tasks with an expiry instant, withText those with the
+    // expiry text as well, done those of withText that are done.
+    struct DayCount
+    {
+        QDate date;
+        int all = 0;
+        int withText = 0;
+        int done = 0;
+    };
+
 private:
+    // Where a page starts or ends: the sort key and id of a row (the key is null for a NULL value).
+    struct PageEdge
+    {
+        QVariant key;
+        int id = 0;
+    };
+    // The rows shown and what they were read under, so that the next, previous or same page can
+    // continue from them instead of counting rows from the start.
+    struct ShownPage
+    {
+        QString view;
+        QVariant version;
+        int page = 0;
+        PageEdge first;
+        PageEdge last;
+        // Rows that a change of this service moved in front of the first row (or out, when negative).
+        int shift = 0;
+    };
+
     bool canQuery() const;
+    std::optional<QList<DayCount>> countsPerLocalDayByText(const QString &from, const QString &to) const;
+    // Calendar task maps of the day in query order, at most limit of them (-1: all).
+    std::optional<QVariantList> tasksOfLocalDay(int uid, const QDate &day, int limit, QString *error) const;
     int countTasks(int userId);
-    QString filterClauses() const;
+    QString filterClauses(bool withName = true) const;
+    QString sortIndex() const;
     void bindFilters(QSqlQuery &query, int userId) const;
+    QString viewKey(int userId) const;
+    QVariant dataVersion() const;
+    QList<TaskRow> readPage(int userId, int matching);
+    // Up to limit rows from edge (or from one end when edge is null) in display order, or in the
+    // reverse order when backward is set; inclusive takes the edge row itself.
+    QList<TaskRow> walk(int userId, const PageEdge *edge, bool inclusive, bool backward, int limit,
+                        QList<PageEdge> *edges);
+    std::optional<PageEdge> edgeAt(int userId, qint64 offset, bool fromEnd);
+    bool isBeforeFirstShown(int userId, int taskId);
     // Runs a prepared change of the user's rows; on success reloads the page and emits tasksChanged.
-    // With mustMatch, a statement that matched no row (a task deleted meanwhile, another user's
-    // task) is a failure: the edit was not saved.
-    bool execChange(QSqlQuery &query, bool mustMatch = false);
+    // taskId names the one row it changes, 0 a row it inserts, -1 any number of rows. With mustMatch,
+    // a statement that matched no row (a task deleted meanwhile, another user's task) is a failure:
+    // the edit was not saved.
+    bool execChange(QSqlQuery &query, int taskId, bool mustMatch = false);
     // Signed out: the previous user's rows, counts, statistics and calendar days are dropped at once.
     void forgetUser();
 
@@ -145,6 +207,13 @@ private:
     int m_pageSize = 25;
     int m_currentPage = 1;
     int m_totalPages = 1;
+    bool m_countCapped = false;
+    // Whether the page reads the candidates of the search index by id instead of walking an index.
+    bool m_searchCandidates = false;
+    // The matching count and the filters and data it was counted for.
+    int m_counted = 0;
+    QString m_countedView;
+    ShownPage m_shown;
     int m_totalCount = 0;
     int m_activeCount = 0;
     int m_inactiveCount = 0;
@@ -154,7 +223,9 @@ private:
     QVariantList m_dailyTotals;
     QVariantList m_dailyCompleted;
     QStringList m_dailyLabels;
-    QHash<QString, QVariantList> m_tasksByDate;
+    // The last calendar range: each day's number of tasks and its first two tasks.
+    QHash<QString, int> m_taskCountByDate;
+    QHash<QString, QVariantList> m_firstTasksByDate;
     QSettings m_settings{QString::fromLatin1(kSettingsOrganization),
                          QString::fromLatin1(kSettingsApplication)};
 };

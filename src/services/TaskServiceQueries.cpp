@@ -2,10 +2,15 @@
 #include "services/TaskService.h"
 
 #include "services/AuthService.h"
+#include "storage/DbManager.h"
+#include "storage/SchemaExtras.h"
 #include "storage/SqlSupport.h"
 
 #include <QDebug>
 #include <QSqlError>
+
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -20,6 +25,128 @@ QDate dayFromText(const QString &text)
 qint64 startOfLocalDay(const QDate &day)
 {
     return day.startOfDay().toSecsSinceEpoch();
+}
+
+// A stretch of one local day: whole buckets of span seconds, or (span 0) seconds no bucket covers.
+struct Piece
+{
+    int span;
+    qint64 from;
+    qint64 to;
+};
+
+qint64 floorTo(qint64 value, qint64 span)
+{
+    return value - ((value % span) + span) % span;
+}
+
+qint64 ceilTo(qint64 value, qint64 span)
+{
+    return -floorTo(-value, span);
+}
+
+// Covers [from, to) with the largest buckets that fit and leaves the rest to the task rows.
+void appendPieces(QList<Piece> &pieces, const QList<int> &spans, qint64 from, qint64 to, int level = 0)
+{
+    if (from >= to)
+        return;
+    if (level == spans.size()) {
+        pieces.append({0, from, to});
+        return;
+    }
+    const qint64 span = spans.at(level);
+    const qint64 first = ceilTo(from, span);
+    const qint64 last = floorTo(to, span);
+    if (first >= last) {
+        appendPieces(pieces, spans, from, to, level + 1);
+        return;
+    }
+    appendPieces(pieces, spans, from, first, level + 1);
+    pieces.append({int(span), first, last});
+    appendPieces(pieces, spans, last, to, level + 1);
+}
+
+QString piecesAsJson(const QList<Piece> &pieces)
+{
+    QString json = QStringLiteral("[");
+    for (const Piece &piece : pieces) {
+        if (json.size() > 1)
+            json += QLatin1Char(',');
+        json += QLatin1Char('[') + QString::number(piece.span) + QLatin1Char(',') +
+                QString::number(piece.from) + QLatin1Char(',') + QString::number(piece.to) + QLatin1Char(']');
+    }
+    return json + QLatin1Char(']');
+}
+
+// Per piece (its index in the array): the tasks with an expiry instant, those with the expiry text as
+// well, and those of them that are done.
+const QString kRawPieceCounts = QStringLiteral(
+    "SELECT p.key, COUNT(*), SUM(t.expire_at IS NOT NULL), SUM(t.expire_at IS NOT NULL AND t.active IS 1)"
+    " FROM json_each(:pieces) p CROSS JOIN tasks t"
+    " WHERE json_extract(p.value, '$[0]') = 0 AND t.user_id = :uid"
+    " AND t.expire_at_epoch >= json_extract(p.value, '$[1]') AND t.expire_at_epoch < json_extract(p.value, "
+    "'$[2]')"
+    " GROUP BY p.key");
+const QString kBucketPieceCounts = QStringLiteral(
+    "SELECT p.key, SUM(b.n), SUM(b.s), SUM(b.d) FROM json_each(:pieces) p CROSS JOIN task_buckets b"
+    " WHERE b.user_id = :uid AND b.span = json_extract(p.value, '$[0]')"
+    " AND b.start_epoch >= json_extract(p.value, '$[1]') AND b.start_epoch < json_extract(p.value, '$[2]')"
+    " GROUP BY p.key UNION ALL ");
+
+// The user's tasks with an expiry instant in [from, to), counted per local day, only for the days
+// between the first and the last such task. Whole hours and quarters come from the expiry buckets.
+std::optional<QList<TaskService::DayCount>> countsPerLocalDay(const DbManager *db, int uid, qint64 from,
+                                                              qint64 to)
+{
+    QSqlQuery extent = SqlSupport::prepare(
+        db, QStringLiteral("SELECT (SELECT MIN(expire_at_epoch) FROM tasks WHERE user_id = :uid"
+                           " AND expire_at_epoch >= :from AND expire_at_epoch < :to),"
+                           " (SELECT MAX(expire_at_epoch) FROM tasks WHERE user_id = :uid"
+                           " AND expire_at_epoch >= :from AND expire_at_epoch < :to)"));
+    extent.bindValue(QStringLiteral(":uid"), uid);
+    extent.bindValue(QStringLiteral(":from"), from);
+    extent.bindValue(QStringLiteral(":to"), to);
+    if (!extent.exec() || !extent.next())
+        return std::nullopt;
+    QList<TaskService::DayCount> days;
+    if (extent.value(0).isNull())
+        return days;
+    const qint64 begin = std::max(from, qint64(std::floor(extent.value(0).toDouble())));
+    const qint64 end = std::min(to, qint64(std::floor(extent.value(1).toDouble())) + 1);
+    extent.finish();
+
+    // A file whose preparation failed has no buckets; it is counted row by row.
+    const bool withBuckets = SchemaExtras::isCurrent(db->database());
+    const QList<int> spans = withBuckets ? SchemaExtras::expiryBucketSpans() : QList<int>();
+    QList<Piece> pieces;
+    QList<int> dayOfPiece;
+    QDate date = QDateTime::fromSecsSinceEpoch(begin).date();
+    for (qint64 start = begin; start < end; date = date.addDays(1)) {
+        const qint64 next = std::min(end, startOfLocalDay(date.addDays(1)));
+        if (next > start) {
+            appendPieces(pieces, spans, start, next);
+            dayOfPiece.resize(pieces.size(), int(days.size()));
+            days.append({date});
+        }
+        start = std::max(start, next);
+    }
+
+    QSqlQuery query =
+        SqlSupport::prepare(db, (withBuckets ? kBucketPieceCounts : QString()) + kRawPieceCounts);
+    query.bindValue(QStringLiteral(":pieces"), piecesAsJson(pieces));
+    query.bindValue(QStringLiteral(":uid"), uid);
+    if (!query.exec())
+        return std::nullopt;
+    while (query.next()) {
+        const int piece = query.value(0).toInt();
+        if (piece < 0 || piece >= dayOfPiece.size())
+            continue;
+        TaskService::DayCount &day = days[dayOfPiece.at(piece)];
+        day.all += query.value(1).toInt();
+        day.withText += query.value(2).toInt();
+        day.done += query.value(3).toInt();
+    }
+    return days;
 }
 
 } // namespace
@@ -107,9 +234,53 @@ void TaskService::loadStatistics(const QString &expireFrom, const QString &expir
         return;
     const QString from = expireFrom.trimmed();
     const QString to = expireTo.trimmed();
+    const std::optional<qint64> fromEpoch = from.isEmpty() ? std::nullopt : boundEpoch(from, false);
+    const std::optional<qint64> toEpoch = to.isEmpty() ? std::nullopt : boundEpoch(to, true);
+    m_settings.setValue(QStringLiteral("statsExpireFrom"), from);
+    m_settings.setValue(QStringLiteral("statsExpireTo"), to);
 
-    // Days are the user's local days; SQLite knows nothing of the local zone, so the rows are
-    // selected by instant and grouped here.
+    // Days are the user's local days. Bounds that read as local minutes are instants and are
+    // answered from the expiry buckets; other text compares with the stored text row by row.
+    std::optional<QList<DayCount>> days;
+    if ((from.isEmpty() || fromEpoch) && (to.isEmpty() || toEpoch)) {
+        qint64 begin = std::numeric_limits<qint64>::min() / 2;
+        qint64 end = std::numeric_limits<qint64>::max() / 2;
+        if (from.isEmpty()) {
+            const QDate today = currentDateTime().date();
+            begin = startOfLocalDay(today.addDays(-10));
+            end = startOfLocalDay(today.addDays(30));
+        } else {
+            begin = *fromEpoch;
+        }
+        if (toEpoch)
+            end = std::min(end, *toEpoch + 1);
+        days = countsPerLocalDay(m_db, m_auth->userId(), begin, end);
+    } else {
+        days = countsPerLocalDayByText(from, to);
+    }
+    if (!days)
+        return;
+
+    QStringList labels;
+    QVariantList totals;
+    QVariantList completed;
+    for (const DayCount &day : std::as_const(*days)) {
+        if (day.withText == 0)
+            continue;
+        labels.append(day.date.toString(kDayFormat));
+        totals.append(day.withText);
+        completed.append(day.done);
+    }
+    m_dailyLabels = labels;
+    m_dailyTotals = totals;
+    m_dailyCompleted = completed;
+    emit statisticsChanged();
+}
+
+// The statistics under a bound that is not a local minute: the rows themselves, grouped here.
+std::optional<QList<TaskService::DayCount>> TaskService::countsPerLocalDayByText(const QString &from,
+                                                                                 const QString &to) const
+{
     QString sql =
         QStringLiteral("SELECT expire_at_epoch, active FROM tasks"
                        " WHERE user_id = :uid AND expire_at IS NOT NULL AND expire_at_epoch IS NOT NULL");
@@ -138,43 +309,24 @@ void TaskService::loadStatistics(const QString &expireFrom, const QString &expir
     }
     if (!to.isEmpty())
         query.bindValue(QStringLiteral(":expireTo"), toEpoch ? QVariant(*toEpoch) : QVariant(to));
-
-    m_settings.setValue(QStringLiteral("statsExpireFrom"), from);
-    m_settings.setValue(QStringLiteral("statsExpireTo"), to);
     if (!query.exec())
-        return;
+        return std::nullopt;
 
-    QStringList labels;
-    QVariantList totals;
-    QVariantList completed;
+    QList<DayCount> days;
     qint64 dayEnd = 0;
-    int dayTotal = 0;
-    int dayCompleted = 0;
     while (query.next()) {
         const qint64 epoch = query.value(0).toLongLong();
-        if (labels.isEmpty() || epoch >= dayEnd) {
-            if (!labels.isEmpty()) {
-                totals.append(dayTotal);
-                completed.append(dayCompleted);
-            }
+        if (days.isEmpty() || epoch >= dayEnd) {
             const QDate day = QDateTime::fromSecsSinceEpoch(epoch).date();
-            labels.append(day.toString(kDayFormat));
+            days.append({day});
             dayEnd = startOfLocalDay(day.addDays(1));
-            dayTotal = 0;
-            dayCompleted = 0;
         }
-        ++dayTotal;
+        ++days.last().all;
+        ++days.last().withText;
         if (query.value(1).toInt() == 1)
-            ++dayCompleted;
+            ++days.last().done;
     }
-    if (!labels.isEmpty()) {
-        totals.append(dayTotal);
-        completed.append(dayCompleted);
-    }
-    m_dailyLabels = labels;
-    m_dailyTotals = totals;
-    m_dailyCompleted = completed;
-    emit statisticsChanged();
+    return days;
 }
 
 QString TaskService::statsExpireFrom() const
@@ -189,64 +341,105 @@ QString TaskService::statsExpireTo() const
 
 void TaskService::loadTasksForRange(const QString &fromDate, const QString &toDate)
 {
-    m_tasksByDate.clear();
+    m_taskCountByDate.clear();
+    m_firstTasksByDate.clear();
     const QDate first = dayFromText(fromDate);
     const QDate last = dayFromText(toDate);
     if (!SqlSupport::isOpen(m_db)) {
         qWarning() << "Loading the tasks of the calendar range failed: the database is not open";
     } else if (first.isValid() && last.isValid()) {
-        // Selected by the instants that bound the local days, so each task is filed under the local
-        // day that selected it.
-        QSqlQuery query = SqlSupport::prepare(
-            m_db, QStringLiteral("SELECT t.name AS title, t.expire_at_epoch, t.id, t.active,"
-                                 " c.name AS customer_name, t.level"
-                                 " FROM tasks t LEFT JOIN customers c ON t.customer_id = c.id"
-                                 " WHERE t.user_id = :uid AND t.expire_at_epoch >= :fromEpoch"
-                                 " AND t.expire_at_epoch < :toEpoch"
-                                 " ORDER BY t.expire_at_epoch, t.id"));
-        // A failed prepare shows up at exec as a parameter mismatch; its own error says more.
-        const QSqlError prepareError = query.lastError();
-        query.bindValue(QStringLiteral(":uid"), m_auth ? m_auth->userId() : -1);
-        query.bindValue(QStringLiteral(":fromEpoch"), startOfLocalDay(first));
-        query.bindValue(QStringLiteral(":toEpoch"), startOfLocalDay(last.addDays(1)));
-        if (!query.exec()) {
-            qWarning().noquote() << "Loading the tasks of the calendar range failed:"
-
-                                 << (prepareError.isValid() ? prepareError : query.lastError()).text();
-        } else {
-            while (query.next()) {
-                const QDateTime expireAt = QDateTime::fromSecsSinceEpoch(query.value(1).toLongLong());
-                const QString title = query.value(QStringLiteral("title")).toString();
-                const QString customerName = query.value(QStringLiteral("customer_name")).toString();
-                const QString time = expireAt.toString(QStringLiteral("HH:mm"));
-                const QString dueDate = expireAt.toString(kDayFormat);
-                QString label = time + QStringLiteral(" - ");
-                if (!customerName.isEmpty())
-                    label += QStringLiteral("[") + customerName + QStringLiteral("] ");
-                label += title;
-                m_tasksByDate[dueDate].append(QVariantMap{
-                    {QStringLiteral("title"), title},
-                    {QStringLiteral("time"), time},
-                    {QStringLiteral("label"), label},
-                    {QStringLiteral("dueDate"), dueDate},
-                    {QStringLiteral("id"), query.value(QStringLiteral("id")).toInt()},
-                    {QStringLiteral("active"), query.value(QStringLiteral("active")).toInt() != 0 ? 1 : 0},
-                    {QStringLiteral("customerName"), customerName},
-                    {QStringLiteral("level"), query.value(QStringLiteral("level")).toInt()},
-                });
+        // Only the count and the first two tasks of each day are kept; a day's full list is read when
+        // it is asked for.
+        const int uid = m_auth ? m_auth->userId() : -1;
+        const std::optional<QList<DayCount>> days =
+            countsPerLocalDay(m_db, uid, startOfLocalDay(first), startOfLocalDay(last.addDays(1)));
+        QString error;
+        if (days) {
+            for (const DayCount &day : *days) {
+                if (day.all == 0)
+                    continue;
+                const QString key = day.date.toString(kDayFormat);
+                m_taskCountByDate.insert(key, day.all);
+                const std::optional<QVariantList> tasks = tasksOfLocalDay(uid, day.date, 2, &error);
+                if (!tasks)
+                    break;
+                m_firstTasksByDate.insert(key, *tasks);
             }
+        } else {
+            error = QStringLiteral("the day counts could not be read");
+        }
+        if (!error.isEmpty()) {
+            m_taskCountByDate.clear();
+            m_firstTasksByDate.clear();
+            qWarning().noquote() << "Loading the tasks of the calendar range failed:" << error;
         }
     }
     emit tasksChanged();
 }
 
+std::optional<QVariantList> TaskService::tasksOfLocalDay(int uid, const QDate &day, int limit,
+                                                         QString *error) const
+{
+    QSqlQuery query =
+        SqlSupport::prepare(m_db, QStringLiteral("SELECT t.name AS title, t.expire_at_epoch, t.id, t.active,"
+                                                 " c.name AS customer_name, t.level"
+                                                 " FROM tasks t LEFT JOIN customers c ON t.customer_id = c.id"
+                                                 " WHERE t.user_id = :uid AND t.expire_at_epoch >= :fromEpoch"
+                                                 " AND t.expire_at_epoch < :toEpoch"
+                                                 " ORDER BY t.expire_at_epoch, t.id LIMIT :lim"));
+    // A failed prepare shows up at exec as a parameter mismatch; its own error says more.
+    const QSqlError prepareError = query.lastError();
+    query.bindValue(QStringLiteral(":uid"), uid);
+    query.bindValue(QStringLiteral(":fromEpoch"), startOfLocalDay(day));
+    query.bindValue(QStringLiteral(":toEpoch"), startOfLocalDay(day.addDays(1)));
+    query.bindValue(QStringLiteral(":lim"), limit);
+    if (!query.exec()) {
+        if (error)
+            *error = (prepareError.isValid() ? prepareError : query.lastError()).text();
+        return std::nullopt;
+    }
+    QVariantList tasks;
+    while (query.next()) {
+        const QDateTime expireAt = QDateTime::fromSecsSinceEpoch(query.value(1).toLongLong());
+        const QString title = query.value(QStringLiteral("title")).toString();
+        const QString customerName = query.value(QStringLiteral("customer_name")).toString();
+        const QString time = expireAt.toString(QStringLiteral("HH:mm"));
+        QString label = time + QStringLiteral(" - ");
+        if (!customerName.isEmpty())
+            label += QStringLiteral("[") + customerName + QStringLiteral("] ");
+        label += title;
+        tasks.append(QVariantMap{
+            {QStringLiteral("title"), title},
+            {QStringLiteral("time"), time},
+            {QStringLiteral("label"), label},
+            {QStringLiteral("dueDate"), expireAt.toString(kDayFormat)},
+            {QStringLiteral("id"), query.value(QStringLiteral("id")).toInt()},
+            {QStringLiteral("active"), query.value(QStringLiteral("active")).toInt() != 0 ? 1 : 0},
+            {QStringLiteral("customerName"), customerName},
+            {QStringLiteral("level"), query.value(QStringLiteral("level")).toInt()},
+        });
+    }
+    return tasks;
+}
+
 int TaskService::taskCountForDate(const QString &date) const
 {
-    const auto it = m_tasksByDate.constFind(date);
-    return it == m_tasksByDate.cend() ? 0 : int(it->size());
+    return m_taskCountByDate.value(date, 0);
+}
+
+QVariantList TaskService::firstTasksForDate(const QString &date) const
+{
+    return m_firstTasksByDate.value(date);
 }
 
 QVariantList TaskService::tasksForDate(const QString &date) const
 {
-    return m_tasksByDate.value(date);
+    if (!m_taskCountByDate.contains(date) || !SqlSupport::isOpen(m_db))
+        return {};
+    QString error;
+    const std::optional<QVariantList> tasks =
+        tasksOfLocalDay(m_auth ? m_auth->userId() : -1, dayFromText(date), -1, &error);
+    if (!tasks)
+        qWarning().noquote() << "Reading the tasks of" << date << "failed:" << error;
+    return tasks.value_or(QVariantList());
 }

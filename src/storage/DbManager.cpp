@@ -54,14 +54,96 @@ const char *const schemaStatements[] = {
     "    );",
 };
 
-template<std::size_t N> void runStatements(const QSqlDatabase &db, const char *const (&statements)[N])
+// A column a later version added to a table of the first version, with what fills it in old rows.
+struct AddedColumn
 {
+    const char *name;
+    const char *definition;
+    const char *fill;
+};
+
+// Per table, in the order of schemaStatements: the columns the first version of the file gave it and
+// the columns added since.
+struct TableShape
+{
+    const char *name;
+    QStringList firstColumns;
+    QList<AddedColumn> added;
+};
+
+const QList<TableShape> &tableShapes()
+{
+    static const QList<TableShape> shapes = {
+        {"users", {"id", "username", "password_hash", "salt", "name", "role", "active", "created_at"}, {}},
+        {"tasks",
+         {"id", "user_id", "customer_id", "name", "notes", "active", "expire_at", "create_at"},
+         {{"level", "INTEGER NOT NULL DEFAULT 1", nullptr},
+          // Old tasks get their epoch from the stored text so that they sort, fall due and show in
+          // the calendar like new ones; text SQLite cannot read stays NULL.
+          {"expire_at_epoch", "INTEGER",
+           "UPDATE tasks SET expire_at_epoch = CAST(strftime('%s', expire_at) AS INTEGER)"}}},
+        {"customers", {"id", "user_id", "name", "notes", "create_at"}, {}},
+        {"customer_contacts",
+         {"id", "customer_id", "type", "value", "create_at"},
+         {{"label", "TEXT", nullptr}}},
+    };
+    return shapes;
+}
+
+enum class Verdict { Current, Upgrade, Foreign, Newer, Unreadable };
+
+// Reads what the file holds, without writing, and lists in work what brings it up to date.
+Verdict inspect(const QSqlDatabase &db, QStringList &work, int &version, QSqlError &error)
+{
+    work.clear();
     QSqlQuery query(db);
-    for (const char *statement : statements) {
-        const QString sql = QString::fromUtf8(statement);
-        if (!query.exec(sql))
-            qWarning().noquote() << "SQL failed:" << query.lastError().text() << "\n" << sql;
+    auto unreadable = [&] {
+        error = query.lastError();
+        qWarning().noquote() << "SQL failed:" << error.text() << "\n" << query.lastQuery();
+        return Verdict::Unreadable;
+    };
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+        return unreadable();
+    version = query.value(0).toInt();
+    if (!query.exec(QStringLiteral("SELECT lower(name) FROM sqlite_master WHERE type = 'table'"
+                                   " AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'")))
+        return unreadable();
+    QStringList tables;
+    while (query.next())
+        tables << query.value(0).toString();
+
+    bool holdsOurs = false;
+    for (qsizetype i = 0; i < tableShapes().size(); ++i) {
+        const TableShape &shape = tableShapes().at(i);
+        const QString table = QLatin1String(shape.name);
+        if (!tables.contains(table)) {
+            work << QString::fromUtf8(schemaStatements[i]);
+            continue;
+        }
+        if (!query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table)))
+            return unreadable();
+        QStringList columns;
+        while (query.next())
+            columns << query.value(1).toString().toLower();
+        for (const QString &column : shape.firstColumns) {
+            if (!columns.contains(column))
+                return Verdict::Foreign;
+        }
+        holdsOurs = true;
+        for (const AddedColumn &added : shape.added) {
+            if (columns.contains(QLatin1String(added.name)))
+                continue;
+            work << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                        .arg(table, QLatin1String(added.name), QLatin1String(added.definition));
+            if (added.fill)
+                work << QString::fromUtf8(added.fill);
+        }
     }
+    if (!holdsOurs && !tables.isEmpty())
+        return Verdict::Foreign;
+    if (version > DbManager::kLatestVersion)
+        return Verdict::Newer;
+    return work.isEmpty() && version == DbManager::kLatestVersion ? Verdict::Current : Verdict::Upgrade;
 }
 
 } // namespace
@@ -70,24 +152,91 @@ DbManager::DbManager(QObject *parent) : QObject(parent) {}
 
 DbManager::~DbManager()
 {
+    close();
+}
+
+bool DbManager::open(const QString &path)
+{
+    close();
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
+    m_db.setDatabaseName(path);
+    // While another process holds the file locked, every statement waits up to 5 s (the driver's
+    // default, stated here so that it stays bounded) before it fails with "database is locked".
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    return m_db.open() || fail(m_db.lastError().text());
+}
+
+void DbManager::close()
+{
     if (!m_db.isValid())
         return;
     const QString name = m_db.connectionName();
+    // Keeps the planner statistics current; never on a file that was refused, which stays untouched.
+    if (m_ready && m_db.isOpen())
+        QSqlQuery(m_db).exec(QStringLiteral("PRAGMA optimize"));
+    m_ready = false;
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(name);
 }
 
-bool DbManager::open(const QString &path)
+bool DbManager::fail(const QString &reason)
 {
-    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
-    m_db.setDatabaseName(path);
-    return m_db.open();
+    m_error = reason;
+    return false;
 }
 
-void DbManager::ensureSchema()
+bool DbManager::ready()
 {
-    runStatements(m_db, schemaStatements);
+    m_ready = true;
+    // Keeps the planner statistics current for this long-lived connection (again at close).
+    QSqlQuery(m_db).exec(QStringLiteral("PRAGMA optimize"));
+    return true;
+}
+
+bool DbManager::ensureSchema()
+{
+    m_error.clear();
+    if (!isOpen())
+        return fail(tr("the database is not open"));
+    QSqlQuery query(m_db);
+    QStringList work;
+    int version = 0;
+    QSqlError error;
+    // Inspected once to decide, and again under the write lock: another start of the program may
+    // have prepared the file meanwhile.
+    for (const bool locked : {false, true}) {
+        const Verdict verdict = inspect(m_db, work, version, error);
+        if (verdict != Verdict::Upgrade && locked)
+            query.exec(QStringLiteral("ROLLBACK"));
+        switch (verdict) {
+        case Verdict::Current:
+            return ready();
+        case Verdict::Foreign:
+            return fail(tr("the file belongs to another program; it was left unchanged"));
+        case Verdict::Newer:
+            return fail(tr("the file was written by a newer version of this program (file version %1, "
+                           "this program knows up to %2); it was left unchanged")
+                            .arg(version)
+                            .arg(kLatestVersion));
+        case Verdict::Unreadable:
+            return fail(error.text());
+        case Verdict::Upgrade:
+            break;
+        }
+        if (!locked && !query.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            return fail(query.lastError().text());
+    }
+    work << QStringLiteral("PRAGMA user_version = %1").arg(kLatestVersion) << QStringLiteral("COMMIT");
+    for (const QString &sql : work) {
+        if (!query.exec(sql)) {
+            qWarning().noquote() << "SQL failed:" << query.lastError().text() << "\n" << sql;
+            const QString reason = query.lastError().text();
+            query.exec(QStringLiteral("ROLLBACK"));
+            return fail(reason);
+        }
+    }
+    return ready();
 }
 
 bool DbManager::ensureIndexes()

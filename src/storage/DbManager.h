@@ -12,8 +12,17 @@ public:
     explicit DbManager(QObject *parent = nullptr);
     ~DbManager() override;
 
+    // The file format this program writes, stamped in the file as its user_version. Raise it with every
+    // change of the four tables and teach ensureSchema() how to bring the earlier format up to date.
+    static constexpr int kLatestVersion = 1;
+
     bool open(const QString &path);
-    void ensureSchema();
+    void close();
+    // Makes sure the file holds the four tables of the latest version: creates them in a new file and
+    // brings a file of an earlier version up to date, each in one transaction. A file of another
+    // program or of a newer version is refused and left as it is. On false, errorText() says why.
+    bool ensureSchema();
+    QString errorText() const { return m_error; }
     // Everything the file holds beside the four tables (indexes, counters, search index), built in
     // one transaction when the file lacks it. Returns whether the file holds it now.
     bool ensureIndexes();
@@ -21,5 +30,10 @@ public:
     bool isOpen() const { return m_db.isValid() && m_db.isOpen(); }
 
 private:
+    bool fail(const QString &reason);
+    bool ready();
+
     QSqlDatabase m_db;
+    QString m_error;
+    bool m_ready = false; // the schema was accepted: the file is ours
 };

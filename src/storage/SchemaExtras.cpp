@@ -8,7 +8,7 @@ namespace SchemaExtras {
 
 int currentVersion()
 {
-    return 1;
+    return 3;
 }
 
 bool isCurrent(const QSqlDatabase &db)

@@ -24,6 +24,9 @@ QList<Step> taskPageSteps();
 // Indexes and buckets of the statistics, the calendar and the customer page.
 QList<Step> insightSteps();
 
+// Spans in seconds of the expiry buckets (task_buckets), largest first.
+QList<int> expiryBucketSpans();
+
 // Raised whenever a step changes, so that files built by an earlier build are built again.
 int currentVersion();
 

@@ -20,17 +20,29 @@ QSqlQuery prepare(const DbManager *db, const QString &sql)
 
 QDateTime localFromUtcText(const QVariant &value)
 {
+    const QDateTime dateTime = utcFromText(value);
+    return dateTime.isValid() ? dateTime.toLocalTime() : dateTime;
+}
+
+QDateTime utcFromText(const QVariant &value)
+{
     if (value.isNull())
         return {};
     QString text = value.toString().trimmed();
     if (text.size() > 10 && text.at(10) == QLatin1Char(' '))
         text[10] = QLatin1Char('T');
+    // Text without a zone is UTC. Read as such at once: a detour through local time costs a zone
+    // lookup per value and moves readings that fall into a local clock change.
+    const bool zoned = text.endsWith(QLatin1Char('Z')) || text.indexOf(QLatin1Char('+'), 10) > 0 ||
+                       text.indexOf(QLatin1Char('-'), 10) > 0;
+    if (text.size() > 10 && !zoned)
+        text += QLatin1Char('Z');
     QDateTime dateTime = QDateTime::fromString(text, Qt::ISODateWithMs);
     if (!dateTime.isValid())
         return {};
     if (dateTime.timeSpec() == Qt::LocalTime)
         dateTime.setTimeZone(QTimeZone::utc());
-    return dateTime.toLocalTime();
+    return dateTime.toUTC();
 }
 
 QVariant utcValue(const QDateTime &dateTime)

@@ -20,6 +20,8 @@ QSqlQuery prepare(const DbManager *db, const QString &sql);
 // "2026-03-22 17:50:00"). Text without a zone is taken as UTC; the result is local time, or an
 // invalid date-time for NULL and unreadable text.
 QDateTime localFromUtcText(const QVariant &value);
+// The same instant left in UTC, for readers that do not show it.
+QDateTime utcFromText(const QVariant &value);
 
 // The value to bind for a date-time column: always the UTC form, so the stored text carries its
 // "Z"; a null date-time value when dateTime is invalid.

@@ -5,8 +5,10 @@
 #include "models/CustomerTableModel.h"
 #include "models/TaskTableModel.h"
 #include "services/CustomerService.h"
+#include "services/DesktopNotifier.h"
 #include "services/NotificationService.h"
 #include "services/TaskService.h"
+#include "services/TaskTransferService.h"
 
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -42,6 +44,8 @@ public slots:
         context->setContextProperty(QStringLiteral("taskService"), &m_taskService);
         context->setContextProperty(QStringLiteral("customerModel"), &m_customerModel);
         context->setContextProperty(QStringLiteral("customerService"), &m_customerService);
+        context->setContextProperty(QStringLiteral("taskTransfer"), &m_taskTransfer);
+        context->setContextProperty(QStringLiteral("desktopNotifier"), &m_desktopNotifier);
         context->setContextProperty(QStringLiteral("dbPath"), m_sandbox.databaseFile());
         context->setContextProperty(QStringLiteral("defaultDbPath"),
                                     m_sandbox.filePath(QStringLiteral("default.db")));
@@ -72,5 +76,7 @@ private:
     AuthService m_auth{&m_db};
     TaskService m_taskService{&m_db, &m_auth, &m_taskModel};
     CustomerService m_customerService{&m_db, &m_auth, &m_customerModel};
+    TaskTransferService m_taskTransfer{&m_db, &m_auth, &m_taskService};
+    DesktopNotifier m_desktopNotifier{&m_settings};
     std::unique_ptr<NotificationService> m_notifier;
 };

@@ -2,6 +2,8 @@
 
 #include "storage/SchemaExtras.h"
 
+#include <QSqlQuery>
+
 #include <QRegularExpression>
 #include <QTest>
 
@@ -26,6 +28,9 @@ private slots:
         QVERIFY(db.ensureIndexes());
         QCOMPARE(queryValue(db, QStringLiteral("SELECT COUNT(*) FROM tasks")).toInt(), 1);
     }
+
+    void handMadeFiles_data();
+    void handMadeFiles();
 
     // A build stopped half-way leaves nothing behind and the next one starts afresh.
     void stoppedExtrasBuildIsRolledBack()
@@ -52,6 +57,65 @@ private slots:
         QVERIFY(!db.open(sandbox.filePath(QStringLiteral("missing/folder/test.db"))));
     }
 };
+
+void TstDbManager::handMadeFiles_data()
+{
+    QTest::addColumn<QStringList>("statements");
+    QTest::addColumn<bool>("locked");
+    QTest::addColumn<QString>("refusal"); // empty: the file is accepted and brought up to date
+
+    const QString users = QStringLiteral("CREATE TABLE users (id, username, password_hash, salt, name, role, "
+                                         "active, created_at)");
+    QTest::newRow("new") << QStringList() << false << QString();
+    QTest::newRow("first version") << firstVersionFile() << false << QString();
+    QTest::newRow("creation interrupted") << QStringList({users}) << false << QString();
+    QTest::newRow("other tables beside ours")
+        << QStringList({users, QStringLiteral("CREATE TABLE x (y)")}) << false << QString();
+    QTest::newRow("another program") << QStringList({QStringLiteral("CREATE TABLE notes (id, body)")})
+                                     << false << QStringLiteral("another program");
+    QTest::newRow("our name, other columns")
+        << QStringList({users, QStringLiteral("CREATE TABLE tasks (id, title)")}) << false
+        << QStringLiteral("another program");
+    QTest::newRow("newer version") << QStringList({users, QStringLiteral("PRAGMA user_version = 2")}) << false
+                                   << QStringLiteral("newer version");
+    QTest::newRow("locked elsewhere") << QStringList() << true << QStringLiteral("locked");
+}
+
+void TstDbManager::handMadeFiles()
+{
+    QFETCH(QStringList, statements);
+    QFETCH(bool, locked);
+    QFETCH(QString, refusal);
+    TestSandbox sandbox;
+    const QString path = sandbox.databaseFile();
+    QVERIFY(runOnSqliteFile(path, statements).isValid());
+    const QByteArray before = fileBytes(path);
+    if (locked) { // another connection holds the file until the end of the test
+        QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+        holder.setDatabaseName(path);
+        QVERIFY(holder.open() && QSqlQuery(holder).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    }
+
+    DbManager db;
+    QVERIFY(db.open(path));
+    if (locked)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^SQL failed:")));
+    QCOMPARE(db.ensureSchema(), refusal.isEmpty());
+    QVERIFY2(db.errorText().contains(refusal), qPrintable(db.errorText()));
+    if (!refusal.isEmpty()) {
+        db.close();
+        QCOMPARE(fileBytes(path), before);
+        return;
+    }
+    QCOMPARE(queryValue(db, QStringLiteral("PRAGMA user_version")).toInt(), DbManager::kLatestVersion);
+    // Missing tables and columns are there, and the old task sorts and falls due by its stored expiry.
+    QVERIFY(execSql(
+        db, QStringLiteral("SELECT level, expire_at_epoch, label FROM tasks, customers, customer_contacts")));
+    QCOMPARE(queryValue(db, QStringLiteral("SELECT COUNT(*) FROM tasks WHERE level = 1"
+                                           " AND expire_at_epoch = 1774201800"))
+                 .toInt(),
+             statements == firstVersionFile() ? 1 : 0);
+}
 
 QTEST_GUILESS_MAIN(TstDbManager)
 #include "tst_dbmanager.moc"

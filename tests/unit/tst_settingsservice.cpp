@@ -19,6 +19,7 @@ private slots:
         {
             SettingsService settings;
             QCOMPARE(settings.notifyMinutes(), 10);
+            QVERIFY(settings.desktopNotifications());
             QSignalSpy minutes(&settings, &SettingsService::notifyMinutesChanged);
             QSignalSpy db(&settings, &SettingsService::dbPathChanged);
             settings.setNotifyMinutes(10);

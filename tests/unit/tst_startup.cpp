@@ -1,41 +1,187 @@
+#include "TestSupport.h"
+#include "app/DatabaseStartup.h"
+#include "storage/SchemaExtras.h"
+
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace Qt::StringLiterals;
-
-// Starts the real executable headless with a home of its own: the window is up once the database
-// exists in the data folder and the log names it.
+// Starts the real executable headless with a home of its own.
 class TstStartup : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void createsDatabaseInDataFolder()
+    void createsDatabaseInDataFolder();
+    void databaseFiles_data();
+    void databaseFiles();
+    void chosenFileFallsBackToDefault();
+    void existingFileGainsExtras();
+
+private:
+    static QProcessEnvironment environmentFor(const QTemporaryDir &home);
+};
+
+QProcessEnvironment TstStartup::environmentFor(const QTemporaryDir &home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("default.debug=true"));
+    return env;
+}
+
+void TstStartup::createsDatabaseInDataFolder()
+{
+    QTemporaryDir home;
+    const QString expectedPath = home.filePath(QStringLiteral("data/appQuilloQml3/duevia2.db"));
+
+    QProcess app;
+    app.setProcessEnvironment(environmentFor(home));
+    app.setProcessChannelMode(QProcess::MergedChannels);
+    app.start(QStringLiteral(DUEVIA_APP_PATH), QStringList());
+    QVERIFY(app.waitForStarted());
+
+    // The window is up once the database exists and the log names it; then close the program.
+    QByteArray output;
+    QTRY_VERIFY_WITH_TIMEOUT((output += app.readAll(), output.contains("DBPATH:")), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(expectedPath), 20000);
+    QTest::qWait(500);
+    QCOMPARE(app.state(), QProcess::Running);
+    app.kill();
+    app.waitForFinished();
+    output += app.readAll();
+    QVERIFY2(output.contains(QStringLiteral("DBPATH: %1").arg(expectedPath).toUtf8()), output.constData());
+
     {
-        QTemporaryDir home;
-        const QString expectedPath = home.filePath(u"data/appQuilloQml3/duevia2.db"_s);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"HOME"_s, home.path());
-        env.insert(u"XDG_CONFIG_HOME"_s, home.filePath(u"config"_s));
-        env.insert(u"XDG_DATA_HOME"_s, home.filePath(u"data"_s));
-        env.insert(u"QT_LOGGING_RULES"_s, u"default.debug=true"_s);
-        QProcess app;
-        app.setProcessEnvironment(env);
-        app.setProcessChannelMode(QProcess::MergedChannels);
-        app.start(QStringLiteral(DUEVIA_APP_PATH), QStringList());
-        QByteArray output;
-        QTRY_VERIFY_WITH_TIMEOUT((output += app.readAll(), output.contains("DBPATH:")), 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(expectedPath), 20000);
-        QTest::qWait(500);
-        QCOMPARE(app.state(), QProcess::Running);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        db.setDatabaseName(expectedPath);
+        QVERIFY(db.open());
+        QStringList tables = db.tables();
+        for (const char *table : {"customer_contacts", "customers", "tasks", "users"})
+            QVERIFY2(tables.contains(QLatin1String(table)), table);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+}
+
+void TstStartup::databaseFiles_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("statements");
+    QTest::addColumn<QString>("refusal"); // empty: the program runs on the file
+
+    // A regular file where the database folder should be: the folder cannot be created.
+    QTest::newRow("unopenable path") << QStringLiteral("blocker/sub/tasks.db") << QStringList()
+                                     << QStringLiteral("unable to open");
+    QTest::newRow("another program") << QStringLiteral("tasks.db")
+                                     << QStringList({QStringLiteral("CREATE TABLE notes (id, body)")})
+                                     << QStringLiteral("another program");
+    QTest::newRow("newer version") << QStringLiteral("tasks.db")
+                                   << (firstVersionFile() << QStringLiteral("PRAGMA user_version = 9"))
+                                   << QStringLiteral("newer version");
+    QTest::newRow("first version") << QStringLiteral("tasks.db") << firstVersionFile() << QString();
+}
+
+void TstStartup::databaseFiles()
+{
+    QFETCH(QString, file);
+    QFETCH(QStringList, statements);
+    QFETCH(QString, refusal);
+    QTemporaryDir home;
+    QFile blocker(home.filePath(QStringLiteral("blocker")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString path = home.filePath(file);
+    QVERIFY(statements.isEmpty() || runOnSqliteFile(path, statements).isValid());
+    const QByteArray before = fileBytes(path);
+    QSettings(home.filePath(QStringLiteral("config/Brenwick/QuilloQtQml3.conf")), QSettings::IniFormat)
+        .setValue(QStringLiteral("dbPath"), path);
+
+    QProcess app;
+    app.setProcessEnvironment(environmentFor(home));
+    app.setProcessChannelMode(QProcess::MergedChannels);
+    app.start(QStringLiteral(DUEVIA_APP_PATH), QStringList());
+    if (refusal.isEmpty()) {
+        // Running on the migrated file: the format version in the file header turns 1, and the
+        // transaction is over once its journal is gone.
+        QTRY_VERIFY_WITH_TIMEOUT(fileBytes(path).mid(60, 4) == QByteArray::fromHex("00000001") &&
+                                     !QFile::exists(path + QStringLiteral("-journal")),
+                                 20000);
         app.kill();
         app.waitForFinished();
-        output += app.readAll();
-        QVERIFY2(output.contains(u"DBPATH: %1"_s.arg(expectedPath).toUtf8()), output.constData());
+        QCOMPARE(runOnSqliteFile(path, {QStringLiteral("SELECT COUNT(*) FROM tasks WHERE level = 1"
+                                                       " AND expire_at_epoch = 1774201800")}),
+                 QVariant(1));
+        return;
     }
-};
+    QVERIFY(app.waitForFinished(20000));
+    const QString output = QString::fromUtf8(app.readAll());
+    QVERIFY2(output.contains(QStringLiteral("Cannot open SQLite database \"%1\"").arg(path)) &&
+                 output.contains(refusal),
+             qPrintable(output));
+    QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(app.exitCode(), 1);
+    QCOMPARE(fileBytes(path), before);
+}
+
+void TstStartup::chosenFileFallsBackToDefault()
+{
+    TestSandbox sandbox;
+    const QString foreign = sandbox.filePath(QStringLiteral("foreign.db"));
+    QVERIFY(runOnSqliteFile(foreign, {QStringLiteral("CREATE TABLE notes (id)")}).isValid());
+    SettingsService settings;
+    settings.setDbPath(foreign);
+    DbManager db;
+    DatabaseStartup startup(&db, &settings, sandbox.databaseFile());
+    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^Cannot open SQLite database")));
+    QStringList offered;
+    QVERIFY(startup.prepare([&](const QString &message, bool offerDefault) {
+        offered << message;
+        return offerDefault ? DatabaseStartup::Choice::UseDefault : DatabaseStartup::Choice::Quit;
+    }));
+    QCOMPARE(offered.size(), 1);
+    QVERIFY(settings.dbPath().isEmpty());
+    QCOMPARE(startup.path(), sandbox.databaseFile());
+    QVERIFY(db.isOpen());
+}
+
+// A file of an earlier version (the four tables only, with tasks) gets everything else at start-up.
+void TstStartup::existingFileGainsExtras()
+{
+    QTemporaryDir home;
+    const QString path = home.filePath(QStringLiteral("data/appQuilloQml3/duevia2.db"));
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    {
+        DbManager db;
+        QVERIFY(db.open(path));
+        db.ensureSchema();
+        QVERIFY(execSql(db, QStringLiteral("INSERT INTO tasks (user_id, name, expire_at, expire_at_epoch)"
+                                           " VALUES (1, 'a', '2026-03-22T17:50:00.000Z', 1774201800),"
+                                           " (1, 'b', '2026-03-22T18:50:00.000Z', 1774205400)")));
+    }
+
+    QProcess app;
+    app.setProcessEnvironment(environmentFor(home));
+    app.start(QStringLiteral(DUEVIA_APP_PATH), QStringList());
+    QVERIFY(app.waitForStarted());
+    DbManager db;
+    QVERIFY(db.open(path));
+    QTRY_VERIFY_WITH_TIMEOUT(SchemaExtras::isCurrent(db.database()), 20000);
+    QTest::qWait(500);
+    QCOMPARE(app.state(), QProcess::Running);
+    app.kill();
+    app.waitForFinished();
+    QCOMPARE(queryValue(db, QStringLiteral("SELECT group_concat(n) FROM task_buckets WHERE span = 3600")),
+             QVariant(QStringLiteral("1,1")));
+}
 
 QTEST_GUILESS_MAIN(TstStartup)
 #include "tst_startup.moc"

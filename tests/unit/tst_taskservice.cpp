@@ -2,22 +2,33 @@
 
 #include "models/TaskTableModel.h"
 #include "services/TaskService.h"
+#include "storage/SchemaExtras.h"
 #include "storage/SqlSupport.h"
 
 #include <QAbstractItemModelTester>
 #include <QDebug>
 #include <QFile>
+#include <QSignalSpy>
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <random>
+
+#include <sqlite3.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+QDateTime local(int year, int month, int day, int hour, int minute, int second = 0)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute, second));
+}
 
 // A task service whose present moment a test can fix.
 class ClockedTaskService : public TaskService
@@ -69,6 +80,28 @@ QString sortKey(const RefTask &t, int column)
                             t.expiry.isValid() ? QString::number(t.expiry.toSecsSinceEpoch()) : QString(),
                             t.createAt};
     return keys[column];
+}
+
+// The page orders as plain statements read them: every sort expression, then ascending id.
+const QStringList kOrders = {u"tasks.id"_s,     u"tasks.name COLLATE NOCASE"_s, u"tasks.level"_s,
+                             u"tasks.active"_s, u"tasks.expire_at_epoch"_s,     u"tasks.create_at"_s};
+
+// Every statement the connection runs while run() runs, with its values filled in.
+QStringList statementsRunBy(const DbManager &db, const std::function<void()> &run)
+{
+    const QVariant handle = db.database().driver()->handle();
+    sqlite3 *connection = *static_cast<sqlite3 *const *>(handle.constData());
+    QStringList statements;
+    const auto record = [](unsigned, void *context, void *statement, void *) {
+        char *sql = sqlite3_expanded_sql(static_cast<sqlite3_stmt *>(statement));
+        static_cast<QStringList *>(context)->append(QString::fromUtf8(sql));
+        sqlite3_free(sql);
+        return 0;
+    };
+    sqlite3_trace_v2(connection, SQLITE_TRACE_STMT, record, &statements);
+    run();
+    sqlite3_trace_v2(connection, 0, nullptr, nullptr);
+    return statements;
 }
 
 } // namespace
@@ -199,6 +232,8 @@ private slots:
         for (const QDate &day : kDstChangeDays) {
             m_service->loadTasksForRange(dayText(day), dayText(day));
             QCOMPARE(m_service->taskCountForDate(dayText(day)), 3);
+            QCOMPARE(m_service->firstTasksForDate(dayText(day)),
+                     m_service->tasksForDate(dayText(day)).mid(0, 2));
             QCOMPARE(m_service->tasksForDate(dayText(day)).at(2).toMap().value(u"time"_s).toString(),
                      u"23:59"_s);
             QCOMPARE(m_service->taskCountForDate(dayText(day.addDays(1))), 0);
@@ -245,6 +280,114 @@ private slots:
         QCOMPARE(shownFor(u"twice"_s, QString(), repeated + u"29"_s), QList<int>{first});
     }
 
+    // Next, previous, last and jumps continue from the rows shown, yet every page is the one OFFSET
+    // gives, ties and NULL keys included; and no page statement sorts the user's rows.
+    void pagesMatchOffsetWithoutSorting_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("order");
+        for (int column = 0; column < 6; ++column) {
+            QTest::addRow("%s asc", qPrintable(kOrders.at(column))) << column << 0;
+            QTest::addRow("%s desc", qPrintable(kOrders.at(column))) << column << 1;
+        }
+    }
+
+    void pagesMatchOffsetWithoutSorting()
+    {
+        QFETCH(int, column);
+        QFETCH(int, order);
+        const QStringList names = {u"alpha"_s, u"Alpha"_s, u"beta"_s, QString()};
+        const QList<QDateTime> expiries = {QDateTime(), local(2026, 6, 1, 9, 0), local(2026, 6, 2, 9, 0)};
+        for (int i = 0; i < 60; ++i)
+            insertTask(i % 7 == 3 ? m_bob : m_alice, names.at(i % 4), expiries.at(i % 3), i % 5 < 2,
+                       20 + i % 4 * 10);
+        QVERIFY(execSql(*m_db, u"UPDATE tasks SET create_at = CASE id % 3 WHEN 0 THEN NULL"
+                               " WHEN 1 THEN '2026-01-01 10:00:00' ELSE '2026-01-02 10:00:00' END"_s));
+        const QString filter = column % 2 ? u" AND tasks.active = 1"_s : QString();
+        m_service->setPageSize(4);
+        m_service->sort(column, order);
+        m_service->setFilterActive(column % 2 ? 1 : -1);
+        const auto offsetPage = [&](int page) {
+            QSqlQuery query(m_db->database());
+            query.exec(
+                u"SELECT id FROM tasks WHERE user_id = %1%2 ORDER BY %3 %4, tasks.id ASC LIMIT 4 OFFSET %5"_s
+                    .arg(m_alice)
+                    .arg(filter, kOrders.at(column), order ? u"DESC"_s : u"ASC"_s)
+                    .arg((page - 1) * 4));
+            QList<int> ids;
+            while (query.next())
+                ids.append(query.value(0).toInt());
+            return ids;
+        };
+        const int pages = m_service->totalPages();
+        QList<int> visits;
+        for (int page = 1; page <= pages; ++page)
+            visits << page;
+        for (int page = pages; page >= 1; --page)
+            visits << page;
+        visits << 3 << pages - 2 << 2;
+        const QStringList statements = statementsRunBy(*m_db, [&] {
+            for (const int page : visits) {
+                m_service->loadPage(page);
+                QCOMPARE(shownIds(), offsetPage(page));
+            }
+        });
+        QVERIFY(!QTest::currentTestFailed());
+        QVERIFY(pages > 5);
+        for (const QString &sql : statements.filter(u"ORDER BY"_s)) {
+            QSqlQuery plan(m_db->database());
+            QVERIFY(plan.exec(u"EXPLAIN QUERY PLAN "_s + sql));
+            while (plan.next())
+                QVERIFY2(!plan.value(3).toString().contains(u"TEMP B-TREE"_s), qPrintable(sql));
+        }
+    }
+
+    // The search index only narrows the candidates down: every pattern finds what LIKE finds.
+    void searchMatchesLike()
+    {
+        std::mt19937 random(kSeed);
+        const QStringList letters = {u"a"_s,      u"A"_s,      u"b"_s,         u"\u00e9"_s, u"\u00c9"_s,
+                                     u"\u00df"_s, u"\u212a"_s, u"k"_s,         u"1"_s,      u" "_s,
+                                     u"%"_s,      u"_"_s,      u"\U0001f600"_s};
+        const auto text = [&](int from, int to, const QStringList &extra) {
+            QString result;
+            for (int i = std::uniform_int_distribution<int>(from, to)(random); i > 0; --i) {
+                const QStringList all = letters + extra;
+                result += all.at(std::uniform_int_distribution<int>(0, int(all.size()) - 1)(random));
+            }
+            return result;
+        };
+        for (int id = 1; id <= 3; ++id)
+            QVERIFY(execSql(*m_db,
+                            u"INSERT INTO customers (id, user_id, name) VALUES (%1, 1, '%2')"_s.arg(id).arg(
+                                text(3, 6, {}))));
+        for (int i = 0; i < 80; ++i)
+            insertTask(i % 9 ? m_alice : m_bob, text(0, 9, {}), QDateTime(), false, 1, i % 4);
+        m_service->setPageSize(1000);
+        m_service->sort(0, 0);
+        for (int round = 0; round < 300; ++round) {
+            const QString pattern = text(1, 6, {u"%"_s, u"_"_s, u"ab"_s, u"\u00e9"_s}).trimmed();
+            QSqlQuery query(m_db->database());
+            query.prepare(
+                u"SELECT tasks.id FROM tasks LEFT JOIN customers ON tasks.customer_id = customers.id"
+                " WHERE tasks.user_id = :uid AND (tasks.name LIKE :p OR customers.name LIKE :p"
+                " OR tasks.id LIKE :p) ORDER BY tasks.id"_s);
+            query.bindValue(u":uid"_s, m_alice);
+            query.bindValue(u":p"_s, u"%"_s + pattern + u"%"_s);
+            QList<int> expected;
+            QVERIFY(query.exec());
+            while (query.next())
+                expected.append(query.value(0).toInt());
+            m_service->setFilterName(pattern);
+            m_service->loadPage(1); // also when the pattern repeats
+            QVERIFY2(shownIds() == expected, qPrintable(pattern));
+            m_service->setPageSize(1);
+            m_service->loadPage(1);
+            QCOMPARE(m_service->totalPages(), std::max(1, int(expected.size())));
+            m_service->setPageSize(1000);
+        }
+    }
+
     void randomSequenceMatchesReference()
     {
         std::mt19937 random(kSeed);
@@ -257,7 +400,7 @@ private slots:
 
         // The reference: every task, the view state and the page it should show.
         QList<RefTask> tasks;
-        const QHash<int, QString> customers = {{1, u"Acme"_s}, {2, u"beta co"_s}, {3, u"Zed 1"_s}};
+        QHash<int, QString> customers = {{1, u"Acme"_s}, {2, u"beta co"_s}, {3, u"Zed 1"_s}};
         QVERIFY(execSql(*m_db, u"INSERT INTO customers (id, user_id, name)"
                                " VALUES (1, 1, 'Acme'), (2, 1, 'beta co'), (3, 1, 'Zed 1')"_s));
         QString nameFilter, fromFilter, toFilter;
@@ -352,10 +495,21 @@ private slots:
                 if (ok)
                     reload(page);
             } else if (operation == 5) {
-                if (pick(0, 9) != 0)
+                const int rare = pick(0, 19);
+                if (rare == 0) {
+                    QVERIFY(m_service->deleteAllInactive());
+                    tasks.removeIf([&](const RefTask &t) { return t.done && t.userId == m_alice; });
+                } else if (rare == 1 && !customers.isEmpty()) { // as the customer service deletes one
+                    const int gone = customers.keys().at(pick(0, int(customers.size()) - 1));
+                    execSql(*m_db, u"UPDATE tasks SET customer_id = 0 WHERE customer_id = %1"_s.arg(gone));
+                    execSql(*m_db, u"DELETE FROM customers WHERE id = %1"_s.arg(gone));
+                    m_service->onTasksChanged();
+                    customers.remove(gone);
+                    for (RefTask &t : tasks)
+                        t.customerId = t.customerId == gone ? 0 : t.customerId;
+                } else {
                     continue;
-                QVERIFY(m_service->deleteAllInactive());
-                tasks.removeIf([&](const RefTask &t) { return t.done && t.userId == m_alice; });
+                }
                 reload(page);
             } else if (operation <= 8) {
                 const QList<QVariant> before = {nameFilter, activeFilter, levelFilter, fromFilter, toFilter};
@@ -423,9 +577,71 @@ private slots:
         const auto second = makeService();
         QCOMPARE((QList<int>{second->sortColumn(), second->sortOrder(), second->filterLevel()}),
                  (QList<int>{sortColumn, sortOrder, levelFilter}));
+
+        // The counters, the search index and the expiry buckets that the triggers kept equal a fresh build.
+        const auto kept = [&] {
+            QStringList rows;
+            QSqlQuery query(m_db->database());
+            for (query.exec(u"SELECT * FROM task_counts WHERE total > 0 ORDER BY user_id"_s); query.next();)
+                for (int i = 0; i < 13; ++i)
+                    rows << query.value(i).toString();
+            for (const RefTask &t : std::as_const(tasks)) {
+                for (const QString &text : {t.name, QString::number(t.id)}) {
+                    for (int i = 0; i + 3 <= text.size(); ++i) {
+                        query.prepare(
+                            u"SELECT group_concat(rowid) FROM task_search WHERE task_search MATCH ?"_s);
+                        query.addBindValue(u"\""_s + text.mid(i, 3) + u"\""_s);
+                        rows << (query.exec() && query.next() ? query.value(0).toString() : u"failed"_s);
+                    }
+                }
+            }
+            return rows;
+        };
+        const QStringList before = kept();
+        QCOMPARE(expiryBuckets(), expiryBucketsOfTasks());
+        QVERIFY(SchemaExtras::build(m_db->database()));
+        QCOMPARE(kept(), before);
+        QCOMPARE(expiryBuckets(), expiryBucketsOfTasks());
     }
 
 private:
+    // "user/span/start" -> {n, s, d} as stored.
+    QMap<QString, QList<int>> expiryBuckets() const
+    {
+        QMap<QString, QList<int>> buckets;
+        QSqlQuery query(m_db->database());
+        query.exec(u"SELECT user_id, span, start_epoch, n, s, d FROM task_buckets"_s);
+        while (query.next()) {
+            buckets[u"%1/%2/%3"_s.arg(query.value(0).toInt())
+                        .arg(query.value(1).toInt())
+                        .arg(query.value(2).toLongLong())] = {query.value(3).toInt(), query.value(4).toInt(),
+                                                              query.value(5).toInt()};
+        }
+        return buckets;
+    }
+
+    // The same, counted from the task rows.
+    QMap<QString, QList<int>> expiryBucketsOfTasks() const
+    {
+        QMap<QString, QList<int>> buckets;
+        QSqlQuery query(m_db->database());
+        query.exec(u"SELECT user_id, expire_at_epoch, expire_at IS NOT NULL, active FROM tasks"
+                   " WHERE expire_at_epoch IS NOT NULL"_s);
+        while (query.next()) {
+            const qint64 epoch = query.value(1).toLongLong();
+            const bool withText = query.value(2).toBool();
+            for (const int span : SchemaExtras::expiryBucketSpans()) {
+                const qint64 start = epoch - ((epoch % span) + span) % span;
+                QList<int> &counts = buckets[u"%1/%2/%3"_s.arg(query.value(0).toInt()).arg(span).arg(start)];
+                counts.resize(3);
+                counts[0] += 1;
+                counts[1] += withText;
+                counts[2] += withText && query.value(3).toInt() == 1;
+            }
+        }
+        return buckets;
+    }
+
     std::unique_ptr<ClockedTaskService> makeService() const
     {
         return std::make_unique<ClockedTaskService>(m_db.get(), m_auth.get(), m_model.get());

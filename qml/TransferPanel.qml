@@ -1,0 +1,171 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Dialogs
+import QtQuick.Layouts
+
+// The "Data" group of the settings dialog: import and export of tasks and the database backup,
+// each through a file dialog, with the progress of the running job and a message of its result.
+ColumnLayout {
+    id: root
+
+    // The text shown for a finished job; result is the map of taskTransfer's finished signal.
+    function resultText(result) {
+        if (result.cancelled)
+            return result.operation === "import" ? qsTr("Import cancelled; nothing was imported.")
+                                                 : qsTr("Cancelled; no file was written.")
+        switch (result.error) {
+        case "":
+            break
+        case "notCalendar":
+            return qsTr("This file is not an iCalendar (.ics) file; nothing was imported.")
+        case "cannotRead":
+            return qsTr("Could not read %1.").arg(result.file)
+        case "cannotWrite":
+            return qsTr("Could not write %1.").arg(result.file)
+        case "sameAsDatabase":
+            return qsTr("That is the open database itself; choose another file.")
+        case "busy":
+            return qsTr("Another transfer is still running.")
+        case "notSignedIn":
+            return qsTr("Sign in first.")
+        default:
+            return qsTr("The database could not be read or written; nothing was changed.")
+        }
+        switch (result.operation) {
+        case "import":
+            return qsTr("Imported %1 tasks; %2 duplicates and %3 unusable entries skipped.")
+                .arg(result.imported).arg(result.duplicates).arg(result.skipped)
+        case "backup":
+            return qsTr("Database backed up to %1.").arg(result.file)
+        default:
+            return qsTr("Exported %1 tasks to %2.").arg(result.exported).arg(result.file)
+        }
+    }
+
+    spacing: 10
+    onVisibleChanged: if (!visible) message.text = ""
+
+    Label {
+        Layout.topMargin: 16
+        text: qsTr("Data")
+        font.pointSize: 14
+    }
+
+    // Above the buttons, where a dialog scrolled down to them shows it at once.
+    RowLayout {
+        Layout.fillWidth: true
+        visible: taskTransfer.busy
+
+        ProgressBar {
+            objectName: "transferProgress"
+            Layout.fillWidth: true
+            value: taskTransfer.progress
+            indeterminate: taskTransfer.progress === 0
+        }
+
+        Button {
+            objectName: "cancelTransferButton"
+            text: qsTr("Cancel")
+            onClicked: taskTransfer.cancel()
+        }
+    }
+
+    Label {
+        id: message
+
+        objectName: "transferMessage"
+        Layout.fillWidth: true
+        wrapMode: Text.WrapAnywhere
+        visible: text !== ""
+    }
+
+    Flow {
+        Layout.fillWidth: true
+        spacing: 10
+        enabled: !taskTransfer.busy
+
+        Button {
+            objectName: "importTasksButton"
+            text: qsTr("Import tasks…")
+            onClicked: importDialog.open()
+        }
+
+        Button {
+            objectName: "exportTasksButton"
+            text: qsTr("Export tasks…")
+            onClicked: {
+                calendarDialog.selectedFile = taskTransfer.suggestedFile("calendar")
+                calendarDialog.open()
+            }
+        }
+
+        Button {
+            objectName: "exportCsvButton"
+            text: qsTr("Export as CSV…")
+            onClicked: {
+                csvDialog.selectedFile = taskTransfer.suggestedFile("csv")
+                csvDialog.open()
+            }
+        }
+
+        Button {
+            objectName: "backupButton"
+            text: qsTr("Back up database…")
+            onClicked: {
+                backupDialog.selectedFile = taskTransfer.suggestedFile("backup")
+                backupDialog.open()
+            }
+        }
+    }
+
+    Connections {
+        target: taskTransfer
+
+        function onFinished(result) {
+            message.text = root.resultText(result)
+        }
+    }
+
+    FileDialog {
+        id: importDialog
+
+        objectName: "importFileDialog"
+        title: qsTr("Import tasks")
+        currentFolder: String(taskTransfer.suggestedFile("calendar")).replace(/\/[^\/]*$/, "")
+        nameFilters: [qsTr("iCalendar files (*.ics *.ical *.ifb)"), qsTr("All files (*)")]
+        onAccepted: taskTransfer.importCalendar(selectedFile)
+    }
+
+    FileDialog {
+        id: calendarDialog
+
+        objectName: "exportFileDialog"
+        title: qsTr("Export tasks")
+        fileMode: FileDialog.SaveFile
+        defaultSuffix: "ics"
+        nameFilters: [qsTr("iCalendar files (*.ics)"), qsTr("All files (*)")]
+        onAccepted: taskTransfer.exportCalendar(selectedFile)
+    }
+
+    FileDialog {
+        id: csvDialog
+
+        objectName: "csvFileDialog"
+        title: qsTr("Export as CSV")
+        fileMode: FileDialog.SaveFile
+        defaultSuffix: "csv"
+        nameFilters: [qsTr("CSV files (*.csv)"), qsTr("All files (*)")]
+        onAccepted: taskTransfer.exportCsv(selectedFile)
+    }
+
+    FileDialog {
+        id: backupDialog
+
+        objectName: "backupFileDialog"
+        title: qsTr("Back up database")
+        fileMode: FileDialog.SaveFile
+        defaultSuffix: "db"
+        nameFilters: [qsTr("SQLite database (*.db *.sqlite *.sqlite3)"), qsTr("All files (*)")]
+        onAccepted: taskTransfer.backupDatabase(selectedFile)
+    }
+}

@@ -1,0 +1,177 @@
+#!/usr/bin/env python3
+"""Turns one run of scripts/bench-results.sh into bench/RESULTS.md, or into the "before" figures.
+
+  scripts/bench-report.py RUN_DIR --baseline bench/baseline.json --out bench/RESULTS.md
+  scripts/bench-report.py RUN_DIR --record bench/baseline.json     (keeps the sizes not in RUN_DIR)
+
+RUN_DIR holds, per size, SIZE.json (Google Benchmark's JSON), SIZE.facts.json and SIZE.load.
+"""
+import argparse
+import json
+import re
+import sys
+from pathlib import Path
+
+SIZES = ["1k", "100k-of-1M", "1M-of-1M"]
+BIG = SIZES[1:]
+FRAME_MS = 16.0
+UNIT_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
+
+
+def medians(entries, field):
+    """{case: median in ms} of Google Benchmark's entries (a lone repetition is its own median)."""
+    plain, found = {}, {}
+    for entry in entries:
+        if entry.get("error_occurred"):
+            continue
+        ms = entry[field] * UNIT_MS[entry.get("time_unit", "ns")]
+        name = entry.get("run_name", entry["name"]).removesuffix("/real_time")
+        if entry.get("aggregate_name") == "median":
+            found[name] = ms
+        elif entry.get("run_type", "iteration") == "iteration":
+            plain.setdefault(name, []).append(ms)
+    for name, times in plain.items():
+        found.setdefault(name, sorted(times)[len(times) // 2])
+    order = list(dict.fromkeys(entry.get("run_name", entry["name"]).removesuffix("/real_time") for entry in entries))
+    return {name: round(found[name], 4) for name in order if name in found}
+
+
+def read_run(folder):
+    """{size: {"cases": {name: median ms}, "facts": {...}, "load": str}} for the sizes present."""
+    sizes = {}
+    for size in SIZES:
+        path = folder / f"{size}.json"
+        if not path.exists():
+            continue
+        entries = json.loads(path.read_text())["benchmarks"]
+        cases, cpu = medians(entries, "real_time"), medians(entries, "cpu_time")
+        facts_path = folder / f"{size}.facts.json"
+        load_path = folder / f"{size}.load"
+        startup_path = folder / f"{size}.startup"
+        sizes[size] = {
+            "cases": cases,
+            "cpu": cpu,
+            "facts": json.loads(facts_path.read_text()) if facts_path.exists() else {},
+            "startup_ms": float(startup_path.read_text()) if startup_path.exists() and
+            startup_path.read_text().strip() else None,
+            "load": load_path.read_text().strip() if load_path.exists() else "",
+        }
+    return sizes
+
+
+def case_target(name, size, before):
+    """(text, limit in ms) of a case at a size, or None where the issue sets none."""
+    if name.startswith("save/"):
+        if size == "1k":
+            return (f"≤ 2× before ({2 * before:.2f})", 2 * before) if before else None
+        return (f"≤ {FRAME_MS:.0f}", FRAME_MS)
+    if name == "login" or size not in BIG:
+        return None
+    if name.startswith("tasks/search/") and re.search(r"/[12]chars?$", name):
+        return (f"page ≤ {FRAME_MS:.0f}", FRAME_MS)
+    return (f"≤ {FRAME_MS:.0f}", FRAME_MS)
+
+
+def fmt(value):
+    if value is None:
+        return "—"
+    return f"{value:,.2f}" if value < 100 else f"{value:,.0f}"
+
+
+def verdict(value, limit):
+    if limit is None or value is None:
+        return "—"
+    return "met" if value <= limit else "**not met**"
+
+
+def facts_table(now, before):
+    lines = ["| size | file before | file now | target | met | peak memory before | peak memory now | target | met |"
+             " one-time prepare before | prepare now | start-up before | start-up now | target | met |",
+             "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"]
+    small_peak = now.get("1k", {}).get("facts", {}).get("peak_kib")
+    for size in SIZES:
+        if size not in now:
+            continue
+        f, b = now[size]["facts"], before.get(size, {}).get("facts", {})
+        mib = lambda v: None if v is None else v / 1048576  # noqa: E731
+        file_now, file_before = mib(f.get("file_bytes")), mib(b.get("file_bytes"))
+        file_limit = 2.5 * file_before if file_before and size in BIG else None
+        peak_now = f.get("peak_kib", 0) / 1024 if f.get("peak_kib") else None
+        peak_before = b.get("peak_kib", 0) / 1024 if b.get("peak_kib") else None
+        peak_limit = small_peak / 1024 + 20 if small_peak and size in BIG else None
+        lines.append(
+            f"| {size} | {fmt(file_before)} MiB | {fmt(file_now)} MiB |"
+            f" {'≤ ' + fmt(file_limit) + ' MiB' if file_limit else '—'} | {verdict(file_now, file_limit)} |"
+            f" {fmt(peak_before)} MiB | {fmt(peak_now)} MiB |"
+            f" {'≤ ' + fmt(peak_limit) + ' MiB' if peak_limit else '—'} | {verdict(peak_now, peak_limit)} |"
+            f" {fmt(b.get('prepare_ms'))} ms | {fmt(f.get('prepare_ms'))} ms |"
+            f" {fmt(before.get(size, {}).get('startup_ms'))} ms | {fmt(now[size].get('startup_ms'))} ms |"
+            f" {'≤ 250 ms' if size == '1M-of-1M' else '—'} |"
+            f" {verdict(now[size].get('startup_ms'), 250 if size == '1M-of-1M' else None)} |")
+    return lines
+
+
+def report(now, baseline, header):
+    before = baseline.get("sizes", {})
+    lines = ["# Benchmark results", "",
+             "Written by `scripts/bench-results.sh` (Release build, medians of the repetitions, times in"
+             " ms of wall-clock time through the real classes; \"before\" is `bench/baseline.json`, measured on"
+             " the program before the performance work). Targets apply where the work promises them and are"
+             " judged on wall-clock time; the CPU time of the calling thread shows how much of it was"
+             " waiting (the disk, or other programs on the shared machine: see the load). Each size runs on"
+             " a fresh copy of the generated file, prepared by the program's start-up and then given"
+             " planner statistics once (`ANALYZE`).", ""]
+    lines += header + [""]
+    lines += [f"Before: {baseline.get('measured', '?')}, commit {baseline.get('commit', '?')}.", ""]
+    for size in SIZES:
+        if size not in now:
+            continue
+        lines += [f"## {size}", "", f"Load while running: {now[size]['load'] or '?'}"
+                  f" (before: {before.get(size, {}).get('load', '?')})", "",
+                  "| case | before | now | target | met | CPU before | CPU now |", "|---|---|---|---|---|---|---|"]
+        old = before.get(size, {}).get("cases", {})
+        old_cpu, cpu = before.get(size, {}).get("cpu", {}), now[size]["cpu"]
+        for name in list(now[size]["cases"]) + [name for name in old if name not in now[size]["cases"]]:
+            value, previous = now[size]["cases"].get(name), old.get(name)
+            target = case_target(name, size, previous)
+            met = verdict(value, target[1] if target else None)
+            lines.append(f"| `{name}` | {fmt(previous)} | {fmt(value)} | {target[0] if target else '—'} | {met} |"
+                         f" {fmt(old_cpu.get(name))} | {fmt(cpu.get(name))} |")
+        lines.append("")
+    lines += ["## File, memory and the one-time preparation", "",
+              "File: size after the program prepared it. Memory: peak resident size after the cases"
+              " (the preparation excluded). Prepare: `ensureSchema()` + `ensureIndexes()` on a fresh"
+              " copy of the generated file. Start-up: launch of the real program on the prepared file"
+              " to its first rendered frame (sign-in page) under Xvfb, the middle of three starts.", ""]
+    lines += facts_table(now, before) + [""]
+    missed = sum(line.count("**not met**") for line in lines)
+    lines.append(f"Figures not meeting their target: {missed}.")
+    return "\n".join(lines) + "\n"
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("run", type=Path)
+    parser.add_argument("--baseline", type=Path)
+    parser.add_argument("--out", type=Path)
+    parser.add_argument("--record", type=Path)
+    parser.add_argument("--header", default="")
+    args = parser.parse_args()
+    now = read_run(args.run)
+    if not now:
+        sys.exit(f"bench-report: no results in {args.run}")
+    if args.record:
+        data = json.loads(args.record.read_text()) if args.record.exists() else {}
+        data.setdefault("sizes", {}).update(now)
+        for key in ("measured", "commit"):
+            match = re.search(rf"{key}: ([^;]+)", args.header)
+            if match:
+                data[key] = match.group(1).strip()
+        args.record.write_text(json.dumps(data, indent=1, ensure_ascii=False) + "\n")
+        return
+    baseline = json.loads(args.baseline.read_text()) if args.baseline and args.baseline.exists() else {}
+    args.out.write_text(report(now, baseline, [args.header] if args.header else []))
+
+
+if __name__ == "__main__":
+    main()

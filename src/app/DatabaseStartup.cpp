@@ -1,0 +1,52 @@
+#include "app/DatabaseStartup.h"
+
+#include "services/SettingsService.h"
+#include "storage/DbManager.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+
+DatabaseStartup::DatabaseStartup(DbManager *db, SettingsService *settings, const QString &defaultPath)
+    : m_db(db), m_settings(settings), m_defaultPath(defaultPath)
+{
+}
+
+DatabaseStartup::Prompt DatabaseStartup::defaultPrompt()
+{
+    const QString platform = QGuiApplication::platformName();
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()) ||
+        platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+        return {};
+    return [](const QString &message, bool offerDefault) {
+        QMessageBox box(QMessageBox::Critical, QObject::tr("Database"), message);
+        QPushButton *useDefault =
+            offerDefault ? box.addButton(QObject::tr("Use default database"), QMessageBox::AcceptRole)
+                         : nullptr;
+        box.addButton(QObject::tr("Quit"), QMessageBox::RejectRole);
+        box.exec();
+        return useDefault && box.clickedButton() == useDefault ? Choice::UseDefault : Choice::Quit;
+    };
+}
+
+bool DatabaseStartup::prepare(const Prompt &prompt)
+{
+    for (;;) {
+        const bool chosen = !m_settings->dbPath().isEmpty();
+        m_path = chosen ? m_settings->dbPath() : m_defaultPath;
+        qDebug().noquote() << "DBPATH:" << m_path;
+        QDir().mkpath(QFileInfo(m_path).absolutePath());
+        if (m_db->open(m_path) && m_db->ensureSchema())
+            return true;
+        const QString message = QObject::tr("Cannot open SQLite database \"%1\": %2")
+                                    .arg(QDir::toNativeSeparators(m_path), m_db->errorText());
+        m_db->close();
+        qCritical().noquote() << message;
+        if (!prompt || prompt(message, chosen) != Choice::UseDefault || !chosen)
+            return false;
+        m_settings->setDbPath(QString());
+    }
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+// Tasks as iCalendar VTODO components (RFC 5545), read and written through libical.
+namespace TaskCalendarFormat {
+
+// One task as it travels between the database and a file. Date-times are UTC; an invalid expiry
+// means none.
+struct TransferTask
+{
+    qint64 id = 0;
+    QString name;
+    QString notes;
+    int level = 1;
+    bool done = false;
+    QDateTime expireAt;
+    QDateTime createAt;
+    QString customerName;
+};
+
+struct ReadResult
+{
+    // False when the data is not an iCalendar object at all.
+    bool isCalendar = false;
+    QList<TransferTask> tasks;
+    // VTODOs left out because they have no summary or an unreadable due date.
+    int skipped = 0;
+};
+
+// The level bands (up to 20 low, 21 to 50 medium, above 50 high) onto the priorities 6-9, 5 and 1-4.
+int priorityOfLevel(int level);
+// A level inside the band of an iCalendar priority; 0 (undefined) and values outside 1-9 give level 1.
+int levelOfPriority(int priority);
+
+// Every VTODO of the data, in file order. Due dates with a time zone become UTC; floating ones and
+// dates without a time (taken as 23:59) are local.
+ReadResult read(const QByteArray &data);
+
+// Writes one calendar in three parts so that large exports stream: the head, one VTODO per task and
+// the tail. uidSuffix makes the UIDs unique to the database the tasks come from.
+class Writer
+{
+public:
+    explicit Writer(const QString &uidSuffix);
+    QByteArray head() const;
+    QByteArray todo(const TransferTask &task) const;
+    QByteArray tail() const;
+
+private:
+    QString m_uidSuffix;
+    QDateTime m_stamp = QDateTime::currentDateTimeUtc();
+    QByteArray m_head;
+    QByteArray m_tail;
+};
+
+} // namespace TaskCalendarFormat

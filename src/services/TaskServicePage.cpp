@@ -1,0 +1,470 @@
+// The task page: counts, filters, search and paging of the signed-in user's tasks.
+#include "services/TaskService.h"
+
+#include "models/TaskTableModel.h"
+#include "services/AuthService.h"
+#include "storage/SqlSupport.h"
+
+#include <QSet>
+
+#include <algorithm>
+
+namespace {
+
+// Indexed by sort column, which is the column of the task table. Every page reads an index of
+// (user_id, key) in its direction, in which equal keys follow in ascending id.
+struct SortColumn
+{
+    const char *expression;
+    const char *column;
+    const char *index; // without its direction
+    bool nullable;
+};
+const SortColumn kSortColumns[] = {
+    {"tasks.id", "tasks.id", "idx_tasks_user", false},
+    {"tasks.name COLLATE NOCASE", "tasks.name", "idx_tasks_name", true},
+    {"tasks.level", "tasks.level", "idx_tasks_level", false},
+    {"tasks.active", "tasks.active", "idx_tasks_active", true},
+    {"tasks.expire_at_epoch", "tasks.expire_at_epoch", "idx_tasks_expire", true},
+    {"tasks.create_at", "tasks.create_at", "idx_tasks_created", true},
+};
+
+// A search is counted up to here: beyond, the pages cover the first matches (counting every match of
+// a common text would take longer than a frame).
+constexpr int kCountCap = 10000;
+
+const QString kPageSelect =
+    QStringLiteral("SELECT tasks.id, tasks.name, tasks.notes, tasks.active, tasks.expire_at,"
+                   " tasks.create_at, tasks.level, tasks.customer_id, customers.name AS customer_name,"
+                   " %1 AS sort_key"
+                   " FROM tasks%2 LEFT JOIN customers ON tasks.customer_id = customers.id"
+                   " WHERE tasks.user_id = :uid");
+
+// The trigrams every task that matches the LIKE pattern must contain in its name or id text, as a
+// query of the search index; empty when no run of literal characters is long enough.
+QString searchTrigrams(const QString &text)
+{
+    QStringList trigrams;
+    QList<uint> run;
+    const auto add = [&](qsizetype at) {
+        QString trigram = QString::fromUcs4(reinterpret_cast<const char32_t *>(run.constData() + at), 3);
+        trigram.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        trigrams.append(QLatin1Char('"') + trigram + QLatin1Char('"'));
+    };
+    const QList<uint> codes = text.toUcs4() << '%';
+    for (const uint code : codes) {
+        if (code != '%' && code != '_') {
+            run.append(code);
+            continue;
+        }
+        // Trigrams that cover the run, not every one: each term costs a read of its list of tasks.
+        for (qsizetype at = 0; at + 3 <= run.size(); at += 3)
+            add(at);
+        if (run.size() > 3 && run.size() % 3 != 0)
+            add(run.size() - 3);
+        run.clear();
+    }
+    trigrams.removeDuplicates();
+    return trigrams.join(QStringLiteral(" AND "));
+}
+
+} // namespace
+
+QString TaskService::sortIndex() const
+{
+    // Few matches of a search are read by id and sorted. With an expiry range the planner picks the
+    // narrower index. Otherwise the index of the order is read, which also covers the state and level
+    // filters, and the dense matches of a search are found by walking it.
+    if (m_searchCandidates)
+        return QStringLiteral(" NOT INDEXED");
+    if (!m_filterExpireFrom.isEmpty() || !m_filterExpireTo.isEmpty())
+        return QString();
+    const char *const direction = m_sortColumn == 0 ? "" : m_sortOrder == 0 ? "_asc" : "_desc";
+    return QStringLiteral(" INDEXED BY %1%2")
+        .arg(QLatin1String(kSortColumns[m_sortColumn].index), QLatin1String(direction));
+}
+
+QString TaskService::filterClauses(bool withName) const
+{
+    QString clauses;
+    switch (m_filterLevel) {
+    case 20:
+        clauses += QStringLiteral(" AND tasks.level <= 20");
+        break;
+    case 50:
+        clauses += QStringLiteral(" AND tasks.level > 20 AND tasks.level <= 50");
+        break;
+    case 51:
+        clauses += QStringLiteral(" AND tasks.level > 50");
+        break;
+    default:
+        break;
+    }
+    // Bounds entered as local date and time compare as instants; any other text compares as text.
+    if (!m_filterExpireFrom.isEmpty()) {
+        clauses += boundEpoch(m_filterExpireFrom, false)
+                       ? QStringLiteral(" AND tasks.expire_at_epoch >= :expireFrom")
+                       : QStringLiteral(" AND tasks.expire_at >= :expireFrom");
+    }
+    if (!m_filterExpireTo.isEmpty()) {
+        clauses += boundEpoch(m_filterExpireTo, true)
+                       ? QStringLiteral(" AND tasks.expire_at_epoch <= :expireTo")
+                       : QStringLiteral(" AND tasks.expire_at <= :expireTo");
+    }
+    if (withName && !m_filterName.isEmpty()) {
+        // The search index and the customers' names narrow the candidates; LIKE decides.
+        if (m_searchCandidates)
+            clauses += QStringLiteral(
+                " AND tasks.id IN (SELECT rowid FROM task_search WHERE task_search MATCH :trigrams"
+                " UNION ALL SELECT owned.id FROM tasks AS owned WHERE owned.user_id = :uid"
+                " AND owned.customer_id IN (SELECT id FROM customers WHERE name LIKE :name))");
+        clauses += QStringLiteral(
+            " AND (tasks.name LIKE :name OR customers.name LIKE :name or tasks.id LIKE :name)");
+    }
+    if (m_filterActive != -1)
+        clauses += QStringLiteral(" AND tasks.active = :active");
+    return clauses;
+}
+
+void TaskService::bindFilters(QSqlQuery &query, int userId) const
+{
+    query.bindValue(QStringLiteral(":uid"), userId);
+    if (!m_filterName.isEmpty()) {
+        query.bindValue(QStringLiteral(":name"), QStringLiteral("%") + m_filterName + QStringLiteral("%"));
+        if (m_searchCandidates)
+            query.bindValue(QStringLiteral(":trigrams"), searchTrigrams(m_filterName));
+    }
+    if (m_filterActive != -1)
+        query.bindValue(QStringLiteral(":active"), m_filterActive);
+    if (!m_filterExpireFrom.isEmpty()) {
+        const std::optional<qint64> epoch = boundEpoch(m_filterExpireFrom, false);
+        query.bindValue(QStringLiteral(":expireFrom"),
+                        epoch ? QVariant(*epoch) : QVariant(m_filterExpireFrom));
+    }
+    if (!m_filterExpireTo.isEmpty()) {
+        const std::optional<qint64> epoch = boundEpoch(m_filterExpireTo, true);
+        query.bindValue(QStringLiteral(":expireTo"), epoch ? QVariant(*epoch) : QVariant(m_filterExpireTo));
+    }
+}
+
+int TaskService::countTasks(int userId)
+{
+    const QString trigrams = m_filterName.isEmpty() ? QString() : searchTrigrams(m_filterName);
+    const auto count = [&](const QString &from, const QString &where, int limit) {
+        const QString matches = from +
+                                QStringLiteral(" LEFT JOIN customers ON tasks.customer_id = customers.id"
+                                               " WHERE tasks.user_id = :uid") +
+                                where + filterClauses(where.isEmpty());
+        QSqlQuery query = SqlSupport::prepare(
+            m_db, limit > 0
+                      ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 %1 LIMIT %2)").arg(matches).arg(limit)
+                      : QStringLiteral("SELECT COUNT(*) ") + matches);
+        bindFilters(query, userId);
+        if (where.contains(QStringLiteral(":trigrams")))
+            query.bindValue(QStringLiteral(":trigrams"), trigrams);
+        return query.exec() && query.next() ? query.value(0).toInt() : 0;
+    };
+    int matches = 0;
+    if (m_filterName.isEmpty()) {
+        matches = count(QStringLiteral("FROM tasks"), QString(), 0);
+    } else if (trigrams.isEmpty()) {
+        matches = count(QStringLiteral("FROM tasks"), QString(), kCountCap + 1);
+    } else {
+        // A match by the task's own name or id is among the hits of the search index, read in its
+        // order so that counting stops at the cap; the others match by their customer only.
+        matches = count(QStringLiteral("FROM task_search CROSS JOIN tasks ON tasks.id = task_search.rowid"),
+                        QStringLiteral(" AND task_search MATCH :trigrams"
+                                       " AND (tasks.name LIKE :name OR tasks.id LIKE :name)"),
+                        kCountCap + 1);
+        if (matches <= kCountCap)
+            matches += count(
+                QStringLiteral("FROM tasks"),
+                QStringLiteral(" AND tasks.customer_id IN (SELECT id FROM customers WHERE name LIKE :name)"
+                               " AND customers.name LIKE :name"
+                               " AND (tasks.name LIKE :name OR tasks.id LIKE :name) IS NOT TRUE"),
+                kCountCap + 1 - matches);
+    }
+    return matches;
+}
+
+void TaskService::loadPage(int page)
+{
+    if (!canQuery())
+        return;
+    const int uid = m_auth->userId();
+
+    // The counters are kept by the database on every write; a user without tasks has no row.
+    QSqlQuery counters =
+        SqlSupport::prepare(m_db, QStringLiteral("SELECT * FROM task_counts WHERE user_id = :uid"));
+    counters.bindValue(QStringLiteral(":uid"), uid);
+    const bool counted = counters.exec();
+    const bool hasRow = counted && counters.next();
+    const auto counter = [&](const QString &column) {
+        return hasRow ? counters.value(column).toInt() : 0;
+    };
+
+    int matching = 0;
+    if (counted && m_filterName.isEmpty() && m_filterExpireFrom.isEmpty() && m_filterExpireTo.isEmpty()) {
+        const QString level = m_filterLevel == 20   ? QStringLiteral("low")
+                              : m_filterLevel == 50 ? QStringLiteral("mid")
+                              : m_filterLevel == 51 ? QStringLiteral("high")
+                                                    : QString();
+        const QString state = m_filterActive == 0   ? QStringLiteral("open")
+                              : m_filterActive == 1 ? QStringLiteral("done")
+                                                    : QString();
+        const QString column = state.isEmpty() ? (level.isEmpty() ? QStringLiteral("total") : level)
+                                               : (level.isEmpty() ? state : state + QLatin1Char('_') + level);
+        matching = counter(column);
+        m_countCapped = false;
+    } else {
+        // Paging through a search or a range does not count it again while nothing changed.
+        m_searchCandidates = false;
+        const QString counting = QStringList{QString::number(uid),
+                                             QString::number(m_filterActive),
+                                             QString::number(m_filterLevel),
+                                             m_filterName,
+                                             m_filterExpireFrom,
+                                             m_filterExpireTo,
+                                             dataVersion().toString()}
+                                     .join(QChar(0));
+        if (counting != m_countedView) {
+            m_counted = countTasks(uid);
+            m_countedView = counting;
+        }
+        m_countCapped = m_counted > kCountCap;
+        matching = std::min(m_counted, kCountCap);
+    }
+    // A search with few matches reads them by id and sorts them; dense matches are found by walking
+    // the index of the order. The walk reads about all / matches rows for each row it shows.
+    const qint64 all = hasRow ? counter(QStringLiteral("total")) : matching;
+    m_searchCandidates = !m_filterName.isEmpty() && !searchTrigrams(m_filterName).isEmpty() &&
+                         !m_countCapped && qint64(matching) * matching <= 16 * all;
+
+    if (counted) {
+        m_totalCount = counter(QStringLiteral("total"));
+        m_activeCount = counter(QStringLiteral("done"));
+        m_inactiveCount = counter(QStringLiteral("open"));
+        emit countsChanged();
+    }
+
+    m_totalPages = int(std::max<qint64>(1, (qint64(matching) + m_pageSize - 1) / m_pageSize));
+    emit totalPagesChanged();
+    const int target = std::max(1, std::min(page, m_totalPages));
+    if (target != m_currentPage) {
+        m_currentPage = target;
+        emit currentPageChanged();
+    }
+
+    if (counted) {
+        m_lowLevelCount = counter(QStringLiteral("open_low"));
+        m_midLevelCount = counter(QStringLiteral("open_mid"));
+        m_highLevelCount = counter(QStringLiteral("open_high"));
+        emit countsLevelChanged();
+    }
+
+    QList<TaskRow> rows = readPage(uid, matching);
+    if (m_model)
+        m_model->setTasks(std::move(rows));
+}
+
+QString TaskService::viewKey(int userId) const
+{
+    return QStringList{QString::number(userId),
+                       QString::number(m_sortColumn),
+                       QString::number(m_sortOrder),
+                       QString::number(m_pageSize),
+                       QString::number(m_filterActive),
+                       QString::number(m_filterLevel),
+                       m_filterName,
+                       m_filterExpireFrom,
+                       m_filterExpireTo}
+        .join(QChar(0));
+}
+
+// Changes on this connection (also those of other services and of triggers) and commits of others.
+QVariant TaskService::dataVersion() const
+{
+    QSqlQuery query = SqlSupport::prepare(
+        m_db, QStringLiteral("SELECT total_changes(), data_version FROM pragma_data_version"));
+    if (!query.exec() || !query.next())
+        return {};
+    return QStringLiteral("%1/%2").arg(query.value(0).toString(), query.value(1).toString());
+}
+
+QList<TaskRow> TaskService::readPage(int userId, int matching)
+{
+    const QString view = viewKey(userId);
+    const QVariant version = dataVersion();
+    const int target = m_currentPage;
+    const qint64 offset = qint64(target - 1) * m_pageSize;
+    const bool continues =
+        m_shown.first.id > 0 && m_shown.view == view && version.isValid() && m_shown.version == version;
+    const int shift = m_shown.shift;
+
+    QList<TaskRow> rows;
+    QList<PageEdge> edges;
+    const auto fromEdge = [&](const PageEdge &edge, int skip) {
+        rows = walk(userId, &edge, true, false, m_pageSize + skip, &edges);
+        rows.remove(0, std::min<qsizetype>(skip, rows.size()));
+        edges.remove(0, std::min<qsizetype>(skip, edges.size()));
+    };
+    const auto backward = [&](const PageEdge *edge, int limit) {
+        rows = walk(userId, edge, false, true, limit, &edges);
+        std::reverse(rows.begin(), rows.end());
+        std::reverse(edges.begin(), edges.end());
+    };
+    if (target == 1) {
+        rows = walk(userId, nullptr, false, false, m_pageSize, &edges);
+    } else if (!m_countCapped && target == m_totalPages) {
+        backward(nullptr, int(matching - offset));
+    } else if (continues && shift == 0 && target == m_shown.page + 1) {
+        rows = walk(userId, &m_shown.last, false, false, m_pageSize, &edges);
+    } else if (continues && shift == 0 && target == m_shown.page - 1) {
+        backward(&m_shown.first, m_pageSize);
+    } else if (continues && target == m_shown.page && shift <= 0) {
+        fromEdge(m_shown.first, -shift);
+    } else {
+        // One row came in front of the first row shown: the page starts a row earlier. Otherwise a
+        // direct jump counts rows over the index from the nearer end.
+        std::optional<PageEdge> edge;
+        if (continues && target == m_shown.page && shift == 1) {
+            QList<PageEdge> before;
+            walk(userId, &m_shown.first, false, true, 1, &before);
+            if (!before.isEmpty())
+                edge = before.first();
+        }
+        if (!edge) {
+            const bool fromEnd = !m_countCapped && offset >= matching / 2;
+            edge = edgeAt(userId, fromEnd ? matching - 1 - offset : offset, fromEnd);
+        }
+        if (edge)
+            fromEdge(*edge, 0);
+    }
+    m_shown = {view, version, target, edges.value(0), edges.value(edges.size() - 1), 0};
+    return rows;
+}
+
+QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusive, bool backward, int limit,
+                                 QList<PageEdge> *edges)
+{
+    const QString key = QLatin1String(kSortColumns[m_sortColumn].expression);
+    const bool keyAscending = (m_sortOrder == 0) != backward;
+    const QString idOrder = backward ? QStringLiteral("tasks.id DESC") : QStringLiteral("tasks.id ASC");
+    const QString keyOrder =
+        key + (keyAscending ? QStringLiteral(" ASC, ") : QStringLiteral(" DESC, ")) + idOrder;
+    // NULL keys sort first; each part below reads one range of the index in order.
+    struct Part
+    {
+        QString condition;
+        QString order;
+    };
+    const bool nullable = kSortColumns[m_sortColumn].nullable;
+    const Part nulls{key + QStringLiteral(" IS NULL"), idOrder};
+    const Part values{nullable ? key + QStringLiteral(" IS NOT NULL") : QStringLiteral("1"), keyOrder};
+    QList<Part> parts;
+    if (m_sortColumn == 0) { // ids are unique and never NULL
+        const QString bound = QStringLiteral("tasks.id ") +
+                              (keyAscending ? QLatin1Char('>') : QLatin1Char('<')) +
+                              (inclusive ? QStringLiteral("= :edgeId") : QStringLiteral(" :edgeId"));
+        parts.append({edge ? bound : QStringLiteral("1"),
+                      keyAscending ? QStringLiteral("tasks.id ASC") : QStringLiteral("tasks.id DESC")});
+    } else if (!edge) {
+        parts = keyAscending ? QList<Part>{nulls, values} : QList<Part>{values, nulls};
+    } else {
+        const bool nullKey = edge->key.isNull();
+        const QString ties = (nullKey ? nulls.condition : key + QStringLiteral(" = :key")) +
+                             QStringLiteral(" AND tasks.id ") +
+                             (backward ? QLatin1Char('<') : QLatin1Char('>')) +
+                             (inclusive ? QStringLiteral("= :edgeId") : QStringLiteral(" :edgeId"));
+        parts.append({ties, idOrder});
+        if (!nullKey)
+            parts.append(
+                {key + (keyAscending ? QStringLiteral(" > :key") : QStringLiteral(" < :key")), keyOrder});
+        if (nullKey && keyAscending)
+            parts.append(values);
+        if (!nullKey && !keyAscending)
+            parts.append(nulls);
+    }
+    if (!nullable)
+        parts.removeIf([&](const Part &part) { return part.condition == nulls.condition; });
+
+    QList<TaskRow> rows;
+    for (const Part &part : std::as_const(parts)) {
+        if (rows.size() >= limit)
+            break;
+        QSqlQuery query = SqlSupport::prepare(
+            m_db, kPageSelect.arg(QLatin1String(kSortColumns[m_sortColumn].column), sortIndex()) +
+                      filterClauses() + QStringLiteral(" AND ") + part.condition +
+                      QStringLiteral("\nORDER BY ") + part.order + QStringLiteral("\nLIMIT :lim"));
+        bindFilters(query, userId);
+        if (part.condition.contains(QStringLiteral(":key")))
+            query.bindValue(QStringLiteral(":key"), edge->key);
+        if (part.condition.contains(QStringLiteral(":edgeId")))
+            query.bindValue(QStringLiteral(":edgeId"), edge->id);
+        query.bindValue(QStringLiteral(":lim"), int(limit - rows.size()));
+        if (!query.exec())
+            continue;
+        while (query.next()) {
+            TaskRow row;
+            row.id = query.value(QStringLiteral("id")).toInt();
+            row.name = query.value(QStringLiteral("name")).toString();
+            row.notes = query.value(QStringLiteral("notes")).toString();
+            row.active = query.value(QStringLiteral("active")).toBool();
+            row.level = query.value(QStringLiteral("level")).toInt();
+            row.expireAt = SqlSupport::localFromUtcText(query.value(QStringLiteral("expire_at")));
+            row.createAt = SqlSupport::localFromUtcText(query.value(QStringLiteral("create_at")));
+            row.customerId = query.value(QStringLiteral("customer_id")).toInt();
+            row.customerName = query.value(QStringLiteral("customer_name")).toString();
+            edges->append({query.value(QStringLiteral("sort_key")), row.id});
+            rows.append(std::move(row));
+        }
+    }
+    return rows;
+}
+
+std::optional<TaskService::PageEdge> TaskService::edgeAt(int userId, qint64 offset, bool fromEnd)
+{
+    const SortColumn &sort = kSortColumns[m_sortColumn];
+    const bool keyAscending = (m_sortOrder == 0) != fromEnd;
+    QSqlQuery query =
+        SqlSupport::prepare(m_db, QStringLiteral("SELECT %1 AS sort_key, tasks.id FROM tasks%2"
+                                                 " LEFT JOIN customers ON tasks.customer_id = customers.id"
+                                                 " WHERE tasks.user_id = :uid")
+                                          .arg(QLatin1String(sort.column), sortIndex()) +
+                                      filterClauses() +
+                                      QStringLiteral("\nORDER BY %1 %2, tasks.id %3 LIMIT 1 OFFSET :off")
+                                          .arg(QLatin1String(sort.expression),
+                                               keyAscending ? QStringLiteral("ASC") : QStringLiteral("DESC"),
+                                               fromEnd ? QStringLiteral("DESC") : QStringLiteral("ASC")));
+    bindFilters(query, userId);
+    query.bindValue(QStringLiteral(":off"), offset);
+    if (!query.exec() || !query.next())
+        return std::nullopt;
+    return PageEdge{query.value(0), query.value(1).toInt()};
+}
+
+bool TaskService::isBeforeFirstShown(int userId, int taskId)
+{
+    if (m_shown.first.id <= 0)
+        return false;
+    const QString key = QLatin1String(kSortColumns[m_sortColumn].expression);
+    const bool nullKey = m_shown.first.key.isNull();
+    QString before;
+    if (m_sortOrder == 0)
+        before = nullKey ? QStringLiteral("(%1 IS NULL AND tasks.id < :edgeId)")
+                         : QStringLiteral("(%1 IS NULL OR %1 < :key OR (%1 = :key AND tasks.id < :edgeId))");
+    else
+        before = nullKey ? QStringLiteral("(%1 IS NOT NULL OR tasks.id < :edgeId)")
+                         : QStringLiteral("(%1 > :key OR (%1 = :key AND tasks.id < :edgeId))");
+    QSqlQuery query = SqlSupport::prepare(
+        m_db,
+        QStringLiteral("SELECT COUNT(*) FROM tasks LEFT JOIN customers ON tasks.customer_id = customers.id"
+                       " WHERE tasks.user_id = :uid AND tasks.id = :taskId") +
+            filterClauses() + QStringLiteral(" AND ") + before.arg(key));
+    bindFilters(query, userId);
+    query.bindValue(QStringLiteral(":taskId"), taskId);
+    if (!nullKey)
+        query.bindValue(QStringLiteral(":key"), m_shown.first.key);
+    query.bindValue(QStringLiteral(":edgeId"), m_shown.first.id);
+    return query.exec() && query.next() && query.value(0).toInt() > 0;
+}

@@ -1,0 +1,138 @@
+#include "services/TaskTransferService.h"
+
+#include "services/AuthService.h"
+#include "services/TaskService.h"
+#include "storage/DbManager.h"
+#include "storage/SqlSupport.h"
+
+#include <QDate>
+#include <QDir>
+#include <QStandardPaths>
+#include <QThread>
+
+TaskTransferService::TaskTransferService(DbManager *db, AuthService *auth, TaskService *tasks,
+                                         QObject *parent)
+    : QObject(parent), m_db(db), m_auth(auth), m_tasks(tasks)
+{
+}
+
+TaskTransferService::~TaskTransferService()
+{
+    if (!m_thread)
+        return;
+    m_worker->cancel();
+    m_thread->quit();
+    m_thread->wait();
+    delete m_worker;
+    delete m_thread;
+}
+
+bool TaskTransferService::importCalendar(const QUrl &file)
+{
+    return start(TaskTransferWorker::Operation::ImportCalendar, QStringLiteral("import"), file);
+}
+
+bool TaskTransferService::exportCalendar(const QUrl &file)
+{
+    return start(TaskTransferWorker::Operation::ExportCalendar, QStringLiteral("calendar"), file);
+}
+
+bool TaskTransferService::exportCsv(const QUrl &file)
+{
+    return start(TaskTransferWorker::Operation::ExportCsv, QStringLiteral("csv"), file);
+}
+
+bool TaskTransferService::backupDatabase(const QUrl &file)
+{
+    return start(TaskTransferWorker::Operation::Backup, QStringLiteral("backup"), file);
+}
+
+void TaskTransferService::cancel()
+{
+    if (m_worker)
+        m_worker->cancel();
+}
+
+QUrl TaskTransferService::suggestedFile(const QString &operation) const
+{
+    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    QString name = QStringLiteral("duevia-tasks-%1.ics").arg(today);
+    if (operation == QLatin1String("csv"))
+        name = QStringLiteral("duevia-tasks-%1.csv").arg(today);
+    else if (operation == QLatin1String("backup"))
+        name = QStringLiteral("duevia-backup-%1.db").arg(today);
+    const QDir documents(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    return QUrl::fromLocalFile(documents.filePath(name));
+}
+
+bool TaskTransferService::start(TaskTransferWorker::Operation operation, const QString &operationName,
+                                const QUrl &file)
+{
+    const QString path = file.isLocalFile() ? file.toLocalFile() : file.toString();
+    const bool forUser = operation != TaskTransferWorker::Operation::Backup;
+    QString error;
+    if (m_thread)
+        error = QStringLiteral("busy");
+    else if (!SqlSupport::isOpen(m_db))
+        error = QStringLiteral("database");
+    else if (forUser && !(m_auth && m_auth->loggedIn() && m_tasks))
+        error = QStringLiteral("notSignedIn");
+    else if (path.isEmpty())
+        error = QStringLiteral("noFile");
+    if (!error.isEmpty()) {
+        emit finished({{QStringLiteral("operation"), operationName},
+                       {QStringLiteral("file"), path},
+                       {QStringLiteral("error"), error}});
+        return false;
+    }
+
+    TaskTransferWorker::Job job;
+    job.operation = operation;
+    job.databasePath = m_db->database().databaseName();
+    job.filePath = path;
+    if (forUser) {
+        job.userId = m_auth->userId();
+        job.selection = m_tasks->currentSelection();
+    }
+    m_operation = operationName;
+    m_file = path;
+    m_worker = new TaskTransferWorker(std::move(job));
+    m_thread = new QThread;
+    m_worker->moveToThread(m_thread);
+    connect(m_thread, &QThread::started, m_worker, &TaskTransferWorker::run);
+    connect(m_worker, &TaskTransferWorker::progressChanged, this,
+            [this](int done, int total) { setProgress(total > 0 ? double(done) / total : 0); });
+    connect(m_worker, &TaskTransferWorker::finished, this, &TaskTransferService::onWorkerFinished);
+    setProgress(0);
+    m_thread->start();
+    emit busyChanged();
+    return true;
+}
+
+void TaskTransferService::onWorkerFinished(QVariantMap result)
+{
+    m_thread->quit();
+    m_thread->wait();
+    delete m_worker;
+    delete m_thread;
+    m_worker = nullptr;
+    m_thread = nullptr;
+    emit busyChanged();
+    if (result.value(QStringLiteral("imported")).toInt() > 0 && m_tasks) {
+        // Written on another connection: the page reloads and the other views hear of it as after
+        // any change of tasks.
+        m_tasks->onTasksChanged();
+        emit m_tasks->tasksChanged();
+    }
+    result.insert(QStringLiteral("operation"), m_operation);
+    result.insert(QStringLiteral("file"), m_file);
+    emit finished(result);
+}
+
+void TaskTransferService::setProgress(double progress)
+{
+    if (qFuzzyCompare(progress + 1, m_progress + 1))
+        return;
+    m_progress = progress;
+    emit progressChanged();
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "services/TaskTransferWorker.h"
+
+#include <QObject>
+#include <QUrl>
+#include <QVariantMap>
+
+class AuthService;
+class DbManager;
+class QThread;
+class TaskService;
+
+// Moves tasks in and out of the database (iCalendar import and export, CSV export) and backs the
+// file up, one job at a time on a worker thread, so that the window stays responsive.
+class TaskTransferService : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
+    Q_PROPERTY(double progress READ progress NOTIFY progressChanged)
+
+public:
+    explicit TaskTransferService(DbManager *db, AuthService *auth, TaskService *tasks,
+                                 QObject *parent = nullptr);
+    ~TaskTransferService() override;
+
+    bool busy() const { return m_thread != nullptr; }
+    double progress() const { return m_progress; }
+
+    // Each starts a job and answers whether it started; the outcome always arrives as finished().
+    Q_INVOKABLE bool importCalendar(const QUrl &file);
+    // The signed-in user's tasks under the tasks page's current filter, all pages.
+    Q_INVOKABLE bool exportCalendar(const QUrl &file);
+    Q_INVOKABLE bool exportCsv(const QUrl &file);
+    Q_INVOKABLE bool backupDatabase(const QUrl &file);
+    Q_INVOKABLE void cancel();
+    // The file a save dialog proposes for an operation ("calendar", "csv" or "backup"): a dated
+    // name in the documents folder.
+    Q_INVOKABLE QUrl suggestedFile(const QString &operation) const;
+
+signals:
+    void busyChanged();
+    void progressChanged();
+    // The worker's result map plus "operation" and "file" (local path).
+    void finished(const QVariantMap &result);
+
+private:
+    bool start(TaskTransferWorker::Operation operation, const QString &operationName, const QUrl &file);
+    void onWorkerFinished(QVariantMap result);
+    void setProgress(double progress);
+
+    DbManager *m_db = nullptr;
+    AuthService *m_auth = nullptr;
+    TaskService *m_tasks = nullptr;
+    QThread *m_thread = nullptr;
+    TaskTransferWorker *m_worker = nullptr;
+    QString m_operation;
+    QString m_file;
+    double m_progress = 0;
+};

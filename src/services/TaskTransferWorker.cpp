@@ -1,0 +1,326 @@
+#include "services/TaskTransferWorker.h"
+
+#include "services/InputLimits.h"
+#include "storage/SqlSupport.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSaveFile>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTimeZone>
+
+namespace {
+
+constexpr int kCancelCheckInterval = 256;
+
+const char kCsvHeader[] = "id,name,level,done,expiry,created,customer,notes\r\n";
+
+// The limits every writer of tasks keeps; entries beyond them are skipped, not cut.
+bool withinLimits(const TaskCalendarFormat::TransferTask &task)
+{
+    return task.name.size() <= InputLimits::kNameLength &&
+           task.notes.trimmed().size() <= InputLimits::kNotesLength && InputLimits::expiryFits(task.expireAt);
+}
+
+// One CSV field: quoted, with doubled quotes, when it holds a quote, a separator or a line break.
+QByteArray csvField(const QString &value)
+{
+    QByteArray bytes = value.toUtf8();
+    if (bytes.contains('"') || bytes.contains(',') || bytes.contains('\n') || bytes.contains('\r'))
+        bytes = '"' + bytes.replace("\"", "\"\"") + '"';
+    return bytes;
+}
+
+QString localText(const QDateTime &dateTime)
+{
+    // The zone's own rules: much faster than the C library's local time for every row.
+    static const QTimeZone local = QTimeZone::systemTimeZone();
+    return dateTime.isValid() ? dateTime.toTimeZone(local).toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+                              : QString();
+}
+
+QByteArray csvRow(const TaskCalendarFormat::TransferTask &task)
+{
+    return QByteArray::number(task.id) + ',' + csvField(task.name) + ',' + QByteArray::number(task.level) +
+           ',' + (task.done ? "1" : "0") + ',' + csvField(localText(task.expireAt)) + ',' +
+           csvField(localText(task.createAt)) + ',' + csvField(task.customerName) + ',' +
+           csvField(task.notes) + "\r\n";
+}
+
+// The same file under two names must not be overwritten as if it were another one.
+bool isSameFile(const QString &a, const QString &b)
+{
+    const QString canonical = QFileInfo(a).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
+}
+
+} // namespace
+
+TaskTransferWorker::TaskTransferWorker(Job job, QObject *parent) : QObject(parent), m_job(std::move(job)) {}
+
+void TaskTransferWorker::run()
+{
+    emit finished(execute());
+}
+
+QVariantMap TaskTransferWorker::execute()
+{
+    const QString connection = QStringLiteral("duevia-transfer-%1").arg(quintptr(this));
+    const bool reading = m_job.operation != Operation::ImportCalendar;
+    if (reading && isSameFile(m_job.filePath, m_job.databasePath)) {
+        m_error = QStringLiteral("sameAsDatabase");
+    } else if (!QFileInfo::exists(m_job.databasePath)) {
+        m_error = QStringLiteral("database");
+    } else {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(m_job.databasePath);
+        if (reading)
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (!db.open()) {
+            m_error = QStringLiteral("database");
+        } else {
+            switch (m_job.operation) {
+            case Operation::ImportCalendar:
+                importCalendar(db);
+                break;
+            case Operation::ExportCalendar:
+            case Operation::ExportCsv:
+                exportTasks(db);
+                break;
+            case Operation::Backup:
+                backup(db);
+                break;
+            }
+            db.close();
+        }
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(connection);
+    }
+    const bool stopped = cancelled() && m_error.isEmpty();
+    return {{QStringLiteral("error"), stopped ? QString() : m_error},
+            {QStringLiteral("cancelled"), stopped},
+            {QStringLiteral("imported"), m_imported},
+            {QStringLiteral("duplicates"), m_duplicates},
+            {QStringLiteral("skipped"), m_skipped},
+            {QStringLiteral("exported"), m_exported}};
+}
+
+void TaskTransferWorker::report(int done, int total)
+{
+    const int percent = total > 0 ? int(qint64(done) * 100 / total) : 0;
+    if (percent == m_lastPercent)
+        return;
+    m_lastPercent = percent;
+    emit progressChanged(done, total);
+}
+
+// Prepared once per import and run for every task.
+struct TaskTransferWorker::ImportStatements
+{
+    explicit ImportStatements(const QSqlDatabase &db) : existing(db), customer(db), insert(db)
+    {
+        prepared =
+            existing.prepare(QStringLiteral("SELECT 1 FROM tasks WHERE user_id = :uid AND name = :name"
+                                            " AND expire_at_epoch IS :epoch LIMIT 1")) &&
+            customer.prepare(
+                QStringLiteral("SELECT id FROM customers WHERE name = :name ORDER BY id LIMIT 1")) &&
+            insert.prepare(QStringLiteral(
+                "INSERT INTO tasks (user_id, name, active, notes, expire_at, expire_at_epoch, level,"
+                " customer_id)"
+                " VALUES (:uid, :name, :active, :notes, :expire, :expire_at_epoch, :level, :customerId)"));
+    }
+
+    QSqlQuery existing;
+    QSqlQuery customer;
+    QSqlQuery insert;
+    bool prepared = false;
+    // Customer ids by name, -1 for a name no customer has.
+    QHash<QString, int> customerIds;
+};
+
+void TaskTransferWorker::importCalendar(QSqlDatabase &db)
+{
+    QFile file(m_job.filePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_error = QStringLiteral("cannotRead");
+        return;
+    }
+    const TaskCalendarFormat::ReadResult calendar = TaskCalendarFormat::read(file.readAll());
+    if (!calendar.isCalendar) {
+        m_error = QStringLiteral("notCalendar");
+        return;
+    }
+    m_skipped = calendar.skipped;
+    // One transaction: a cancelled or failed import leaves nothing of itself.
+    if (!db.transaction()) {
+        m_error = QStringLiteral("database");
+        return;
+    }
+    {
+        ImportStatements statements(db);
+        if (!statements.prepared)
+            m_error = QStringLiteral("database");
+        const int total = int(calendar.tasks.size());
+        for (int i = 0; i < total && m_error.isEmpty() && !cancelled(); ++i) {
+            if (!importTask(statements, calendar.tasks.at(i)))
+                m_error = QStringLiteral("database");
+            report(i + 1, total);
+        }
+    }
+    if (!m_error.isEmpty() || cancelled() || !db.commit()) {
+        db.rollback();
+        m_imported = 0;
+        if (m_error.isEmpty() && !cancelled())
+            m_error = QStringLiteral("database");
+    }
+}
+
+bool TaskTransferWorker::importTask(ImportStatements &statements, const TransferTask &task)
+{
+    if (!withinLimits(task)) {
+        ++m_skipped;
+        return true;
+    }
+    const QVariant epoch = SqlSupport::epochValue(task.expireAt);
+    QSqlQuery &existing = statements.existing;
+    existing.bindValue(QStringLiteral(":uid"), m_job.userId);
+    existing.bindValue(QStringLiteral(":name"), task.name);
+    existing.bindValue(QStringLiteral(":epoch"), epoch);
+    if (!existing.exec())
+        return false;
+    const bool duplicate = existing.next();
+    existing.finish();
+    if (duplicate) {
+        ++m_duplicates;
+        return true;
+    }
+
+    int customerId = -1;
+    if (!task.customerName.isEmpty()) {
+        auto known = statements.customerIds.constFind(task.customerName);
+        if (known == statements.customerIds.cend()) {
+            QSqlQuery &customer = statements.customer;
+            customer.bindValue(QStringLiteral(":name"), task.customerName);
+            if (!customer.exec())
+                return false;
+            const int id = customer.next() ? customer.value(0).toInt() : -1;
+            customer.finish();
+            known = statements.customerIds.insert(task.customerName, id);
+        }
+        customerId = *known;
+    }
+
+    QSqlQuery &insert = statements.insert;
+    insert.bindValue(QStringLiteral(":uid"), m_job.userId);
+    insert.bindValue(QStringLiteral(":name"), task.name);
+    insert.bindValue(QStringLiteral(":active"), task.done ? 1 : 0);
+    insert.bindValue(QStringLiteral(":notes"), task.notes.trimmed());
+    insert.bindValue(QStringLiteral(":expire"), SqlSupport::utcValue(task.expireAt));
+    insert.bindValue(QStringLiteral(":expire_at_epoch"), epoch);
+    insert.bindValue(QStringLiteral(":level"), task.level);
+    insert.bindValue(QStringLiteral(":customerId"), customerId);
+    if (!insert.exec())
+        return false;
+    ++m_imported;
+    return true;
+}
+
+bool TaskTransferWorker::readSelection(QSqlDatabase &db, QList<TransferTask> &tasks)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT tasks.id, tasks.name, tasks.notes, tasks.active, tasks.level,"
+                                 " tasks.expire_at, tasks.create_at, customers.name"
+                                 " FROM tasks LEFT JOIN customers ON tasks.customer_id = customers.id"
+                                 " WHERE tasks.user_id = :uid") +
+                  m_job.selection.clauses + QStringLiteral(" ORDER BY tasks.id"));
+    for (auto it = m_job.selection.bindings.cbegin(); it != m_job.selection.bindings.cend(); ++it)
+        query.bindValue(it.key(), it.value());
+    if (!query.exec())
+        return false;
+    while (query.next()) {
+        if (tasks.size() % kCancelCheckInterval == 0 && cancelled())
+            return true;
+        TransferTask task;
+        task.id = query.value(0).toLongLong();
+        task.name = query.value(1).toString();
+        task.notes = query.value(2).toString();
+        task.done = query.value(3).toBool();
+        task.level = query.value(4).toInt();
+        task.expireAt = SqlSupport::utcFromText(query.value(5));
+        task.createAt = SqlSupport::utcFromText(query.value(6));
+        task.customerName = query.value(7).toString();
+        tasks.append(std::move(task));
+    }
+    return true;
+}
+
+void TaskTransferWorker::exportTasks(QSqlDatabase &db)
+{
+    // Read first, then write: the file's read lock is held only as long as the rows take to read.
+    QList<TransferTask> tasks;
+    if (!readSelection(db, tasks)) {
+        m_error = QStringLiteral("database");
+        return;
+    }
+    // The file appears only when complete; a cancelled export leaves the old one as it was.
+    QSaveFile file(m_job.filePath);
+    if (cancelled() || !file.open(QIODevice::WriteOnly)) {
+        m_error = cancelled() ? QString() : QStringLiteral("cannotWrite");
+        return;
+    }
+    const bool csv = m_job.operation == Operation::ExportCsv;
+    const QString databaseTag = QString::fromLatin1(
+        QCryptographicHash::hash(QFileInfo(m_job.databasePath).absoluteFilePath().toUtf8(),
+                                 QCryptographicHash::Sha1)
+            .toHex()
+            .left(16));
+    const TaskCalendarFormat::Writer writer(databaseTag + QStringLiteral("@duevia"));
+    // The byte order mark tells spreadsheets that the text is UTF-8.
+    file.write(csv ? QByteArray("\xEF\xBB\xBF") + kCsvHeader : writer.head());
+    const int total = int(tasks.size());
+    for (int i = 0; i < total; ++i) {
+        if (i % kCancelCheckInterval == 0 && cancelled()) {
+            file.cancelWriting();
+            return;
+        }
+        file.write(csv ? csvRow(tasks.at(i)) : writer.todo(tasks.at(i)));
+        report(i + 1, total);
+    }
+    if (!csv)
+        file.write(writer.tail());
+    if (!file.commit()) {
+        m_error = QStringLiteral("cannotWrite");
+        return;
+    }
+    m_exported = total;
+}
+
+void TaskTransferWorker::backup(QSqlDatabase &db)
+{
+    // VACUUM INTO needs a file that does not exist yet; the copy replaces the target once complete.
+    const QString partial = m_job.filePath + QStringLiteral(".part");
+    QFile::remove(partial);
+    QSqlQuery vacuum(db);
+    vacuum.prepare(QStringLiteral("VACUUM INTO :path"));
+    vacuum.bindValue(QStringLiteral(":path"), partial);
+    if (!vacuum.exec()) {
+        QFile::remove(partial);
+        m_error = QStringLiteral("cannotWrite");
+        return;
+    }
+    if (cancelled()) {
+        QFile::remove(partial);
+        return;
+    }
+    if (QFile::exists(m_job.filePath) && !QFile::remove(m_job.filePath)) {
+        QFile::remove(partial);
+        m_error = QStringLiteral("cannotWrite");
+        return;
+    }
+    if (!QFile::rename(partial, m_job.filePath))
+        m_error = QStringLiteral("cannotWrite");
+}

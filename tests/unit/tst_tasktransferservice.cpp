@@ -1,0 +1,365 @@
+#include "TestSupport.h"
+
+#include "models/TaskTableModel.h"
+#include "services/CustomerService.h"
+#include "services/TaskCalendarFormat.h"
+#include "services/TaskService.h"
+#include "services/TaskTransferService.h"
+#include "storage/SqlSupport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QSignalSpy>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString dataFile(const QString &name)
+{
+    return QStringLiteral(DUEVIA_TEST_DATA_DIR "/") + name;
+}
+
+QDateTime utc(int y, int mo, int d, int h, int mi)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi), Qt::UTC);
+}
+
+// The user's tasks as comparable rows, without ids and creation times.
+QStringList taskRows(const DbManager &db, int userId)
+{
+    QSqlQuery query(db.database());
+    query.exec(
+        u"SELECT tasks.name, tasks.notes, tasks.level, tasks.active, tasks.expire_at_epoch,"
+        " IFNULL(customers.name, '') FROM tasks LEFT JOIN customers ON customers.id = tasks.customer_id"
+        " WHERE tasks.user_id = %1 ORDER BY tasks.name"_s.arg(userId));
+    QStringList rows;
+    while (query.next()) {
+        QStringList cells;
+        for (int i = 0; i < 6; ++i)
+            cells << query.value(i).toString();
+        rows << cells.join(u'|');
+    }
+    return rows;
+}
+
+} // namespace
+
+class TestTaskTransferService : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TestSandbox> m_sandbox;
+    std::unique_ptr<DbManager> m_db;
+    std::unique_ptr<AuthService> m_auth;
+    std::unique_ptr<TaskTableModel> m_model;
+    std::unique_ptr<TaskService> m_tasks;
+    std::unique_ptr<CustomerService> m_customers;
+    std::unique_ptr<TaskTransferService> m_transfer;
+    int m_userId = -1;
+
+    // Runs one job to its end and returns its result.
+    template<typename Start> QVariantMap run(Start start)
+    {
+        QSignalSpy finished(m_transfer.get(), &TaskTransferService::finished);
+        start();
+        if (finished.isEmpty())
+            finished.wait(30000);
+        return finished.value(0).value(0).toMap();
+    }
+    QVariantMap import(const QString &path)
+    {
+        return run([&] { m_transfer->importCalendar(QUrl::fromLocalFile(path)); });
+    }
+    QVariantMap exportTo(const QString &path, bool csv = false)
+    {
+        const QUrl url = QUrl::fromLocalFile(path);
+        return run([&] { csv ? m_transfer->exportCsv(url) : m_transfer->exportCalendar(url); });
+    }
+    void closeDatabase()
+    {
+        m_transfer.reset();
+        m_customers.reset();
+        m_tasks.reset();
+        m_auth.reset();
+        m_db.reset();
+    }
+    int taskCount() { return queryValue(*m_db, u"SELECT COUNT(*) FROM tasks"_s).toInt(); }
+    void addSampleTasks()
+    {
+        m_customers->createCustomer(u"Müller, Kranz & Söhne; GmbH"_s, QString(), {});
+        const int customerId = queryValue(*m_db, u"SELECT MAX(id) FROM customers"_s).toInt();
+        m_tasks->createTask(u"Plain"_s, utc(2026, 3, 22, 17, 50), false, 1);
+        m_tasks->createTask(
+            u"Quotes \"and\", commas; semicolons"_s, utc(2027, 1, 1, 0, 0), true, 50, customerId,
+            u"Line one\nLine \"two\", with; stuff\nÄccents ✓ and a long line "_s + QString(200, u'é'));
+        m_tasks->createTask(u"No expiry"_s, QDateTime(), false, 77, customerId, u"back\\slash"_s);
+        m_tasks->createTask(u"High"_s, utc(9999, 12, 31, 23, 0), false, 100);
+        m_tasks->createTask(u"Negative level"_s, utc(1, 1, 1, 0, 0), true, -5);
+    }
+
+private slots:
+    void init()
+    {
+        if (qstrcmp(QTest::currentTestFunction(), "priorityBands") == 0)
+            return;
+        m_sandbox = std::make_unique<TestSandbox>();
+        m_db = std::make_unique<DbManager>();
+        QVERIFY(m_sandbox->openDatabase(*m_db));
+        m_auth = std::make_unique<AuthService>(m_db.get());
+        m_model = std::make_unique<TaskTableModel>();
+        m_tasks = std::make_unique<TaskService>(m_db.get(), m_auth.get(), m_model.get());
+        m_customers = std::make_unique<CustomerService>(m_db.get(), m_auth.get(), nullptr);
+        m_transfer = std::make_unique<TaskTransferService>(m_db.get(), m_auth.get(), m_tasks.get());
+        m_userId = signInTestUser(*m_auth, u"alice"_s);
+    }
+
+    void cleanup()
+    {
+        closeDatabase();
+        m_sandbox.reset();
+    }
+
+    void priorityBands_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<int>("priority");
+        QTest::newRow("low 1") << 1 << 9;
+        QTest::newRow("low 20") << 20 << 6;
+        QTest::newRow("low negative") << -40 << 9;
+        QTest::newRow("medium 21") << 21 << 5;
+        QTest::newRow("medium 50") << 50 << 5;
+        QTest::newRow("high 51") << 51 << 4;
+        QTest::newRow("high 100") << 100 << 1;
+        QTest::newRow("high 5000") << 5000 << 1;
+    }
+
+    void priorityBands()
+    {
+        QFETCH(int, level);
+        QFETCH(int, priority);
+        QCOMPARE(TaskCalendarFormat::priorityOfLevel(level), priority);
+        // Every priority comes back as a level of its own band.
+        for (int p = 1; p <= 9; ++p)
+            QCOMPARE(TaskCalendarFormat::priorityOfLevel(TaskCalendarFormat::levelOfPriority(p)), p);
+    }
+
+    void importFile_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<int>("imported");
+        QTest::addColumn<int>("skipped");
+        QTest::newRow("RFC 5545 examples") << "rfc5545-todos.ics"
+                                           << "" << 3 << 0;
+        // No summary, a due date before year 1 in UTC, a name over 1,000 characters.
+        QTest::newRow("other programs") << "other-programs.ics"
+                                        << "" << 4 << 3;
+        QTest::newRow("not iCalendar") << "not-a-calendar.ics"
+                                       << "notCalendar" << 0 << 0;
+        QTest::newRow("missing file") << "no-such-file.ics"
+                                      << "cannotRead" << 0 << 0;
+    }
+
+    void importFile()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, error);
+        QFETCH(int, imported);
+        QFETCH(int, skipped);
+        QSignalSpy changed(m_tasks.get(), &TaskService::tasksChanged);
+        QVariantMap result = import(dataFile(file));
+        QCOMPARE(result.value(u"error"_s).toString(), error);
+        QCOMPARE(result.value(u"imported"_s).toInt(), imported);
+        QCOMPARE(result.value(u"skipped"_s).toInt(), skipped);
+        QCOMPARE(taskCount(), imported);
+        QCOMPARE(changed.size(), imported > 0 ? 1 : 0);
+        // The same file again adds nothing.
+        result = import(dataFile(file));
+        QCOMPARE(result.value(u"imported"_s).toInt(), 0);
+        QCOMPARE(result.value(u"duplicates"_s).toInt(), imported);
+        QCOMPARE(taskCount(), imported);
+    }
+
+    void importedFields_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QDateTime>("expiry");
+        QTest::addColumn<bool>("done");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QString>("notes");
+        const QString rfc = u"rfc5545-todos.ics"_s;
+        const QString other = u"other-programs.ics"_s;
+        QTest::newRow("date only") << rfc << "Submit Quebec Income Tax Return for 2006"
+                                   << QDateTime(QDate(2007, 5, 1), QTime(23, 59)) << false << 1 << "";
+        QTest::newRow("COMPLETED property, priority 1")
+            << rfc << "Submit Revised Internet-Draft" << utc(2007, 7, 9, 13, 0) << true << 95 << "";
+        QTest::newRow("floating, alarm")
+            << rfc << "Submit Income Taxes" << QDateTime(QDate(1998, 4, 15), QTime(0, 0)) << false << 1 << "";
+        QTest::newRow("file's own zone, escapes, folds, priority 0")
+            << other << "Call Anna, Bob; and Carl" << utc(2026, 3, 22, 17, 0) << false << 1
+            << "Line one, with a comma; and a semicolon\nLine two is long enough that the writing program "
+               "folded it over two lines";
+        QTest::newRow("Windows zone name, completed")
+            << other << "Quarterly report" << utc(2026, 7, 15, 7, 0) << true << 35 << "";
+        QTest::newRow("date only, priority 9")
+            << other << "Renew domain" << QDateTime(QDate(2026, 12, 31), QTime(23, 59)) << false << 3 << "";
+        QTest::newRow("unknown zone as local")
+            << other << "Mars meeting" << QDateTime(QDate(2026, 6, 1), QTime(12, 0)) << false << 1 << "";
+    }
+
+    void importedFields()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, name);
+        QFETCH(QDateTime, expiry);
+        QFETCH(bool, done);
+        QFETCH(int, level);
+        QFETCH(QString, notes);
+        import(dataFile(file));
+        QSqlQuery query(m_db->database());
+        query.prepare(u"SELECT expire_at_epoch, active, level, notes, user_id FROM tasks WHERE name = ?"_s);
+        query.addBindValue(name);
+        QVERIFY(query.exec() && query.next());
+        QCOMPARE(query.value(0).toLongLong(), expiry.toSecsSinceEpoch());
+        QCOMPARE(query.value(1).toBool(), done);
+        QCOMPARE(query.value(2).toInt(), level);
+        QCOMPARE(query.value(3).toString(), notes);
+        QCOMPARE(query.value(4).toInt(), m_userId);
+    }
+
+    // Export, then import into a second account: the same tasks, nothing lost on the way.
+    void roundTrip()
+    {
+        addSampleTasks();
+        const QString file = m_sandbox->filePath(u"tasks.ics"_s);
+        QVariantMap result = exportTo(file);
+        QCOMPARE(result.value(u"error"_s).toString(), QString());
+        QCOMPARE(result.value(u"exported"_s).toInt(), 5);
+        const QStringList original = taskRows(*m_db, m_userId);
+
+        const int bob = signInTestUser(*m_auth, u"bob"_s);
+        result = import(file);
+        QCOMPARE(result.value(u"imported"_s).toInt(), 5);
+        QCOMPARE(taskRows(*m_db, bob), original);
+        QCOMPARE(import(file).value(u"duplicates"_s).toInt(), 5);
+        QCOMPARE(taskRows(*m_db, bob).size(), 5);
+    }
+
+    // The export takes the tasks page's filter over all pages, and only the signed-in user's tasks.
+    void exportFollowsPageFilter()
+    {
+        addSampleTasks();
+        signInTestUser(*m_auth, u"bob"_s);
+        m_tasks->createTask(u"High of bob"_s, utc(2026, 1, 1, 0, 0), false, 90);
+        signInTestUser(*m_auth, u"alice"_s);
+        m_tasks->setPageSize(1);
+        m_tasks->setFilterLevel(51);
+        m_tasks->setFilterName(u"h"_s);
+        QCOMPARE(m_tasks->totalPages(), 2);
+        QCOMPARE(exportTo(m_sandbox->filePath(u"high.ics"_s)).value(u"exported"_s).toInt(), 2);
+    }
+
+    void csvReadsBackCellForCell()
+    {
+        addSampleTasks();
+        const QString file = m_sandbox->filePath(u"tasks.csv"_s);
+        QCOMPARE(exportTo(file, true).value(u"exported"_s).toInt(), 5);
+        QProcess python;
+        python.start(u"python3"_s, {u"-c"_s,
+                                    u"import csv, json, sys\n"
+                                    "with open(sys.argv[1], encoding='utf-8-sig', newline='') as f:\n"
+                                    "    print(json.dumps(list(csv.reader(f))))"_s,
+                                    file});
+        QVERIFY(python.waitForFinished(30000));
+        const QJsonArray rows = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+        QCOMPARE(rows.size(), 6);
+        QCOMPARE(rows.at(0).toVariant().toStringList(),
+                 QStringList({u"id"_s, u"name"_s, u"level"_s, u"done"_s, u"expiry"_s, u"created"_s,
+                              u"customer"_s, u"notes"_s}));
+        QSqlQuery query(m_db->database());
+        QVERIFY(query.exec(u"SELECT tasks.id, tasks.name, level, active, expire_at, tasks.create_at,"
+                           " IFNULL(customers.name, ''), tasks.notes FROM tasks"
+                           " LEFT JOIN customers ON customers.id = tasks.customer_id ORDER BY tasks.id"_s));
+        for (int row = 1; query.next(); ++row) {
+            const auto local = [&](int column) {
+                const QDateTime time = SqlSupport::localFromUtcText(query.value(column));
+                return time.isValid() ? time.toString(u"yyyy-MM-dd HH:mm"_s) : QString();
+            };
+            const QStringList expected = {query.value(0).toString(),
+                                          query.value(1).toString(),
+                                          query.value(2).toString(),
+                                          query.value(3).toString(),
+                                          local(4),
+                                          local(5),
+                                          query.value(6).toString(),
+                                          query.value(7).toString()};
+            QCOMPARE(rows.at(row).toVariant().toStringList(), expected);
+        }
+    }
+
+    // A cancelled import leaves nothing; a cancelled export writes no file.
+    void cancel()
+    {
+        QByteArray calendar = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//t//EN\r\n";
+        for (int i = 0; i < 3000; ++i)
+            calendar += "BEGIN:VTODO\r\nUID:" + QByteArray::number(i) + "\r\nSUMMARY:Task " +
+                        QByteArray::number(i) + "\r\nEND:VTODO\r\n";
+        calendar += "END:VCALENDAR\r\n";
+        QFile file(m_sandbox->filePath(u"big.ics"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(calendar) > 0);
+        file.close();
+        QVariantMap result = run([&] {
+            m_transfer->importCalendar(QUrl::fromLocalFile(file.fileName()));
+            m_transfer->cancel();
+        });
+        QVERIFY(result.value(u"cancelled"_s).toBool());
+        QCOMPARE(result.value(u"imported"_s).toInt(), 0);
+        QCOMPARE(taskCount(), 0);
+        QVERIFY(!m_transfer->busy());
+
+        QCOMPARE(import(file.fileName()).value(u"imported"_s).toInt(), 3000);
+        const QString out = m_sandbox->filePath(u"out.ics"_s);
+        result = run([&] {
+            m_transfer->exportCalendar(QUrl::fromLocalFile(out));
+            m_transfer->cancel();
+        });
+        QVERIFY(result.value(u"cancelled"_s).toBool());
+        QVERIFY(!QFile::exists(out));
+    }
+
+    // The copy is a Duevia database with the same rows, written while the program's connection is open.
+    void backup()
+    {
+        addSampleTasks();
+        const QStringList original = taskRows(*m_db, m_userId);
+        const QString copy = m_sandbox->filePath(u"backup.db"_s);
+        QFile stale(copy);
+        QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("an older backup") > 0);
+        stale.close();
+        QCOMPARE(
+            run([&] { m_transfer->backupDatabase(QUrl::fromLocalFile(copy)); }).value(u"error"_s).toString(),
+            QString());
+        // Neither an export nor a backup may overwrite the open database.
+        const QUrl self = QUrl::fromLocalFile(m_sandbox->databaseFile());
+        QCOMPARE(run([&] { m_transfer->backupDatabase(self); }).value(u"error"_s).toString(),
+                 u"sameAsDatabase"_s);
+        QCOMPARE(run([&] { m_transfer->exportCsv(self); }).value(u"error"_s).toString(), u"sameAsDatabase"_s);
+
+        closeDatabase();
+        DbManager restored;
+        QVERIFY(restored.open(copy));
+        restored.ensureSchema();
+        QVERIFY(restored.ensureIndexes());
+        QCOMPARE(taskRows(restored, m_userId), original);
+        QCOMPARE(queryValue(restored, u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTaskTransferService)
+#include "tst_tasktransferservice.moc"
