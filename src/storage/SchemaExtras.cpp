@@ -25,18 +25,24 @@ bool build(const QSqlDatabase &db, const std::function<bool(int, int)> &progress
     for (const Step &step : steps)
         total += step.statements.size();
 
-    QSqlDatabase connection = db;
-    if (!connection.transaction())
+    // IMMEDIATE takes the write lock up front (waiting the busy timeout for it): two programs
+    // starting on one file at once would otherwise both read, then fail to upgrade to writing.
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        qWarning().noquote() << "SQL failed:" << query.lastError().text();
         return false;
-    QSqlQuery query(connection);
+    }
     int done = 0;
     auto fail = [&](const QString &sql) {
         if (!sql.isEmpty())
             qWarning().noquote() << "SQL failed:" << query.lastError().text() << "\n" << sql;
         query.finish();
-        connection.rollback();
+        query.exec(QStringLiteral("ROLLBACK"));
         return false;
     };
+    // Another program may have built it while this one waited for the lock.
+    if (isCurrent(db))
+        return query.exec(QStringLiteral("COMMIT")) || fail(QString());
     for (const Step &step : steps) {
         for (const QString &sql : step.statements) {
             if (!query.exec(sql))
@@ -54,8 +60,7 @@ bool build(const QSqlDatabase &db, const std::function<bool(int, int)> &progress
         if (!query.exec(sql))
             return fail(sql);
     }
-    query.finish();
-    return connection.commit() || fail(QString());
+    return query.exec(QStringLiteral("COMMIT")) || fail(QStringLiteral("COMMIT"));
 }
 
 } // namespace SchemaExtras
