@@ -72,13 +72,13 @@ void addUtc(icalcomponent *component, icalproperty_kind kind, const QDateTime &d
 }
 
 // A date-time from libical's fields; nullopt when they name no moment the program can keep.
-std::optional<QDateTime> dateTimeOf(const icaltimetype &time, Qt::TimeSpec spec)
+std::optional<QDateTime> dateTimeOf(const icaltimetype &time, Qt::TimeSpec timeSpec)
 {
     const QDate date(time.year, time.month, time.day);
     const QTime clock(time.hour, time.minute, std::min(time.second, 59));
     if (time.year < 1 || !date.isValid() || !clock.isValid())
         return std::nullopt;
-    return QDateTime(date, clock, spec);
+    return QDateTime(date, clock, timeSpec);
 }
 
 QString text(const char *value)
