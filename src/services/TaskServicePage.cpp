@@ -40,34 +40,6 @@ const QString kPageSelect =
                    " FROM tasks%2 LEFT JOIN customers ON tasks.customer_id = customers.id"
                    " WHERE tasks.user_id = :uid");
 
-// The trigrams every task that matches the LIKE pattern must contain in its name or id text, as a
-// query of the search index; empty when no run of literal characters is long enough.
-QString searchTrigrams(const QString &text)
-{
-    QStringList trigrams;
-    QList<uint> run;
-    const auto add = [&](qsizetype at) {
-        QString trigram = QString::fromUcs4(reinterpret_cast<const char32_t *>(run.constData() + at), 3);
-        trigram.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        trigrams.append(QLatin1Char('"') + trigram + QLatin1Char('"'));
-    };
-    const QList<uint> codes = text.toUcs4() << '%';
-    for (const uint code : codes) {
-        if (code != '%' && code != '_') {
-            run.append(code);
-            continue;
-        }
-        // Trigrams that cover the run, not every one: each term costs a read of its list of tasks.
-        for (qsizetype at = 0; at + 3 <= run.size(); at += 3)
-            add(at);
-        if (run.size() > 3 && run.size() % 3 != 0)
-            add(run.size() - 3);
-        run.clear();
-    }
-    trigrams.removeDuplicates();
-    return trigrams.join(QStringLiteral(" AND "));
-}
-
 } // namespace
 
 QString TaskService::sortIndex() const
@@ -132,7 +104,7 @@ void TaskService::bindFilters(QSqlQuery &query, int userId) const
     if (!m_filterName.isEmpty()) {
         query.bindValue(QStringLiteral(":name"), QStringLiteral("%") + m_filterName + QStringLiteral("%"));
         if (m_searchCandidates)
-            query.bindValue(QStringLiteral(":trigrams"), searchTrigrams(m_filterName));
+            query.bindValue(QStringLiteral(":trigrams"), SqlSupport::likeTrigrams(m_filterName));
     }
     if (m_filterActive != -1)
         query.bindValue(QStringLiteral(":active"), m_filterActive);
@@ -149,7 +121,7 @@ void TaskService::bindFilters(QSqlQuery &query, int userId) const
 
 int TaskService::countTasks(int userId)
 {
-    const QString trigrams = m_filterName.isEmpty() ? QString() : searchTrigrams(m_filterName);
+    const QString trigrams = m_filterName.isEmpty() ? QString() : SqlSupport::likeTrigrams(m_filterName);
     const auto count = [&](const QString &from, const QString &where, int limit) {
         const QString matches = from +
                                 QStringLiteral(" LEFT JOIN customers ON tasks.customer_id = customers.id"
@@ -237,7 +209,7 @@ void TaskService::loadPage(int page)
     // A search with few matches reads them by id and sorts them; dense matches are found by walking
     // the index of the order. The walk reads about all / matches rows for each row it shows.
     const qint64 all = hasRow ? counter(QStringLiteral("total")) : matching;
-    m_searchCandidates = !m_filterName.isEmpty() && !searchTrigrams(m_filterName).isEmpty() &&
+    m_searchCandidates = !m_filterName.isEmpty() && !SqlSupport::likeTrigrams(m_filterName).isEmpty() &&
                          !m_countCapped && qint64(matching) * matching <= 16 * all;
 
     if (counted) {

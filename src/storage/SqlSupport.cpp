@@ -59,4 +59,30 @@ QVariant epochValue(const QDateTime &dateTime)
     return dateTime.toSecsSinceEpoch();
 }
 
+QString likeTrigrams(const QString &pattern)
+{
+    QStringList trigrams;
+    QList<uint> run;
+    const auto add = [&](qsizetype at) {
+        QString trigram = QString::fromUcs4(reinterpret_cast<const char32_t *>(run.constData() + at), 3);
+        trigram.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        trigrams.append(QLatin1Char('"') + trigram + QLatin1Char('"'));
+    };
+    const QList<uint> codes = pattern.toUcs4() << '%';
+    for (const uint code : codes) {
+        if (code != '%' && code != '_') {
+            run.append(code);
+            continue;
+        }
+        // Trigrams that cover the run, not every one: each term costs a read of its list of rows.
+        for (qsizetype at = 0; at + 3 <= run.size(); at += 3)
+            add(at);
+        if (run.size() > 3 && run.size() % 3 != 0)
+            add(run.size() - 3);
+        run.clear();
+    }
+    trigrams.removeDuplicates();
+    return trigrams.join(QStringLiteral(" AND "));
+}
+
 } // namespace SqlSupport

@@ -30,4 +30,9 @@ QVariant utcValue(const QDateTime &dateTime);
 // The instant as whole seconds since the epoch, or a null integer when dateTime is invalid.
 QVariant epochValue(const QDateTime &dateTime);
 
+// The trigrams that every text matching the LIKE pattern (% and _ as wildcards) contains, as the
+// query of a trigram full-text index; empty when no run of literal characters is three long. The
+// index only narrows the rows down: LIKE still decides.
+QString likeTrigrams(const QString &pattern);
+
 } // namespace SqlSupport
