@@ -64,6 +64,52 @@ QString trigger(const QString &name, const QString &event, const QString &when, 
         .arg(name, event, when, body);
 }
 
+// Trigrams of each customer's name, id text and contact values (one per line), keyed by the
+// customer's id. Every change rewrites the customer's whole row from the tables, so the index stays
+// exact whatever order the writes (and the cascade of a deleted customer) come in.
+QStringList customerSearchStatements()
+{
+    const auto refresh = [](const QString &id) {
+        return QStringLiteral(
+                   "DELETE FROM customer_search WHERE rowid = %1;\n"
+                   "INSERT INTO customer_search (rowid, name, id_text, contacts)"
+                   " SELECT id, name, id, (SELECT group_concat(value, char(10)) FROM customer_contacts"
+                   " WHERE customer_id = customers.id) FROM customers WHERE id = %1;\n")
+            .arg(id);
+    };
+    const auto after = [](const QString &name, const QString &event, const QString &body) {
+        return QStringLiteral("CREATE TRIGGER %1 AFTER %2 BEGIN\n%3END").arg(name, event, body);
+    };
+    const QStringList names = {
+        QStringLiteral("customers_search_insert"), QStringLiteral("customers_search_delete"),
+        QStringLiteral("customers_search_update"), QStringLiteral("contacts_search_insert"),
+        QStringLiteral("contacts_search_delete"),  QStringLiteral("contacts_search_update")};
+    QStringList statements;
+    for (const QString &name : names)
+        statements.append(QStringLiteral("DROP TRIGGER IF EXISTS ") + name);
+    const QString oldId = QStringLiteral("OLD.id"), newId = QStringLiteral("NEW.id");
+    const QString oldCustomer = QStringLiteral("OLD.customer_id"),
+                  newCustomer = QStringLiteral("NEW.customer_id");
+    return statements +
+           QStringList{
+               QStringLiteral("DROP TABLE IF EXISTS customer_search"),
+               QStringLiteral("CREATE VIRTUAL TABLE customer_search USING fts5(name, id_text, contacts,"
+                              " columnsize=0, detail=none, tokenize='trigram')"),
+               QStringLiteral(
+                   "INSERT INTO customer_search (rowid, name, id_text, contacts)"
+                   " SELECT id, name, id, (SELECT group_concat(value, char(10)) FROM customer_contacts"
+                   " WHERE customer_id = customers.id) FROM customers"),
+               after(names[0], QStringLiteral("INSERT ON customers"), refresh(newId)),
+               after(names[1], QStringLiteral("DELETE ON customers"), refresh(oldId)),
+               after(names[2], QStringLiteral("UPDATE OF id, name ON customers"),
+                     refresh(oldId) + refresh(newId)),
+               after(names[3], QStringLiteral("INSERT ON customer_contacts"), refresh(newCustomer)),
+               after(names[4], QStringLiteral("DELETE ON customer_contacts"), refresh(oldCustomer)),
+               after(names[5], QStringLiteral("UPDATE OF customer_id, value ON customer_contacts"),
+                     refresh(oldCustomer) + refresh(newCustomer)),
+           };
+}
+
 } // namespace
 
 QList<int> expiryBucketSpans()
@@ -118,6 +164,7 @@ QList<Step> insightSteps()
              QStringLiteral(
                  "CREATE INDEX IF NOT EXISTS idx_customers_created ON customers (create_at, name)"),
          }},
+        {QStringLiteral("customer search"), customerSearchStatements()},
         // Last, so that the planner knows every index above; PRAGMA optimize keeps it current.
         {QStringLiteral("planner statistics"), {QStringLiteral("ANALYZE")}},
     };

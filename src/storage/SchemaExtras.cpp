@@ -8,7 +8,7 @@ namespace SchemaExtras {
 
 int currentVersion()
 {
-    return 3;
+    return 4;
 }
 
 bool isCurrent(const QSqlDatabase &db)
