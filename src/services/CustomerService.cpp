@@ -29,6 +29,12 @@ constexpr int kIdsPerStatement = 500;
 const QString kFilterClause =
     QStringLiteral(" WHERE name LIKE :name or id LIKE :name or id IN (SELECT customer_id "
                    "FROM customer_contacts WHERE value LIKE :name)");
+// The same match once the search index has narrowed the customers down to those holding every
+// trigram of the pattern: the few candidates look up their own contacts.
+const QString kIndexedFilterClause =
+    QStringLiteral(" WHERE id IN (SELECT rowid FROM customer_search WHERE customer_search MATCH :trigrams)"
+                   " AND (name LIKE :name or id LIKE :name or EXISTS (SELECT 1 FROM customer_contacts"
+                   " WHERE customer_id = customers.id AND value LIKE :name))");
 
 // Phone and e-mail sort by creation: the database has no cheap order for them.
 QString sortColumnName(int column)
@@ -132,14 +138,28 @@ bool CustomerService::isUsable() const
     return SqlSupport::isOpen(m_db) && m_auth && m_auth->loggedIn();
 }
 
+QString CustomerService::filterClause() const
+{
+    if (m_filterName.isEmpty())
+        return {};
+    return SqlSupport::likeTrigrams(m_filterName).isEmpty() ? kFilterClause : kIndexedFilterClause;
+}
+
+void CustomerService::bindFilter(QSqlQuery &query) const
+{
+    if (m_filterName.isEmpty())
+        return;
+    query.bindValue(QStringLiteral(":name"), QString(QLatin1Char('%') + m_filterName + QLatin1Char('%')));
+    const QString trigrams = SqlSupport::likeTrigrams(m_filterName);
+    if (!trigrams.isEmpty())
+        query.bindValue(QStringLiteral(":trigrams"), trigrams);
+}
+
 int CustomerService::countCustomers() const
 {
-    QString sql = QStringLiteral("SELECT COUNT(*) FROM customers");
-    if (!m_filterName.isEmpty())
-        sql += kFilterClause;
-    QSqlQuery query = SqlSupport::prepare(m_db, sql);
-    if (!m_filterName.isEmpty())
-        query.bindValue(QStringLiteral(":name"), QString(QLatin1Char('%') + m_filterName + QLatin1Char('%')));
+    QSqlQuery query =
+        SqlSupport::prepare(m_db, QStringLiteral("SELECT COUNT(*) FROM customers") + filterClause());
+    bindFilter(query);
     if (!query.exec() || !query.next())
         return 0;
     return query.value(0).toInt();
@@ -170,8 +190,7 @@ void CustomerService::loadPage(int page)
     SELECT id, name, notes, create_at
     FROM customers
     )");
-    if (!m_filterName.isEmpty())
-        sql += kFilterClause;
+    sql += filterClause();
     sql += QStringLiteral(" ORDER BY ") + sortColumnName(m_sortColumn) +
            (m_sortOrder == 1 ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
     sql += QStringLiteral(R"(
@@ -179,8 +198,7 @@ void CustomerService::loadPage(int page)
     )");
 
     QSqlQuery query = SqlSupport::prepare(m_db, sql);
-    if (!m_filterName.isEmpty())
-        query.bindValue(QStringLiteral(":name"), QString(QLatin1Char('%') + m_filterName + QLatin1Char('%')));
+    bindFilter(query);
     query.bindValue(QStringLiteral(":lim"), m_pageSize);
     query.bindValue(QStringLiteral(":off"), qint64(m_currentPage - 1) * m_pageSize);
 

@@ -10,6 +10,7 @@
 class AuthService;
 class CustomerTableModel;
 class DbManager;
+class QSqlQuery;
 
 // The customer directory shared by all accounts: one filtered, sorted page at a time for the table,
 // single customers with their contacts, and their creation, change and removal.
@@ -61,6 +62,9 @@ private:
     // Signed out: the table and its counts are emptied at once.
     void forgetUser();
     bool isUsable() const;
+    // The WHERE clause of the name filter (none without a filter) and its bound values.
+    QString filterClause() const;
+    void bindFilter(QSqlQuery &query) const;
     int countCustomers() const;
     QVariantList loadContacts(int customerId) const;
     QHash<int, QVariantList> loadContactsOf(const QList<int> &customerIds) const;
