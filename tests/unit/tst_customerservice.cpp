@@ -4,6 +4,7 @@
 #include "services/CustomerService.h"
 
 #include <QAbstractItemModelTester>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -117,6 +118,51 @@ private slots:
         CustomerService next(&m_fx->db, &m_fx->auth, nullptr);
         QCOMPARE((QVariantList{next.filterName(), next.sortColumn()}),
                  (QVariantList{text.trimmed(), column < 5 ? column : 4}));
+    }
+
+    // The search index only narrows the rows down: after creates, updates and deletes every pattern
+    // shows exactly the customers of the plain LIKE, wildcards, case and non-ASCII letters included.
+    void filterMatchesPlainLike()
+    {
+        QRandomGenerator random(9);
+        const QString letters = QStringLiteral("aAbBéÉ1@cC%_");
+        // Names and contacts share only é and É, so that the index has customers to leave out.
+        const auto text = [&](int length, int from, int to) {
+            QString result;
+            for (int i = 0; i < length; ++i)
+                result += letters.at(random.bounded(from, to));
+            return result;
+        };
+        const auto contacts = [&] {
+            QVariantList list;
+            for (int i = random.bounded(4); i > 0; --i)
+                list.append(contact("phone", text(random.bounded(3, 9), 4, 10)));
+            return list;
+        };
+        for (int i = 0; i < 60; ++i)
+            QVERIFY(m_fx->service.createCustomer(text(random.bounded(3, 9), 0, 6), {}, contacts()));
+        for (int id = 1; id <= 60; id += 3)
+            QVERIFY(m_fx->service.updateCustomer(id, text(6, 0, 6), {}, contacts()));
+        for (int id = 2; id <= 60; id += 5)
+            QVERIFY(m_fx->service.deleteCustomer(id));
+        m_fx->service.setPageSize(100);
+        m_fx->service.sort(0, 0);
+        for (int i = 0; i < 80; ++i) {
+            const QString pattern = text(random.bounded(3, 6), 0, letters.size());
+            m_fx->service.setFilterName(pattern);
+            const QString ids =
+                queryValue(m_fx->db, QStringLiteral("SELECT group_concat(id) FROM (SELECT id FROM "
+                                                    "customers WHERE name LIKE '%1' OR id LIKE '%1' OR "
+                                                    "id IN (SELECT customer_id FROM customer_contacts "
+                                                    "WHERE value LIKE '%1') ORDER BY id)")
+                                         .arg('%' + pattern + '%'))
+                    .toString();
+            QStringList shown;
+            for (const int id : shownIds())
+                shown.append(QString::number(id));
+            QCOMPARE(shown.join(','), ids);
+            QCOMPARE(m_fx->service.totalCount(), shown.size());
+        }
     }
 
     void saveTrimsAndRoundTripsContacts()
