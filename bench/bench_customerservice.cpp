@@ -21,8 +21,9 @@ QList<BenchCase> customerCases(BenchDatabase &bench)
                  }});
         }
     }
-    // "2" matches most ids and names, so the pages are full; the name matches one customer.
-    for (const char *filter : {"2", "Halvorsen"}) {
+    // "2" matches most ids and names, so the pages are full; the name matches one customer, the
+    // start of an e-mail address a few contacts.
+    for (const char *filter : {"2", "Halvorsen", "c123@"}) {
         const QString text = QString::fromUtf8(filter);
         cases.append({QStringLiteral("customers/filter:%1").arg(text), firstPage,
                       [&customers, text] { customers.setFilterName(text); },
