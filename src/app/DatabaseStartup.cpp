@@ -41,12 +41,26 @@ bool DatabaseStartup::prepare(const Prompt &prompt)
         QDir().mkpath(QFileInfo(m_path).absolutePath());
         if (m_db->open(m_path) && m_db->ensureSchema())
             return true;
-        const QString message = QObject::tr("Cannot open SQLite database \"%1\": %2")
-                                    .arg(QDir::toNativeSeparators(m_path), m_db->errorText());
+        const QString message = failureMessage(m_db->errorText());
         m_db->close();
         qCritical().noquote() << message;
         if (!prompt || prompt(message, chosen) != Choice::UseDefault || !chosen)
             return false;
         m_settings->setDbPath(QString());
     }
+}
+
+QString DatabaseStartup::failureMessage(const QString &reason) const
+{
+    return QObject::tr("Cannot open SQLite database \"%1\": %2")
+        .arg(QDir::toNativeSeparators(m_path), reason);
+}
+
+int DatabaseStartup::refuse(const QString &reason, const Prompt &prompt) const
+{
+    const QString message = failureMessage(reason);
+    qCritical().noquote() << message;
+    if (prompt)
+        prompt(message, false);
+    return 1;
 }

@@ -26,7 +26,12 @@ public:
     bool prepare(const Prompt &prompt = defaultPrompt());
     QString path() const { return m_path; }
 
+    // Reports that the open file cannot be used after all (reason says why); returns the exit code.
+    int refuse(const QString &reason, const Prompt &prompt = defaultPrompt()) const;
+
 private:
+    QString failureMessage(const QString &reason) const;
+
     DbManager *m_db = nullptr;
     SettingsService *m_settings = nullptr;
     QString m_defaultPath;

@@ -40,8 +40,11 @@ int main(int argc, char *argv[])
     if (!databaseStartup.prepare())
         return 1;
     const QString dbPath = databaseStartup.path();
-    if (!FilePreparation(&dbManager).run())
-        return 0;
+    FilePreparation preparation(&dbManager);
+    if (!preparation.run())
+        return preparation.cancelled()
+                   ? 0
+                   : databaseStartup.refuse(QObject::tr("its indexes and counters could not be built"));
 
     TaskTableModel taskModel;
     CustomerTableModel customerModel;
@@ -49,7 +52,8 @@ int main(int argc, char *argv[])
     AuthService auth(&dbManager);
     TaskService taskService(&dbManager, &auth, &taskModel);
     CustomerService customerService(&dbManager, &auth, &customerModel);
-    QObject::connect(&customerService, &CustomerService::tasksChanged, &taskService, &TaskService::onTasksChanged);
+    QObject::connect(&customerService, &CustomerService::tasksChanged, &taskService,
+                     &TaskService::onTasksChanged);
     TaskTransferService taskTransfer(&dbManager, &auth, &taskService);
 
     QQmlApplicationEngine engine;

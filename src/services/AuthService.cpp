@@ -66,6 +66,8 @@ bool AuthService::login(const QString &username, const QString &password)
         storedHash = query.value(QStringLiteral("password_hash")).toByteArray();
         salt = query.value(QStringLiteral("salt")).toByteArray();
     }
+    // Ends the read before the slow derivation, so that other programs on the file can write meanwhile.
+    query.finish();
 
     const QByteArray derived = deriveKey(password.toUtf8(), salt);
     // Constant-time comparison, so the time taken tells nothing about how many bytes matched.

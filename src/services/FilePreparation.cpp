@@ -63,7 +63,5 @@ bool FilePreparation::run()
     });
     loop.exec();
     worker->wait();
-    if (!built && !m_cancelled)
-        qWarning() << "Preparing the database file failed; it works without its indexes, only slower";
-    return !m_cancelled;
+    return built && !m_cancelled;
 }

@@ -19,9 +19,11 @@ public:
 
     double progress() const { return m_progress; }
 
-    // Builds what the file lacks; returns at once when it is complete. Returns false only when the
-    // user closed the window, which stops the work and leaves the file as it was.
+    // Builds what the file lacks; returns at once when it is complete. Returns false when the user
+    // closed the window (cancelled()), which stops the work and leaves the file as it was, or when the
+    // build failed: the page statements rely on what it makes, so the program must not run without it.
     bool run();
+    bool cancelled() const { return m_cancelled; }
 
     // Stops the work at the next step; the file is left as it was.
     Q_INVOKABLE void cancel();

@@ -23,6 +23,7 @@ private slots:
     void databaseFiles();
     void chosenFileFallsBackToDefault();
     void existingFileGainsExtras();
+    void extrasThatCannotBeBuiltStopStartup();
 
 private:
     static QProcessEnvironment environmentFor(const QTemporaryDir &home);
@@ -181,6 +182,29 @@ void TstStartup::existingFileGainsExtras()
     app.waitForFinished();
     QCOMPARE(queryValue(db, QStringLiteral("SELECT group_concat(n) FROM task_buckets WHERE span = 3600")),
              QVariant(QStringLiteral("1,1")));
+}
+
+// The page statements rely on the counters and indexes: without them the program must not run.
+void TstStartup::extrasThatCannotBeBuiltStopStartup()
+{
+    QTemporaryDir home;
+    const QString path = home.filePath(QStringLiteral("tasks.db"));
+    {
+        DbManager db;
+        QVERIFY(db.open(path) && db.ensureSchema());
+        // A view where a table of the extras goes: the build's DROP TABLE of it fails.
+        QVERIFY(execSql(db, QStringLiteral("CREATE VIEW task_counts AS SELECT 1")));
+    }
+    QSettings(home.filePath(QStringLiteral("config/Brenwick/QuilloQtQml3.conf")), QSettings::IniFormat)
+        .setValue(QStringLiteral("dbPath"), path);
+    QProcess app;
+    app.setProcessEnvironment(environmentFor(home));
+    app.setProcessChannelMode(QProcess::MergedChannels);
+    app.start(QStringLiteral(DUEVIA_APP_PATH), QStringList());
+    QVERIFY(app.waitForFinished(30000));
+    const QString output = QString::fromUtf8(app.readAll());
+    QVERIFY2(output.contains(QStringLiteral("could not be built")), qPrintable(output));
+    QCOMPARE(app.exitCode(), 1);
 }
 
 QTEST_GUILESS_MAIN(TstStartup)
