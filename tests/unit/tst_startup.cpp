@@ -26,18 +26,25 @@ private slots:
     void extrasThatCannotBeBuiltStopStartup();
 
 private:
-    static QProcessEnvironment environmentFor(const QTemporaryDir &home);
+    // Starts the real program with its own home in home and, when chosenPath is set, that file as its
+    // "dbPath" setting.
+    static void start(QProcess &app, const QTemporaryDir &home, const QString &chosenPath = QString());
 };
 
-QProcessEnvironment TstStartup::environmentFor(const QTemporaryDir &home)
+void TstStartup::start(QProcess &app, const QTemporaryDir &home, const QString &chosenPath)
 {
+    if (!chosenPath.isEmpty())
+        QSettings(home.filePath(QStringLiteral("config/Brenwick/QuilloQtQml3.conf")), QSettings::IniFormat)
+            .setValue(QStringLiteral("dbPath"), chosenPath);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), home.path());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
     env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("default.debug=true"));
-    return env;
+    app.setProcessEnvironment(env);
+    app.setProcessChannelMode(QProcess::MergedChannels);
+    app.start(QStringLiteral(DUEVIA_APP_PATH), QStringList());
 }
 
 void TstStartup::createsDatabaseInDataFolder()
@@ -46,9 +53,7 @@ void TstStartup::createsDatabaseInDataFolder()
     const QString expectedPath = home.filePath(QStringLiteral("data/appQuilloQml3/duevia2.db"));
 
     QProcess app;
-    app.setProcessEnvironment(environmentFor(home));
-    app.setProcessChannelMode(QProcess::MergedChannels);
-    app.start(QStringLiteral(DUEVIA_APP_PATH), QStringList());
+    start(app, home);
     QVERIFY(app.waitForStarted());
 
     // The window is up once the database exists and the log names it; then close the program.
@@ -103,13 +108,9 @@ void TstStartup::databaseFiles()
     const QString path = home.filePath(file);
     QVERIFY(statements.isEmpty() || runOnSqliteFile(path, statements).isValid());
     const QByteArray before = fileBytes(path);
-    QSettings(home.filePath(QStringLiteral("config/Brenwick/QuilloQtQml3.conf")), QSettings::IniFormat)
-        .setValue(QStringLiteral("dbPath"), path);
 
     QProcess app;
-    app.setProcessEnvironment(environmentFor(home));
-    app.setProcessChannelMode(QProcess::MergedChannels);
-    app.start(QStringLiteral(DUEVIA_APP_PATH), QStringList());
+    start(app, home, path);
     if (refusal.isEmpty()) {
         // Running on the migrated file: the format version in the file header turns 1, and the
         // transaction is over once its journal is gone.
@@ -170,8 +171,7 @@ void TstStartup::existingFileGainsExtras()
     }
 
     QProcess app;
-    app.setProcessEnvironment(environmentFor(home));
-    app.start(QStringLiteral(DUEVIA_APP_PATH), QStringList());
+    start(app, home);
     QVERIFY(app.waitForStarted());
     DbManager db;
     QVERIFY(db.open(path));
@@ -195,12 +195,8 @@ void TstStartup::extrasThatCannotBeBuiltStopStartup()
         // A view where a table of the extras goes: the build's DROP TABLE of it fails.
         QVERIFY(execSql(db, QStringLiteral("CREATE VIEW task_counts AS SELECT 1")));
     }
-    QSettings(home.filePath(QStringLiteral("config/Brenwick/QuilloQtQml3.conf")), QSettings::IniFormat)
-        .setValue(QStringLiteral("dbPath"), path);
     QProcess app;
-    app.setProcessEnvironment(environmentFor(home));
-    app.setProcessChannelMode(QProcess::MergedChannels);
-    app.start(QStringLiteral(DUEVIA_APP_PATH), QStringList());
+    start(app, home, path);
     QVERIFY(app.waitForFinished(30000));
     const QString output = QString::fromUtf8(app.readAll());
     QVERIFY2(output.contains(QStringLiteral("could not be built")), qPrintable(output));
