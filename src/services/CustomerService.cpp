@@ -4,6 +4,7 @@
 #include "services/AuthService.h"
 #include "services/InputLimits.h"
 #include "storage/DbManager.h"
+#include "storage/SqlDialect.h"
 #include "storage/SqlSupport.h"
 
 #include <QHash>
@@ -26,15 +27,24 @@ constexpr int kIdsPerStatement = 500;
 // Matches the name, the id written in decimal, or the value of any contact. The user's % and _ act
 // as wildcards on purpose. The contact match is an IN over one scan of the contacts, not a
 // correlated EXISTS that would scan them once per customer.
-const QString kFilterClause =
-    QStringLiteral(" WHERE name LIKE :name or id LIKE :name or id IN (SELECT customer_id "
-                   "FROM customer_contacts WHERE value LIKE :name)");
-// The same match once the search index has narrowed the customers down to those holding every
-// trigram of the pattern: the few candidates look up their own contacts.
-const QString kIndexedFilterClause =
-    QStringLiteral(" WHERE id IN (SELECT rowid FROM customer_search WHERE customer_search MATCH :trigrams)"
-                   " AND (name LIKE :name or id LIKE :name or EXISTS (SELECT 1 FROM customer_contacts"
-                   " WHERE customer_id = customers.id AND value LIKE :name))");
+QString filterClause(const SqlDialect &dialect)
+{
+    const QString name = QStringLiteral(":name");
+    return QStringLiteral(" WHERE %1 or %2 or id IN (SELECT customer_id FROM customer_contacts WHERE %3)")
+        .arg(dialect.like(QStringLiteral("name"), name), dialect.like(QStringLiteral("CAST(id AS TEXT)"), name),
+             dialect.like(QStringLiteral("value"), name));
+}
+
+// The same match once the search index has narrowed the customers down to the candidates: the few
+// candidates look up their own contacts.
+QString indexedFilterClause(const SqlDialect &dialect)
+{
+    const QString name = QStringLiteral(":name");
+    return QStringLiteral(" WHERE id IN (%1) AND (%2 or %3 or EXISTS (SELECT 1 FROM customer_contacts"
+                          " WHERE customer_id = customers.id AND %4))")
+        .arg(dialect.customerCandidates(), dialect.like(QStringLiteral("name"), name),
+             dialect.like(QStringLiteral("CAST(id AS TEXT)"), name), dialect.like(QStringLiteral("value"), name));
+}
 
 // Phone and e-mail sort by creation: the database has no cheap order for them.
 QString sortColumnName(int column)
@@ -142,7 +152,8 @@ QString CustomerService::filterClause() const
 {
     if (m_filterName.isEmpty())
         return {};
-    return SqlSupport::likeTrigrams(m_filterName).isEmpty() ? kFilterClause : kIndexedFilterClause;
+    return SqlSupport::likeTrigrams(m_filterName).isEmpty() ? ::filterClause(m_db->dialect())
+                                                            : indexedFilterClause(m_db->dialect());
 }
 
 void CustomerService::bindFilter(QSqlQuery &query) const
@@ -152,7 +163,7 @@ void CustomerService::bindFilter(QSqlQuery &query) const
     query.bindValue(QStringLiteral(":name"), QString(QLatin1Char('%') + m_filterName + QLatin1Char('%')));
     const QString trigrams = SqlSupport::likeTrigrams(m_filterName);
     if (!trigrams.isEmpty())
-        query.bindValue(QStringLiteral(":trigrams"), trigrams);
+        SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"), trigrams);
 }
 
 int CustomerService::countCustomers() const
@@ -266,13 +277,16 @@ bool CustomerService::createCustomer(const QString &name, const QString &notes, 
     const bool saved = runInTransaction(m_db, [&] {
         QSqlQuery insert = SqlSupport::prepare(
             m_db,
-            QStringLiteral("INSERT INTO customers (user_id,name,notes) VALUES ( :user_id, :name, :notes)"));
+            QStringLiteral("INSERT INTO customers (user_id,name,notes) VALUES ( :user_id, :name, :notes)"
+                           " RETURNING id"));
         insert.bindValue(QStringLiteral(":user_id"), m_auth->userId());
         insert.bindValue(QStringLiteral(":name"), trimmedName);
         insert.bindValue(QStringLiteral(":notes"), notes.trimmed());
         if (!insert.exec())
             return false;
-        const int id = insert.lastInsertId().toInt();
+        if (!insert.next())
+            return false;
+        const int id = insert.value(0).toInt();
         insert.finish();
         return saveContacts(id, contacts);
     });

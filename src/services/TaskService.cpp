@@ -245,7 +245,8 @@ bool TaskService::execChange(QSqlQuery &query, int taskId, bool mustMatch)
         return false;
     // A change of one row moves the first row shown by at most one place; the page then continues
     // from it. Other changes make the next load count from an end.
-    const int changed = taskId == 0 ? query.lastInsertId().toInt() : taskId;
+    const int changed = taskId != 0 ? taskId : query.next() ? query.value(0).toInt() : 0;
+    query.finish();
     if (shownNow && taskId >= 0) {
         m_shown.shift += int(isBeforeFirstShown(uid, changed)) - int(wasBefore);
         m_shown.version = dataVersion();
@@ -264,7 +265,8 @@ bool TaskService::createTask(const QString &name, const QDateTime &expireAt, boo
         m_db, QStringLiteral(
                   "INSERT INTO tasks (user_id, name, active, notes, expire_at, expire_at_epoch, level,"
                   " customer_id)"
-                  " VALUES (:uid, :name, :active, :notes, :expire, :expire_at_epoch, :level, :customerId)"));
+                  " VALUES (:uid, :name, :active, :notes, :expire, :expire_at_epoch, :level, :customerId)"
+                  " RETURNING id"));
     query.bindValue(QStringLiteral(":uid"), m_auth->userId());
     bindTaskFields(query, name, active, expireAt, level, customerId, notes);
     return execChange(query, 0);

@@ -13,6 +13,7 @@
 
 class AuthService;
 class DbManager;
+class SqlDialect;
 class QSqlQuery;
 class TaskTableModel;
 struct TaskRow;
@@ -172,6 +173,9 @@ private:
     int countTasks(int userId);
     QString filterClauses(bool withName = true) const;
     QString sortIndex() const;
+    QString sortKey() const;
+    QString nameLike(const QString &expr) const;
+    const SqlDialect &dialect() const;
     void bindFilters(QSqlQuery &query, int userId) const;
     QString viewKey(int userId) const;
     QVariant dataVersion() const;

@@ -3,6 +3,8 @@
 
 #include "models/TaskTableModel.h"
 #include "services/AuthService.h"
+#include "storage/DbManager.h"
+#include "storage/SqlDialect.h"
 #include "storage/SqlSupport.h"
 
 #include <QSet>
@@ -15,18 +17,18 @@ namespace {
 // (user_id, key) in its direction, in which equal keys follow in ascending id.
 struct SortColumn
 {
-    const char *expression;
     const char *column;
     const char *index; // without its direction
     bool nullable;
+    bool caseless = false;
 };
 const SortColumn kSortColumns[] = {
-    {"tasks.id", "tasks.id", "idx_tasks_user", false},
-    {"tasks.name COLLATE NOCASE", "tasks.name", "idx_tasks_name", true},
-    {"tasks.level", "tasks.level", "idx_tasks_level", false},
-    {"tasks.active", "tasks.active", "idx_tasks_active", true},
-    {"tasks.expire_at_epoch", "tasks.expire_at_epoch", "idx_tasks_expire", true},
-    {"tasks.create_at", "tasks.create_at", "idx_tasks_created", true},
+    {"tasks.id", "idx_tasks_user", false},
+    {"tasks.name", "idx_tasks_name", true, true},
+    {"tasks.level", "idx_tasks_level", false},
+    {"tasks.active", "idx_tasks_active", true},
+    {"tasks.expire_at_epoch", "idx_tasks_expire", true},
+    {"tasks.create_at", "idx_tasks_created", true},
 };
 
 // A search is counted up to here: beyond, the pages cover the first matches (counting every match of
@@ -42,18 +44,31 @@ const QString kPageSelect =
 
 } // namespace
 
+const SqlDialect &TaskService::dialect() const
+{
+    return m_db->dialect();
+}
+
+// The order key of the sort column; also read back as each row's sort_key, so that keyset bounds
+// compare like with like.
+QString TaskService::sortKey() const
+{
+    const SortColumn &sort = kSortColumns[m_sortColumn];
+    const QString column = QLatin1String(sort.column);
+    return sort.caseless ? dialect().caseless(column) : column;
+}
+
 QString TaskService::sortIndex() const
 {
     // Few matches of a search are read by id and sorted. With an expiry range the planner picks the
     // narrower index. Otherwise the index of the order is read, which also covers the state and level
     // filters, and the dense matches of a search are found by walking it.
     if (m_searchCandidates)
-        return QStringLiteral(" NOT INDEXED");
+        return dialect().readById();
     if (!m_filterExpireFrom.isEmpty() || !m_filterExpireTo.isEmpty())
         return QString();
     const char *const direction = m_sortColumn == 0 ? "" : m_sortOrder == 0 ? "_asc" : "_desc";
-    return QStringLiteral(" INDEXED BY %1%2")
-        .arg(QLatin1String(kSortColumns[m_sortColumn].index), QLatin1String(direction));
+    return dialect().readIndex(QLatin1String(kSortColumns[m_sortColumn].index) + QLatin1String(direction));
 }
 
 QString TaskService::filterClauses(bool withName) const
@@ -86,12 +101,13 @@ QString TaskService::filterClauses(bool withName) const
     if (withName && !m_filterName.isEmpty()) {
         // The search index and the customers' names narrow the candidates; LIKE decides.
         if (m_searchCandidates)
-            clauses += QStringLiteral(
-                " AND tasks.id IN (SELECT rowid FROM task_search WHERE task_search MATCH :trigrams"
-                " UNION ALL SELECT owned.id FROM tasks AS owned WHERE owned.user_id = :uid"
-                " AND owned.customer_id IN (SELECT id FROM customers WHERE name LIKE :name))");
-        clauses += QStringLiteral(
-            " AND (tasks.name LIKE :name OR customers.name LIKE :name or tasks.id LIKE :name)");
+            clauses += QStringLiteral(" AND tasks.id IN (%1 UNION ALL SELECT owned.id FROM tasks AS owned"
+                                      " WHERE owned.user_id = :uid AND owned.customer_id IN"
+                                      " (SELECT id FROM customers WHERE %2))")
+                           .arg(dialect().taskCandidates(), nameLike(QStringLiteral("name")));
+        clauses += QStringLiteral(" AND (%1 OR %2 OR %3)")
+                       .arg(nameLike(QStringLiteral("tasks.name")), nameLike(QStringLiteral("customers.name")),
+                            nameLike(QStringLiteral("CAST(tasks.id AS TEXT)")));
     }
     if (m_filterActive != -1)
         clauses += QStringLiteral(" AND tasks.active = :active");
@@ -104,7 +120,7 @@ void TaskService::bindFilters(QSqlQuery &query, int userId) const
     if (!m_filterName.isEmpty()) {
         query.bindValue(QStringLiteral(":name"), QStringLiteral("%") + m_filterName + QStringLiteral("%"));
         if (m_searchCandidates)
-            query.bindValue(QStringLiteral(":trigrams"), SqlSupport::likeTrigrams(m_filterName));
+            SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"), SqlSupport::likeTrigrams(m_filterName));
     }
     if (m_filterActive != -1)
         query.bindValue(QStringLiteral(":active"), m_filterActive);
@@ -129,11 +145,11 @@ int TaskService::countTasks(int userId)
                                 where + filterClauses(where.isEmpty());
         QSqlQuery query = SqlSupport::prepare(
             m_db, limit > 0
-                      ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 %1 LIMIT %2)").arg(matches).arg(limit)
+                      ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 %1 LIMIT %2) AS matches").arg(matches).arg(limit)
                       : QStringLiteral("SELECT COUNT(*) ") + matches);
         bindFilters(query, userId);
-        if (where.contains(QStringLiteral(":trigrams")))
-            query.bindValue(QStringLiteral(":trigrams"), trigrams);
+        if (!trigrams.isEmpty())
+            SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"), trigrams);
         return query.exec() && query.next() ? query.value(0).toInt() : 0;
     };
     int matches = 0;
@@ -144,16 +160,19 @@ int TaskService::countTasks(int userId)
     } else {
         // A match by the task's own name or id is among the hits of the search index, read in its
         // order so that counting stops at the cap; the others match by their customer only.
-        matches = count(QStringLiteral("FROM task_search CROSS JOIN tasks ON tasks.id = task_search.rowid"),
-                        QStringLiteral(" AND task_search MATCH :trigrams"
-                                       " AND (tasks.name LIKE :name OR tasks.id LIKE :name)"),
+        matches = count(QStringLiteral("FROM ") + dialect().taskCandidateRows(),
+                        QStringLiteral(" AND (%1 OR %2)")
+                            .arg(nameLike(QStringLiteral("tasks.name")),
+                                 nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
                         kCountCap + 1);
         if (matches <= kCountCap)
             matches += count(
                 QStringLiteral("FROM tasks"),
-                QStringLiteral(" AND tasks.customer_id IN (SELECT id FROM customers WHERE name LIKE :name)"
-                               " AND customers.name LIKE :name"
-                               " AND (tasks.name LIKE :name OR tasks.id LIKE :name) IS NOT TRUE"),
+                QStringLiteral(" AND tasks.customer_id IN (SELECT id FROM customers WHERE %1)"
+                               " AND %2 AND NOT (%3 OR %4)")
+                    .arg(nameLike(QStringLiteral("name")), nameLike(QStringLiteral("customers.name")),
+                         nameLike(QStringLiteral("COALESCE(tasks.name, '')")),
+                         nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
                 kCountCap + 1 - matches);
     }
     return matches;
@@ -256,11 +275,15 @@ QString TaskService::viewKey(int userId) const
 // Changes on this connection (also those of other services and of triggers) and commits of others.
 QVariant TaskService::dataVersion() const
 {
-    QSqlQuery query = SqlSupport::prepare(
-        m_db, QStringLiteral("SELECT total_changes(), data_version FROM pragma_data_version"));
+    QSqlQuery query = SqlSupport::prepare(m_db, dialect().changeStamp());
     if (!query.exec() || !query.next())
         return {};
-    return QStringLiteral("%1/%2").arg(query.value(0).toString(), query.value(1).toString());
+    return query.value(0).toString();
+}
+
+QString TaskService::nameLike(const QString &expr) const
+{
+    return dialect().like(expr, QStringLiteral(":name"));
 }
 
 QList<TaskRow> TaskService::readPage(int userId, int matching)
@@ -319,7 +342,7 @@ QList<TaskRow> TaskService::readPage(int userId, int matching)
 QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusive, bool backward, int limit,
                                  QList<PageEdge> *edges)
 {
-    const QString key = QLatin1String(kSortColumns[m_sortColumn].expression);
+    const QString key = sortKey();
     const bool keyAscending = (m_sortOrder == 0) != backward;
     const QString idOrder = backward ? QStringLiteral("tasks.id DESC") : QStringLiteral("tasks.id ASC");
     const QString keyOrder =
@@ -365,7 +388,7 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
         if (rows.size() >= limit)
             break;
         QSqlQuery query = SqlSupport::prepare(
-            m_db, kPageSelect.arg(QLatin1String(kSortColumns[m_sortColumn].column), sortIndex()) +
+            m_db, kPageSelect.arg(key, sortIndex()) +
                       filterClauses() + QStringLiteral(" AND ") + part.condition +
                       QStringLiteral("\nORDER BY ") + part.order + QStringLiteral("\nLIMIT :lim"));
         bindFilters(query, userId);
@@ -396,17 +419,17 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
 
 std::optional<TaskService::PageEdge> TaskService::edgeAt(int userId, qint64 offset, bool fromEnd)
 {
-    const SortColumn &sort = kSortColumns[m_sortColumn];
     const bool keyAscending = (m_sortOrder == 0) != fromEnd;
     QSqlQuery query =
         SqlSupport::prepare(m_db, QStringLiteral("SELECT %1 AS sort_key, tasks.id FROM tasks%2"
                                                  " LEFT JOIN customers ON tasks.customer_id = customers.id"
                                                  " WHERE tasks.user_id = :uid")
-                                          .arg(QLatin1String(sort.column), sortIndex()) +
+                                          .arg(sortKey(), sortIndex()) +
                                       filterClauses() +
-                                      QStringLiteral("\nORDER BY %1 %2, tasks.id %3 LIMIT 1 OFFSET :off")
-                                          .arg(QLatin1String(sort.expression),
+                                      QStringLiteral("\nORDER BY %1 %2%3, tasks.id %4 LIMIT 1 OFFSET :off")
+                                          .arg(sortKey(),
                                                keyAscending ? QStringLiteral("ASC") : QStringLiteral("DESC"),
+                                               dialect().nullsLow(keyAscending),
                                                fromEnd ? QStringLiteral("DESC") : QStringLiteral("ASC")));
     bindFilters(query, userId);
     query.bindValue(QStringLiteral(":off"), offset);
@@ -419,7 +442,7 @@ bool TaskService::isBeforeFirstShown(int userId, int taskId)
 {
     if (m_shown.first.id <= 0)
         return false;
-    const QString key = QLatin1String(kSortColumns[m_sortColumn].expression);
+    const QString key = sortKey();
     const bool nullKey = m_shown.first.key.isNull();
     QString before;
     if (m_sortOrder == 0)

@@ -4,6 +4,7 @@
 #include "services/AuthService.h"
 #include "storage/DbManager.h"
 #include "storage/SchemaExtras.h"
+#include "storage/SqlDialect.h"
 #include "storage/SqlSupport.h"
 
 #include <QDebug>
@@ -80,19 +81,22 @@ QString piecesAsJson(const QList<Piece> &pieces)
 
 // Per piece (its index in the array): the tasks with an expiry instant, those with the expiry text as
 // well, and those of them that are done.
-const QString kRawPieceCounts = QStringLiteral(
-    "SELECT p.key, COUNT(*), SUM(t.expire_at IS NOT NULL), SUM(t.expire_at IS NOT NULL AND t.active IS 1)"
-    " FROM json_each(:pieces) p CROSS JOIN tasks t"
-    " WHERE json_extract(p.value, '$[0]') = 0 AND t.user_id = :uid"
-    " AND t.expire_at_epoch >= json_extract(p.value, '$[1]') AND t.expire_at_epoch < json_extract(p.value, "
-    "'$[2]')"
-    " GROUP BY p.key");
-const QString kBucketPieceCounts = QStringLiteral(
-    "SELECT p.key, SUM(b.n), SUM(b.s), SUM(b.d) FROM json_each(:pieces) p CROSS JOIN task_buckets b"
-    " WHERE b.user_id = :uid AND b.span = json_extract(p.value, '$[0]')"
-    " AND b.start_epoch >= json_extract(p.value, '$[1]') AND b.start_epoch < json_extract(p.value, '$[2]')"
-    " GROUP BY p.key UNION ALL ");
-
+QString rawPieceCounts(const SqlDialect &dialect)
+{
+    return QStringLiteral("SELECT p.key, COUNT(*), SUM(CASE WHEN t.expire_at IS NOT NULL THEN 1 ELSE 0 END),"
+                          " SUM(CASE WHEN t.expire_at IS NOT NULL AND t.active = 1 THEN 1 ELSE 0 END)"
+                          " FROM %1 p CROSS JOIN tasks t"
+                          " WHERE p.span = 0 AND t.user_id = :uid AND t.expire_at_epoch >= p.lo"
+                          " AND t.expire_at_epoch < p.hi GROUP BY p.key")
+        .arg(dialect.pieces(QStringLiteral(":pieces")));
+}
+QString bucketPieceCounts(const SqlDialect &dialect)
+{
+    return QStringLiteral("SELECT p.key, SUM(b.n), SUM(b.s), SUM(b.d) FROM %1 p CROSS JOIN task_buckets b"
+                          " WHERE b.user_id = :uid AND b.span = p.span AND b.start_epoch >= p.lo"
+                          " AND b.start_epoch < p.hi GROUP BY p.key UNION ALL ")
+        .arg(dialect.pieces(QStringLiteral(":pieces")));
+}
 // The user's tasks with an expiry instant in [from, to), counted per local day, only for the days
 // between the first and the last such task. Whole hours and quarters come from the expiry buckets.
 std::optional<QList<TaskService::DayCount>> countsPerLocalDay(const DbManager *db, int uid, qint64 from,
@@ -116,7 +120,7 @@ std::optional<QList<TaskService::DayCount>> countsPerLocalDay(const DbManager *d
     extent.finish();
 
     // A file whose preparation failed has no buckets; it is counted row by row.
-    const bool withBuckets = SchemaExtras::isCurrent(db->database());
+    const bool withBuckets = db->hasIndexes();
     const QList<int> spans = withBuckets ? SchemaExtras::expiryBucketSpans() : QList<int>();
     QList<Piece> pieces;
     QList<int> dayOfPiece;
@@ -132,7 +136,8 @@ std::optional<QList<TaskService::DayCount>> countsPerLocalDay(const DbManager *d
     }
 
     QSqlQuery query =
-        SqlSupport::prepare(db, (withBuckets ? kBucketPieceCounts : QString()) + kRawPieceCounts);
+        SqlSupport::prepare(db, (withBuckets ? bucketPieceCounts(db->dialect()) : QString()) +
+                                    rawPieceCounts(db->dialect()));
     query.bindValue(QStringLiteral(":pieces"), piecesAsJson(pieces));
     query.bindValue(QStringLiteral(":uid"), uid);
     if (!query.exec())

@@ -124,7 +124,7 @@ struct TaskTransferWorker::ImportStatements
     {
         prepared =
             existing.prepare(QStringLiteral("SELECT 1 FROM tasks WHERE user_id = :uid AND name = :name"
-                                            " AND expire_at_epoch IS :epoch LIMIT 1")) &&
+                                            " AND expire_at_epoch IS NOT DISTINCT FROM :epoch LIMIT 1")) &&
             customer.prepare(
                 QStringLiteral("SELECT id FROM customers WHERE name = :name ORDER BY id LIMIT 1")) &&
             insert.prepare(QStringLiteral(

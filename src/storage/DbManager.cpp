@@ -1,6 +1,7 @@
 #include "storage/DbManager.h"
 
 #include "storage/SchemaExtras.h"
+#include "storage/SqlDialect.h"
 
 #include <QDebug>
 #include <QSqlError>
@@ -158,6 +159,7 @@ DbManager::~DbManager()
 bool DbManager::open(const QString &path)
 {
     close();
+    m_server = false;
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
     m_db.setDatabaseName(path);
     // While another process holds the file locked, every statement waits up to 5 s (the driver's
@@ -166,15 +168,37 @@ bool DbManager::open(const QString &path)
     return m_db.open() || fail(m_db.lastError().text());
 }
 
+bool DbManager::openServer(const QString &connection)
+{
+    close();
+    m_server = true;
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"));
+    // Qt hands its connect options to libpq as they are (after turning ';' into spaces), so the
+    // whole connection string goes there and libpq parses it, quoting and all.
+    m_db.setConnectOptions(connection);
+    return m_db.open() || fail(m_db.lastError().text());
+}
+
+const SqlDialect &DbManager::dialect() const
+{
+    return m_server ? SqlDialect::postgres() : SqlDialect::sqlite();
+}
+
+bool DbManager::hasIndexes() const
+{
+    return m_server || SchemaExtras::isCurrent(m_db);
+}
+
 void DbManager::close()
 {
     if (!m_db.isValid())
         return;
     const QString name = m_db.connectionName();
     // Keeps the planner statistics current; never on a file that was refused, which stays untouched.
-    if (m_ready && m_db.isOpen())
+    if (m_ready && !m_server && m_db.isOpen())
         QSqlQuery(m_db).exec(QStringLiteral("PRAGMA optimize"));
     m_ready = false;
+    m_server = false;
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(name);

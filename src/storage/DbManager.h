@@ -3,7 +3,10 @@
 #include <QObject>
 #include <QSqlDatabase>
 
-// Owns the program's one SQLite connection (Qt's default connection) and the schema of all tables.
+class SqlDialect;
+
+// Owns the program's one database connection (Qt's default connection) and the schema of all tables:
+// an SQLite file, or a PostgreSQL database that a team shares.
 class DbManager : public QObject
 {
     Q_OBJECT
@@ -17,7 +20,14 @@ public:
     static constexpr int kLatestVersion = 1;
 
     bool open(const QString &path);
+    // Opens a PostgreSQL database; connection is a libpq connection string without a password
+    // ("host=db.example port=5432 dbname=duevia user=anna"), which libpq takes from ~/.pgpass,
+    // PGPASSFILE or a service file.
+    bool openServer(const QString &connection);
     void close();
+    // What the services say differently on this connection's engine.
+    const SqlDialect &dialect() const;
+    bool isServer() const { return m_server; }
     // Makes sure the file holds the four tables of the latest version: creates them in a new file and
     // brings a file of an earlier version up to date, each in one transaction. A file of another
     // program or of a newer version is refused and left as it is. On false, errorText() says why.
@@ -26,6 +36,8 @@ public:
     // Everything the file holds beside the four tables (indexes, counters, search index), built in
     // one transaction when the file lacks it. Returns whether the file holds it now.
     bool ensureIndexes();
+    // Whether the indexes, counters and buckets of ensureIndexes() are in place.
+    bool hasIndexes() const;
     QSqlDatabase database() const { return m_db; }
     bool isOpen() const { return m_db.isValid() && m_db.isOpen(); }
 
@@ -36,4 +48,5 @@ private:
     QSqlDatabase m_db;
     QString m_error;
     bool m_ready = false; // the schema was accepted: the file is ours
+    bool m_server = false;
 };

@@ -18,6 +18,12 @@ QSqlQuery prepare(const DbManager *db, const QString &sql)
     return query;
 }
 
+void bindIfUsed(QSqlQuery &query, const QString &placeholder, const QVariant &value)
+{
+    if (query.lastQuery().contains(placeholder))
+        query.bindValue(placeholder, value);
+}
+
 QDateTime localFromUtcText(const QVariant &value)
 {
     const QDateTime dateTime = utcFromText(value);
@@ -48,8 +54,8 @@ QDateTime utcFromText(const QVariant &value)
 QVariant utcValue(const QDateTime &dateTime)
 {
     if (!dateTime.isValid())
-        return QVariant(QMetaType::fromType<QDateTime>());
-    return dateTime.toUTC();
+        return QVariant(QMetaType::fromType<QString>());
+    return dateTime.toUTC().toString(Qt::ISODateWithMs);
 }
 
 QVariant epochValue(const QDateTime &dateTime)

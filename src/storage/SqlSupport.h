@@ -16,6 +16,10 @@ bool isOpen(const DbManager *db);
 // following exec() fail, so callers only look at the result of exec().
 QSqlQuery prepare(const DbManager *db, const QString &sql);
 
+// Binds value to placeholder when the query's statement uses it (engines differ in the placeholders
+// a shared fragment needs).
+void bindIfUsed(QSqlQuery &query, const QString &placeholder, const QVariant &value);
+
 // Date-times are stored as UTC text ("2026-03-22T17:50:00.000Z" or CURRENT_TIMESTAMP's
 // "2026-03-22 17:50:00"). Text without a zone is taken as UTC; the result is local time, or an
 // invalid date-time for NULL and unreadable text.
@@ -23,8 +27,8 @@ QDateTime localFromUtcText(const QVariant &value);
 // The same instant left in UTC, for readers that do not show it.
 QDateTime utcFromText(const QVariant &value);
 
-// The value to bind for a date-time column: always the UTC form, so the stored text carries its
-// "Z"; a null date-time value when dateTime is invalid.
+// The value to bind for a date-time column: the UTC text "yyyy-MM-ddTHH:mm:ss.zzzZ" (bound as text,
+// so that every engine stores the same characters); a null text when dateTime is invalid.
 QVariant utcValue(const QDateTime &dateTime);
 
 // The instant as whole seconds since the epoch, or a null integer when dateTime is invalid.

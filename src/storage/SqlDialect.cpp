@@ -1,0 +1,102 @@
+#include "storage/SqlDialect.h"
+
+namespace {
+
+class SqliteDialect final : public SqlDialect
+{
+public:
+    // SQLite's LIKE already ignores the case of ASCII letters only, and has no escape character
+    // unless one is named.
+    QString like(const QString &expr, const QString &pattern) const override
+    {
+        return expr + QStringLiteral(" LIKE ") + pattern;
+    }
+    QString caseless(const QString &expr) const override { return expr + QStringLiteral(" COLLATE NOCASE"); }
+    // NULL is the smallest value already.
+    QString nullsLow(bool) const override { return QString(); }
+    QString readIndex(const QString &index) const override { return QStringLiteral(" INDEXED BY ") + index; }
+    QString readById() const override { return QStringLiteral(" NOT INDEXED"); }
+    QString taskCandidates() const override
+    {
+        return QStringLiteral("SELECT rowid FROM task_search WHERE task_search MATCH :trigrams");
+    }
+    QString taskCandidateRows() const override
+    {
+        return QStringLiteral("task_search CROSS JOIN tasks ON tasks.id = task_search.rowid"
+                              " AND task_search MATCH :trigrams");
+    }
+    QString customerCandidates() const override
+    {
+        return QStringLiteral("SELECT rowid FROM customer_search WHERE customer_search MATCH :trigrams");
+    }
+    QString pieces(const QString &param) const override
+    {
+        return QStringLiteral("(SELECT key, json_extract(value, '$[0]') AS span, json_extract(value, '$[1]') AS lo,"
+                              " json_extract(value, '$[2]') AS hi FROM json_each(%1))")
+            .arg(param);
+    }
+    // total_changes() counts this connection's changes, data_version those committed by others.
+    QString changeStamp() const override
+    {
+        return QStringLiteral("SELECT total_changes() || '/' || data_version FROM pragma_data_version");
+    }
+};
+
+class PostgresDialect final : public SqlDialect
+{
+public:
+    // Text columns use the "C" collation, under which ILIKE and lower() fold ASCII letters only.
+    // An empty ESCAPE turns off the backslash that PostgreSQL's LIKE would otherwise take.
+    QString like(const QString &expr, const QString &pattern) const override
+    {
+        return expr + QStringLiteral(" ILIKE ") + pattern + QStringLiteral(" ESCAPE ''");
+    }
+    QString caseless(const QString &expr) const override { return QStringLiteral("lower(%1)").arg(expr); }
+    QString nullsLow(bool ascending) const override
+    {
+        return ascending ? QStringLiteral(" NULLS FIRST") : QStringLiteral(" NULLS LAST");
+    }
+    QString readIndex(const QString &) const override { return QString(); }
+    QString readById() const override { return QString(); }
+    // Trigram indexes (pg_trgm) on the name and the id text answer ILIKE themselves.
+    QString taskCandidates() const override
+    {
+        return QStringLiteral("SELECT id FROM tasks WHERE %1 OR %2")
+            .arg(like(QStringLiteral("name"), QStringLiteral(":name")),
+                 like(QStringLiteral("CAST(id AS TEXT)"), QStringLiteral(":name")));
+    }
+    // The statement's own ILIKE on the name and id text reads the trigram indexes.
+    QString taskCandidateRows() const override { return QStringLiteral("tasks"); }
+    QString customerCandidates() const override
+    {
+        return QStringLiteral("SELECT id FROM customers WHERE %1 OR %2"
+                              " UNION SELECT customer_id FROM customer_contacts WHERE %3")
+            .arg(like(QStringLiteral("name"), QStringLiteral(":name")),
+                 like(QStringLiteral("CAST(id AS TEXT)"), QStringLiteral(":name")),
+                 like(QStringLiteral("value"), QStringLiteral(":name")));
+    }
+    QString pieces(const QString &param) const override
+    {
+        return QStringLiteral("(SELECT ord - 1 AS key, (e->>0)::bigint AS span, (e->>1)::bigint AS lo,"
+                              " (e->>2)::bigint AS hi FROM jsonb_array_elements(CAST(%1 AS jsonb))"
+                              " WITH ORDINALITY AS elements(e, ord))")
+            .arg(param);
+    }
+    // A sequence that a statement trigger on every table advances; sequences are not transactional,
+    // so every session sees the latest value at once.
+    QString changeStamp() const override { return QStringLiteral("SELECT last_value FROM data_changes"); }
+};
+
+} // namespace
+
+const SqlDialect &SqlDialect::sqlite()
+{
+    static const SqliteDialect dialect;
+    return dialect;
+}
+
+const SqlDialect &SqlDialect::postgres()
+{
+    static const PostgresDialect dialect;
+    return dialect;
+}

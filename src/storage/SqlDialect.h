@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+// What a statement must say differently on the two storage engines. The services write every
+// statement once and take these fragments where the engines differ; nothing else in a statement may
+// depend on the engine.
+class SqlDialect
+{
+public:
+    virtual ~SqlDialect() = default;
+
+    static const SqlDialect &sqlite();
+    static const SqlDialect &postgres();
+
+    // expr LIKE pattern, ignoring the case of ASCII letters only; % and _ are the wildcards and no
+    // character escapes them.
+    virtual QString like(const QString &expr, const QString &pattern) const = 0;
+    // The key that orders and compares text ignoring the case of ASCII letters. Its value may differ
+    // from the text: compare it only with values read through the same key.
+    virtual QString caseless(const QString &expr) const = 0;
+    // What follows an ORDER BY term so that NULL comes before every value when ascending and after
+    // every value when descending (the order the task pages show).
+    virtual QString nullsLow(bool ascending) const = 0;
+    // " INDEXED BY <index>" where the planner must be told which index serves a page; empty where
+    // it finds the index itself.
+    virtual QString readIndex(const QString &index) const = 0;
+    // Asks the planner to read the rows by id rather than walk an index of their order.
+    virtual QString readById() const = 0;
+    // A SELECT of the ids of tasks (of every user) whose name or id text may match the LIKE pattern
+    // bound as :name. It never leaves out a match; LIKE decides. It may use :trigrams, bound to
+    // SqlSupport::likeTrigrams() of the pattern, which is not empty whenever this is used.
+    virtual QString taskCandidates() const = 0;
+    // A FROM item named tasks holding at least the tasks taskCandidates() selects, read in an order
+    // that lets a count with a LIMIT stop early (the statement still says what matches).
+    virtual QString taskCandidateRows() const = 0;
+    // The same for customers: name, id text and the values of their contacts.
+    virtual QString customerCandidates() const = 0;
+    // A table (key, span, lo, hi) of the JSON array bound as param, whose elements are arrays
+    // [span, lo, hi] of integers; key counts the elements from 0.
+    virtual QString pieces(const QString &param) const = 0;
+    // A query of one value that changes whenever a change to the data was committed, by this
+    // connection or any other.
+    virtual QString changeStamp() const = 0;
+};
