@@ -173,6 +173,8 @@ private:
     int countTasks(int userId);
     QString filterClauses(bool withName = true) const;
     QString sortIndex() const;
+    QString nullsOrder(bool ascending) const;
+    QString customerJoin() const;
     QString sortKey() const;
     QString nameLike(const QString &expr) const;
     const SqlDialect &dialect() const;

@@ -58,6 +58,20 @@ QString TaskService::sortKey() const
     return sort.caseless ? dialect().caseless(column) : column;
 }
 
+// Only the name filter reads the customer. Without the join, a count or a jump over many rows reads the
+// index alone on PostgreSQL too.
+QString TaskService::customerJoin() const
+{
+    return m_filterName.isEmpty() ? QString()
+                                  : QStringLiteral(" LEFT JOIN customers ON tasks.customer_id = customers.id");
+}
+
+// NULL keys sort first; keys that are never NULL say nothing, like their indexes.
+QString TaskService::nullsOrder(bool ascending) const
+{
+    return kSortColumns[m_sortColumn].nullable ? dialect().nullsLow(ascending) : QString();
+}
+
 QString TaskService::sortIndex() const
 {
     // Few matches of a search are read by id and sorted. With an expiry range the planner picks the
@@ -139,10 +153,8 @@ int TaskService::countTasks(int userId)
 {
     const QString trigrams = m_filterName.isEmpty() ? QString() : SqlSupport::likeTrigrams(m_filterName);
     const auto count = [&](const QString &from, const QString &where, int limit) {
-        const QString matches = from +
-                                QStringLiteral(" LEFT JOIN customers ON tasks.customer_id = customers.id"
-                                               " WHERE tasks.user_id = :uid") +
-                                where + filterClauses(where.isEmpty());
+        const QString matches = from + customerJoin() + QStringLiteral(" WHERE tasks.user_id = :uid") + where +
+                                filterClauses(where.isEmpty());
         QSqlQuery query = SqlSupport::prepare(
             m_db, limit > 0
                       ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 %1 LIMIT %2) AS matches").arg(matches).arg(limit)
@@ -348,7 +360,7 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
     // The NULL order is stated although the parts below leave NULL out: an index serves an order only
     // when it sorts NULL the same way.
     const QString keyOrder = key + (keyAscending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")) +
-                             dialect().nullsLow(keyAscending) + QStringLiteral(", ") + idOrder;
+                             nullsOrder(keyAscending) + QStringLiteral(", ") + idOrder;
     // NULL keys sort first; each part below reads one range of the index in order.
     struct Part
     {
@@ -423,15 +435,14 @@ std::optional<TaskService::PageEdge> TaskService::edgeAt(int userId, qint64 offs
 {
     const bool keyAscending = (m_sortOrder == 0) != fromEnd;
     QSqlQuery query =
-        SqlSupport::prepare(m_db, QStringLiteral("SELECT %1 AS sort_key, tasks.id FROM tasks%2"
-                                                 " LEFT JOIN customers ON tasks.customer_id = customers.id"
+        SqlSupport::prepare(m_db, QStringLiteral("SELECT %1 AS sort_key, tasks.id FROM tasks%2%3"
                                                  " WHERE tasks.user_id = :uid")
-                                          .arg(sortKey(), sortIndex()) +
+                                          .arg(sortKey(), sortIndex(), customerJoin()) +
                                       filterClauses() +
                                       QStringLiteral("\nORDER BY %1 %2%3, tasks.id %4 LIMIT 1 OFFSET :off")
                                           .arg(sortKey(),
                                                keyAscending ? QStringLiteral("ASC") : QStringLiteral("DESC"),
-                                               dialect().nullsLow(keyAscending),
+                                               nullsOrder(keyAscending),
                                                fromEnd ? QStringLiteral("DESC") : QStringLiteral("ASC")));
     bindFilters(query, userId);
     query.bindValue(QStringLiteral(":off"), offset);

@@ -189,7 +189,8 @@ QVariantList TaskService::tasksForCustomer(int customerId) const
     QSqlQuery query =
         SqlSupport::prepare(m_db, QStringLiteral("SELECT id, name, active, expire_at FROM tasks"
                                                  " WHERE user_id = :uid AND customer_id = :customerId"
-                                                 " ORDER BY expire_at_epoch ASC, id ASC"));
+                                                 " ORDER BY expire_at_epoch ASC%1, id ASC")
+                                      .arg(m_db->dialect().nullsLow(true)));
     query.bindValue(QStringLiteral(":uid"), m_auth->userId());
     query.bindValue(QStringLiteral(":customerId"), customerId);
     QVariantList tasks;
@@ -217,7 +218,8 @@ QVariantMap TaskService::nextDueTask(int withinMinutes)
         m_db, QStringLiteral("SELECT id, name, expire_at_epoch FROM tasks"
                              " WHERE user_id = :uid AND active = 0 AND expire_at_epoch IS NOT NULL"
                              " AND expire_at_epoch BETWEEN :now AND :lim"
-                             " ORDER BY expire_at_epoch ASC LIMIT 1"));
+                             " ORDER BY expire_at_epoch ASC%1 LIMIT 1")
+                  .arg(m_db->dialect().nullsLow(true)));
     query.bindValue(QStringLiteral(":uid"), m_auth->userId());
     query.bindValue(QStringLiteral(":now"), now);
     query.bindValue(QStringLiteral(":lim"), limit);
@@ -301,7 +303,7 @@ std::optional<QList<TaskService::DayCount>> TaskService::countsPerLocalDayByText
         sql += QStringLiteral(" AND expire_at_epoch <= :expireTo");
     else if (!to.isEmpty())
         sql += QStringLiteral(" AND expire_at <= :expireTo");
-    sql += QStringLiteral("\nORDER BY expire_at_epoch ASC");
+    sql += QStringLiteral("\nORDER BY expire_at_epoch ASC") + m_db->dialect().nullsLow(true);
 
     QSqlQuery query = SqlSupport::prepare(m_db, sql);
     query.bindValue(QStringLiteral(":uid"), m_auth->userId());
@@ -391,7 +393,8 @@ std::optional<QVariantList> TaskService::tasksOfLocalDay(int uid, const QDate &d
                                                  " FROM tasks t LEFT JOIN customers c ON t.customer_id = c.id"
                                                  " WHERE t.user_id = :uid AND t.expire_at_epoch >= :fromEpoch"
                                                  " AND t.expire_at_epoch < :toEpoch"
-                                                 " ORDER BY t.expire_at_epoch, t.id LIMIT :lim"));
+                                                 " ORDER BY t.expire_at_epoch%1, t.id LIMIT :lim")
+                                      .arg(m_db->dialect().nullsLow(true)));
     // A failed prepare shows up at exec as a parameter mismatch; its own error says more.
     const QSqlError prepareError = query.lastError();
     query.bindValue(QStringLiteral(":uid"), uid);

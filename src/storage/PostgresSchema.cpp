@@ -59,29 +59,43 @@ QString createTable(const Table &table)
 // One index per sort key and direction, in the order a page reads: NULL before every value when
 // ascending, after it when descending, equal keys in ascending id (so a descending page cannot read
 // the ascending index backwards). The done flag and level follow, so the filters are tested in the
-// index.
+// index; the name index also holds the name, without which PostgreSQL reads the table for lower(name).
+// The tasks whose key is NULL are read in id order from an index of their own (the planner does
+// not take IS NULL for an equality that leaves the id order).
 QStringList pageIndexes()
 {
-    const char *const keys[][3] = {
-        {"name", "lower(name)", "id, active, level"},
-        {"level", "level", "id, active"},
-        {"active", "active", "id, level"},
-        {"expire", "expire_at_epoch", "id, active, level"},
-        {"created", "create_at", "id, active, level"},
+    struct Key
+    {
+        const char *name;
+        const char *expression;
+        const char *rest;
+        bool nullable;
+    };
+    const Key keys[] = {
+        {"name", "lower(name)", "id, active, level) INCLUDE (name", true},
+        {"level", "level", "id, active", false},
+        {"active", "active", "id, level", true},
+        {"expire", "expire_at_epoch", "id, active, level", true},
+        {"created", "create_at", "id, active, level", true},
     };
     QStringList statements = {
         QStringLiteral("CREATE INDEX idx_tasks_user ON tasks (user_id, id, active, level)"),
         QStringLiteral("CREATE INDEX idx_tasks_user_customer ON tasks (user_id, customer_id)"),
     };
-    for (const auto &key : keys) {
-        for (const bool ascending : {true, false}) {
+    for (const Key &key : keys) {
+        const QString name = QStringLiteral("idx_tasks_") + QLatin1String(key.name);
+        const QString expression = QLatin1String(key.expression);
+        const QString rest = QLatin1String(key.rest);
+        statements.append(
+            QStringLiteral("CREATE INDEX %1_asc ON tasks (user_id, %2%3, %4)")
+                .arg(name, expression, key.nullable ? QStringLiteral(" NULLS FIRST") : QString(), rest));
+        statements.append(
+            QStringLiteral("CREATE INDEX %1_desc ON tasks (user_id, %2 DESC%3, %4)")
+                .arg(name, expression, key.nullable ? QStringLiteral(" NULLS LAST") : QString(), rest));
+        if (key.nullable)
             statements.append(
-                QStringLiteral("CREATE INDEX idx_tasks_%1_%2 ON tasks (user_id, %3 %4, %5)")
-                    .arg(QLatin1String(key[0]), ascending ? QStringLiteral("asc") : QStringLiteral("desc"),
-                         QLatin1String(key[1]),
-                         ascending ? QStringLiteral("NULLS FIRST") : QStringLiteral("DESC NULLS LAST"),
-                         QLatin1String(key[2])));
-        }
+                QStringLiteral("CREATE INDEX %1_null ON tasks (user_id, id, active, level) WHERE %2 IS NULL")
+                    .arg(name, expression));
     }
     return statements;
 }
