@@ -14,19 +14,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// The PostgreSQL server of the test run when this run is the suite's PostgreSQL variant: a libpq
-// connection string from the file the fixture wrote (DUEVIA_TEST_SERVER_FILE) or from
-// DUEVIA_TEST_SERVER; empty for the SQLite runs.
+// The connection string of the test server when the suite runs as its PostgreSQL variant (from the
+// file the fixture writes); empty for SQLite. A missing file gives a server no one listens at.
 inline QString testServer()
 {
-    const QString file = qEnvironmentVariable("DUEVIA_TEST_SERVER_FILE");
-    if (file.isEmpty())
-        return qEnvironmentVariable("DUEVIA_TEST_SERVER");
-    QFile conninfo(file);
-    // A missing file leaves a server no one listens at, so that the variant fails instead of
-    // running on SQLite.
-    return conninfo.open(QIODevice::ReadOnly) ? QString::fromUtf8(conninfo.readAll()).trimmed()
-                                              : QStringLiteral("host=/nonexistent");
+    QFile file(qEnvironmentVariable("DUEVIA_TEST_SERVER_FILE"));
+    if (file.fileName().isEmpty())
+        return {};
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : "host=/nonexistent";
 }
 
 // Ends a test that is about the SQLite file itself (its bytes, pragmas, planner) on the server.
@@ -95,8 +90,7 @@ private:
             QSqlQuery query(db);
             ok = db.open() && query.exec(sql);
             if (!ok)
-                qWarning().noquote() << sql << ":"
-                                     << (db.isOpen() ? query.lastError() : db.lastError()).text();
+                qWarning().noquote() << sql << db.lastError().text() << query.lastError().text();
         }
         QSqlDatabase::removeDatabase(connection);
         return ok;

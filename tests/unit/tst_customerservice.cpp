@@ -40,21 +40,15 @@ class TstCustomerService : public QObject
 
     int scalar(const QString &statement) const { return queryValue(m_fx->db, statement).toInt(); }
 
-    // Customers 1 to count named "Customer <id>", created a day apart in the order of their ids.
+    // Customers 1 to count (up to 30) named "Customer <id>", created a day apart in the order of their ids.
     void addCustomers(int count)
     {
         QStringList rows;
         for (int i = 1; i <= count; ++i)
-            rows << QStringLiteral("(%1, 1, 'Customer %1', '%2')").arg(i).arg(created(i * 24 * 60));
+            rows << QStringLiteral("(%1, 1, 'Customer %1', '2026-01-%2 00:00:00')")
+                        .arg(i)
+                        .arg(i + 1, 2, 10, QChar('0'));
         sql("INSERT INTO customers (id, user_id, name, create_at) VALUES " + rows.join(", "));
-    }
-
-    // The stored creation time this many minutes after the start of 2026.
-    static QString created(int minutes)
-    {
-        return QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC)
-            .addSecs(minutes * 60)
-            .toString("yyyy-MM-dd HH:mm:ss");
     }
 
     QList<int> shownIds() const
@@ -111,12 +105,11 @@ private slots:
         QFETCH(int, column);
         QFETCH(int, order);
         QFETCH(QList<int>, expected);
-        sql("INSERT INTO customers (id, user_id, name) VALUES (5, 1, 'Acme 12 Ltd'), (7, 1, 'Phone owner'), "
-            "(12, 1, 'Twelve'), (21, 1, 'Bob'), (112, 1, 'Hundred'), (120, 1, 'Another'), (200, 1, 'Mail')");
-        for (const int id : {5, 7, 12, 21, 112, 120, 200})
-            sql(QStringLiteral("UPDATE customers SET create_at = '%1' WHERE id = %2")
-                    .arg(created(id * 37 % 101))
-                    .arg(id));
+        sql("INSERT INTO customers (id, user_id, name, create_at) VALUES"
+            " (5, 1, 'Acme 12 Ltd', '2026-01-01 01:24:00'), (7, 1, 'Phone owner', '2026-01-01 00:57:00'), "
+            "(12, 1, 'Twelve', '2026-01-01 00:40:00'),"
+            " (21, 1, 'Bob', '2026-01-01 01:10:00'), (112, 1, 'Hundred', '2026-01-01 00:03:00'),"
+            " (120, 1, 'Another', '2026-01-01 01:37:00'), (200, 1, 'Mail', '2026-01-01 00:27:00')");
         // Two matching contacts still show their customer once.
         sql("INSERT INTO customer_contacts (customer_id, type, value) VALUES (7, 'phone', '+64 0123'), "
             "(7, 'phone', '0120'), (200, 'email', 'info@example.org')");
