@@ -31,7 +31,8 @@ QString filterClause(const SqlDialect &dialect)
 {
     const QString name = QStringLiteral(":name");
     return QStringLiteral(" WHERE %1 or %2 or id IN (SELECT customer_id FROM customer_contacts WHERE %3)")
-        .arg(dialect.like(QStringLiteral("name"), name), dialect.like(QStringLiteral("CAST(id AS TEXT)"), name),
+        .arg(dialect.like(QStringLiteral("name"), name),
+             dialect.like(QStringLiteral("CAST(id AS TEXT)"), name),
              dialect.like(QStringLiteral("value"), name));
 }
 
@@ -43,7 +44,8 @@ QString indexedFilterClause(const SqlDialect &dialect)
     return QStringLiteral(" WHERE id IN (%1) AND (%2 or %3 or EXISTS (SELECT 1 FROM customer_contacts"
                           " WHERE customer_id = customers.id AND %4))")
         .arg(dialect.customerCandidates(), dialect.like(QStringLiteral("name"), name),
-             dialect.like(QStringLiteral("CAST(id AS TEXT)"), name), dialect.like(QStringLiteral("value"), name));
+             dialect.like(QStringLiteral("CAST(id AS TEXT)"), name),
+             dialect.like(QStringLiteral("value"), name));
 }
 
 // Phone and e-mail sort by creation: the database has no cheap order for them. Equal keys follow in

@@ -62,8 +62,9 @@ QString TaskService::sortKey() const
 // index alone on PostgreSQL too.
 QString TaskService::customerJoin() const
 {
-    return m_filterName.isEmpty() ? QString()
-                                  : QStringLiteral(" LEFT JOIN customers ON tasks.customer_id = customers.id");
+    return m_filterName.isEmpty()
+               ? QString()
+               : QStringLiteral(" LEFT JOIN customers ON tasks.customer_id = customers.id");
 }
 
 // NULL keys sort first; keys that are never NULL say nothing, like their indexes.
@@ -119,9 +120,10 @@ QString TaskService::filterClauses(bool withName) const
                                       " WHERE owned.user_id = :uid AND owned.customer_id IN"
                                       " (SELECT id FROM customers WHERE %2))")
                            .arg(dialect().taskCandidates(), nameLike(QStringLiteral("name")));
-        clauses += QStringLiteral(" AND (%1 OR %2 OR %3)")
-                       .arg(nameLike(QStringLiteral("tasks.name")), nameLike(QStringLiteral("customers.name")),
-                            nameLike(QStringLiteral("CAST(tasks.id AS TEXT)")));
+        clauses +=
+            QStringLiteral(" AND (%1 OR %2 OR %3)")
+                .arg(nameLike(QStringLiteral("tasks.name")), nameLike(QStringLiteral("customers.name")),
+                     nameLike(QStringLiteral("CAST(tasks.id AS TEXT)")));
     }
     if (m_filterActive != -1)
         clauses += QStringLiteral(" AND tasks.active = :active");
@@ -134,7 +136,8 @@ void TaskService::bindFilters(QSqlQuery &query, int userId) const
     if (!m_filterName.isEmpty()) {
         query.bindValue(QStringLiteral(":name"), QStringLiteral("%") + m_filterName + QStringLiteral("%"));
         if (m_searchCandidates)
-            SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"), SqlSupport::likeTrigrams(m_filterName));
+            SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"),
+                                   SqlSupport::likeTrigrams(m_filterName));
     }
     if (m_filterActive != -1)
         query.bindValue(QStringLiteral(":active"), m_filterActive);
@@ -153,12 +156,13 @@ int TaskService::countTasks(int userId)
 {
     const QString trigrams = m_filterName.isEmpty() ? QString() : SqlSupport::likeTrigrams(m_filterName);
     const auto count = [&](const QString &from, const QString &where, int limit) {
-        const QString matches = from + customerJoin() + QStringLiteral(" WHERE tasks.user_id = :uid") + where +
-                                filterClauses(where.isEmpty());
+        const QString matches = from + customerJoin() + QStringLiteral(" WHERE tasks.user_id = :uid") +
+                                where + filterClauses(where.isEmpty());
         QSqlQuery query = SqlSupport::prepare(
-            m_db, limit > 0
-                      ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 %1 LIMIT %2) AS matches").arg(matches).arg(limit)
-                      : QStringLiteral("SELECT COUNT(*) ") + matches);
+            m_db, limit > 0 ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 %1 LIMIT %2) AS matches")
+                                  .arg(matches)
+                                  .arg(limit)
+                            : QStringLiteral("SELECT COUNT(*) ") + matches);
         bindFilters(query, userId);
         if (!trigrams.isEmpty())
             SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"), trigrams);
@@ -178,14 +182,14 @@ int TaskService::countTasks(int userId)
                                  nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
                         kCountCap + 1);
         if (matches <= kCountCap)
-            matches += count(
-                QStringLiteral("FROM tasks"),
-                QStringLiteral(" AND tasks.customer_id IN (SELECT id FROM customers WHERE %1)"
-                               " AND %2 AND NOT (%3 OR %4)")
-                    .arg(nameLike(QStringLiteral("name")), nameLike(QStringLiteral("customers.name")),
-                         nameLike(QStringLiteral("COALESCE(tasks.name, '')")),
-                         nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
-                kCountCap + 1 - matches);
+            matches +=
+                count(QStringLiteral("FROM tasks"),
+                      QStringLiteral(" AND tasks.customer_id IN (SELECT id FROM customers WHERE %1)"
+                                     " AND %2 AND NOT (%3 OR %4)")
+                          .arg(nameLike(QStringLiteral("name")), nameLike(QStringLiteral("customers.name")),
+                               nameLike(QStringLiteral("COALESCE(tasks.name, '')")),
+                               nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
+                      kCountCap + 1 - matches);
     }
     return matches;
 }
@@ -401,10 +405,10 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
     for (const Part &part : std::as_const(parts)) {
         if (rows.size() >= limit)
             break;
-        QSqlQuery query = SqlSupport::prepare(
-            m_db, kPageSelect.arg(key, sortIndex()) +
-                      filterClauses() + QStringLiteral(" AND ") + part.condition +
-                      QStringLiteral("\nORDER BY ") + part.order + QStringLiteral("\nLIMIT :lim"));
+        QSqlQuery query = SqlSupport::prepare(m_db, kPageSelect.arg(key, sortIndex()) + filterClauses() +
+                                                        QStringLiteral(" AND ") + part.condition +
+                                                        QStringLiteral("\nORDER BY ") + part.order +
+                                                        QStringLiteral("\nLIMIT :lim"));
         bindFilters(query, userId);
         if (part.condition.contains(QStringLiteral(":key")))
             query.bindValue(QStringLiteral(":key"), edge->key);
@@ -434,16 +438,14 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
 std::optional<TaskService::PageEdge> TaskService::edgeAt(int userId, qint64 offset, bool fromEnd)
 {
     const bool keyAscending = (m_sortOrder == 0) != fromEnd;
-    QSqlQuery query =
-        SqlSupport::prepare(m_db, QStringLiteral("SELECT %1 AS sort_key, tasks.id FROM tasks%2%3"
-                                                 " WHERE tasks.user_id = :uid")
-                                          .arg(sortKey(), sortIndex(), customerJoin()) +
-                                      filterClauses() +
-                                      QStringLiteral("\nORDER BY %1 %2%3, tasks.id %4 LIMIT 1 OFFSET :off")
-                                          .arg(sortKey(),
-                                               keyAscending ? QStringLiteral("ASC") : QStringLiteral("DESC"),
-                                               nullsOrder(keyAscending),
-                                               fromEnd ? QStringLiteral("DESC") : QStringLiteral("ASC")));
+    QSqlQuery query = SqlSupport::prepare(
+        m_db,
+        QStringLiteral("SELECT %1 AS sort_key, tasks.id FROM tasks%2%3 WHERE tasks.user_id = :uid")
+                .arg(sortKey(), sortIndex(), customerJoin()) +
+            filterClauses() +
+            QStringLiteral("\nORDER BY %1 %2%3, tasks.id %4 LIMIT 1 OFFSET :off")
+                .arg(sortKey(), keyAscending ? QStringLiteral("ASC") : QStringLiteral("DESC"),
+                     nullsOrder(keyAscending), fromEnd ? QStringLiteral("DESC") : QStringLiteral("ASC")));
     bindFilters(query, userId);
     query.bindValue(QStringLiteral(":off"), offset);
     if (!query.exec() || !query.next())

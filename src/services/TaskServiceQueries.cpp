@@ -135,9 +135,8 @@ std::optional<QList<TaskService::DayCount>> countsPerLocalDay(const DbManager *d
         start = std::max(start, next);
     }
 
-    QSqlQuery query =
-        SqlSupport::prepare(db, (withBuckets ? bucketPieceCounts(db->dialect()) : QString()) +
-                                    rawPieceCounts(db->dialect()));
+    QSqlQuery query = SqlSupport::prepare(db, (withBuckets ? bucketPieceCounts(db->dialect()) : QString()) +
+                                                  rawPieceCounts(db->dialect()));
     query.bindValue(QStringLiteral(":pieces"), piecesAsJson(pieces));
     query.bindValue(QStringLiteral(":uid"), uid);
     if (!query.exec())

@@ -31,8 +31,9 @@ public:
     }
     QString pieces(const QString &param) const override
     {
-        return QStringLiteral("(SELECT key, json_extract(value, '$[0]') AS span, json_extract(value, '$[1]') AS lo,"
-                              " json_extract(value, '$[2]') AS hi FROM json_each(%1))")
+        return QStringLiteral(
+                   "(SELECT key, json_extract(value, '$[0]') AS span, json_extract(value, '$[1]') AS lo,"
+                   " json_extract(value, '$[2]') AS hi FROM json_each(%1))")
             .arg(param);
     }
     // total_changes() counts this connection's changes, data_version those committed by others.
