@@ -24,6 +24,8 @@ ColumnLayout {
             return qsTr("Could not write %1.").arg(result.file)
         case "sameAsDatabase":
             return qsTr("That is the open database itself; choose another file.")
+        case "serverBackup":
+            return qsTr("A database on a server is backed up with the server's own tools, such as pg_dump.")
         case "busy":
             return qsTr("Another transfer is still running.")
         case "notSignedIn":

@@ -75,6 +75,8 @@ bool TaskTransferService::start(TaskTransferWorker::Operation operation, const Q
         error = QStringLiteral("busy");
     else if (!SqlSupport::isOpen(m_db))
         error = QStringLiteral("database");
+    else if (!forUser && m_db->isServer())
+        error = QStringLiteral("serverBackup"); // the server's own tools back up a shared database
     else if (forUser && !(m_auth && m_auth->loggedIn() && m_tasks))
         error = QStringLiteral("notSignedIn");
     else if (path.isEmpty())
@@ -89,6 +91,8 @@ bool TaskTransferService::start(TaskTransferWorker::Operation operation, const Q
     TaskTransferWorker::Job job;
     job.operation = operation;
     job.databasePath = m_db->database().databaseName();
+    if (m_db->isServer())
+        job.server = m_db->database().connectOptions();
     job.filePath = path;
     if (forUser) {
         job.userId = m_auth->userId();

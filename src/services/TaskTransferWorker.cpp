@@ -70,14 +70,18 @@ QVariantMap TaskTransferWorker::execute()
 {
     const QString connection = QStringLiteral("duevia-transfer-%1").arg(quintptr(this));
     const bool reading = m_job.operation != Operation::ImportCalendar;
-    if (reading && isSameFile(m_job.filePath, m_job.databasePath)) {
+    const bool server = !m_job.server.isEmpty();
+    if (!server && reading && isSameFile(m_job.filePath, m_job.databasePath)) {
         m_error = QStringLiteral("sameAsDatabase");
-    } else if (!QFileInfo::exists(m_job.databasePath)) {
+    } else if (!server && !QFileInfo::exists(m_job.databasePath)) {
         m_error = QStringLiteral("database");
     } else {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(server ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), connection);
         db.setDatabaseName(m_job.databasePath);
-        if (reading)
+        if (server)
+            db.setConnectOptions(m_job.server);
+        else if (reading)
             db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
         if (!db.open()) {
             m_error = QStringLiteral("database");

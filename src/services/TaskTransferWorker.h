@@ -22,6 +22,8 @@ public:
     {
         Operation operation = Operation::ExportCalendar;
         QString databasePath;
+        // Empty for the SQLite file; the libpq connection string of a server database.
+        QString server;
         QString filePath;
         int userId = -1;
         TaskService::Selection selection;
