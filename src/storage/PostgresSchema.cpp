@@ -133,8 +133,9 @@ QString countChanges(const QString &rows)
         changed.append(sum + QStringLiteral(" <> 0"));
         updates.append(QStringLiteral("%1 = c.%1 + excluded.%1").arg(column));
     }
-    return QStringLiteral("INSERT INTO task_counts AS c (user_id, %1) SELECT r.user_id, %2 FROM %3"
-                          " GROUP BY r.user_id HAVING %4 ON CONFLICT (user_id) DO UPDATE SET %5")
+    return QStringLiteral(
+               "INSERT INTO task_counts AS c (user_id, %1) SELECT r.user_id, %2 FROM %3"
+               " GROUP BY r.user_id HAVING %4 ORDER BY r.user_id ON CONFLICT (user_id) DO UPDATE SET %5")
         .arg(columns.join(QStringLiteral(", ")), sums.join(QStringLiteral(", ")), rows,
              changed.join(QStringLiteral(" OR ")), updates.join(QStringLiteral(", ")));
 }
@@ -158,13 +159,15 @@ QString bucketChanges(const QString &rows)
                " spans.span + spans.span) % spans.span AS start, %1, %2, %3"
                " FROM %4 CROSS JOIN (VALUES %5) AS spans (span) WHERE r.expire_at_epoch IS NOT NULL"
                " GROUP BY r.user_id, spans.span, start HAVING %1 <> 0 OR %2 <> 0 OR %3 <> 0"
+               " ORDER BY r.user_id, spans.span, start"
                " ON CONFLICT (user_id, span, start_epoch)"
                " DO UPDATE SET n = b.n + excluded.n, s = b.s + excluded.s, d = b.d + excluded.d")
         .arg(n, s, d, rows, spans.join(QStringLiteral(", ")));
 }
 
 // task_counts and task_buckets follow every statement on tasks through its transition tables, so
-// that a statement changing many rows updates each counter row and bucket once.
+// that a statement changing many rows updates each counter row and bucket once. Rows are written in
+// key order, so that two clients writing at once wait for each other instead of deadlocking.
 QStringList derivedTables()
 {
     QStringList statements = {
