@@ -130,6 +130,9 @@ signals:
 
 public slots:
     void onTasksChanged();
+    // Another connection committed changes: the page, its counts and every view of the tasks are
+    // read again, as after a change of this service.
+    void onChangedElsewhere();
 
 protected:
     // The present moment; the due-soon window and the default statistics window start from it.
