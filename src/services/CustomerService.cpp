@@ -31,7 +31,8 @@ QString filterClause(const SqlDialect &dialect)
 {
     const QString name = QStringLiteral(":name");
     return QStringLiteral(" WHERE %1 or %2 or id IN (SELECT customer_id FROM customer_contacts WHERE %3)")
-        .arg(dialect.like(QStringLiteral("name"), name), dialect.like(QStringLiteral("CAST(id AS TEXT)"), name),
+        .arg(dialect.like(QStringLiteral("name"), name),
+             dialect.like(QStringLiteral("CAST(id AS TEXT)"), name),
              dialect.like(QStringLiteral("value"), name));
 }
 
@@ -43,7 +44,8 @@ QString indexedFilterClause(const SqlDialect &dialect)
     return QStringLiteral(" WHERE id IN (%1) AND (%2 or %3 or EXISTS (SELECT 1 FROM customer_contacts"
                           " WHERE customer_id = customers.id AND %4))")
         .arg(dialect.customerCandidates(), dialect.like(QStringLiteral("name"), name),
-             dialect.like(QStringLiteral("CAST(id AS TEXT)"), name), dialect.like(QStringLiteral("value"), name));
+             dialect.like(QStringLiteral("CAST(id AS TEXT)"), name),
+             dialect.like(QStringLiteral("value"), name));
 }
 
 // Phone and e-mail sort by creation: the database has no cheap order for them.
@@ -82,12 +84,14 @@ bool customerFits(const QString &name, const QString &notes, const QVariantList 
     });
 }
 
-// Runs work as one transaction on the manager's connection: commits when it succeeds, otherwise
-// rolls everything back. The queries of work must be gone when it returns, or COMMIT fails.
+// Runs work as one writing transaction on the manager's connection: commits when it succeeds,
+// otherwise rolls everything back. The queries of work must be gone when it returns, or COMMIT fails.
+// Two saves of one customer at once run one after the other: the later one replaces the name, notes
+// and contacts of the earlier one as a whole.
 bool runInTransaction(const DbManager *db, const std::function<bool()> &work)
 {
     QSqlDatabase connection = db->database();
-    if (!connection.transaction())
+    if (!QSqlQuery(connection).exec(db->dialect().beginWrite()))
         return false;
     if (work() && connection.commit())
         return true;
@@ -252,10 +256,12 @@ QVariantMap CustomerService::customerById(int id) const
 {
     if (!isUsable() || id < 1)
         return {};
+    // One statement, so that a save committed meanwhile shows as a whole or not at all.
     QSqlQuery query = SqlSupport::prepare(m_db, QStringLiteral(R"(
-        SELECT id, name, notes
-        FROM customers
-        WHERE id = :id
+        SELECT customers.id, name, notes, type, value, label
+        FROM customers LEFT JOIN customer_contacts ON customer_contacts.customer_id = customers.id
+        WHERE customers.id = :id
+        ORDER BY customer_contacts.id ASC
     )"));
     query.bindValue(QStringLiteral(":id"), id);
     if (!query.exec() || !query.next())
@@ -263,8 +269,12 @@ QVariantMap CustomerService::customerById(int id) const
     QVariantMap customer{{QStringLiteral("id"), query.value(QStringLiteral("id")).toInt()},
                          {QStringLiteral("name"), query.value(QStringLiteral("name")).toString()},
                          {QStringLiteral("notes"), query.value(QStringLiteral("notes")).toString()}};
-    query.finish();
-    customer.insert(QStringLiteral("contacts"), loadContacts(id));
+    QVariantList contacts;
+    do {
+        if (!query.value(QStringLiteral("type")).isNull())
+            contacts.append(contactFromQuery(query));
+    } while (query.next());
+    customer.insert(QStringLiteral("contacts"), contacts);
     return customer;
 }
 
@@ -363,11 +373,6 @@ void CustomerService::sort(int column, int order)
     if (changed)
         emit sortChanged();
     loadPage(m_currentPage);
-}
-
-QVariantList CustomerService::loadContacts(int customerId) const
-{
-    return loadContactsOf({customerId}).value(customerId);
 }
 
 QHash<int, QVariantList> CustomerService::loadContactsOf(const QList<int> &customerIds) const

@@ -66,7 +66,6 @@ private:
     QString filterClause() const;
     void bindFilter(QSqlQuery &query) const;
     int countCustomers() const;
-    QVariantList loadContacts(int customerId) const;
     QHash<int, QVariantList> loadContactsOf(const QList<int> &customerIds) const;
     bool saveContacts(int customerId, const QVariantList &contacts) const;
 

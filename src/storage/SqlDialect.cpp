@@ -31,10 +31,12 @@ public:
     }
     QString pieces(const QString &param) const override
     {
-        return QStringLiteral("(SELECT key, json_extract(value, '$[0]') AS span, json_extract(value, '$[1]') AS lo,"
-                              " json_extract(value, '$[2]') AS hi FROM json_each(%1))")
+        return QStringLiteral(
+                   "(SELECT key, json_extract(value, '$[0]') AS span, json_extract(value, '$[1]') AS lo,"
+                   " json_extract(value, '$[2]') AS hi FROM json_each(%1))")
             .arg(param);
     }
+    QString beginWrite() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
     // total_changes() counts this connection's changes, data_version those committed by others.
     QString changeStamp() const override
     {
@@ -82,6 +84,7 @@ public:
                               " WITH ORDINALITY AS elements(e, ord))")
             .arg(param);
     }
+    QString beginWrite() const override { return QStringLiteral("BEGIN"); }
     // A sequence that a statement trigger on every table advances; sequences are not transactional,
     // so every session sees the latest value at once.
     QString changeStamp() const override { return QStringLiteral("SELECT last_value FROM data_changes"); }
