@@ -62,7 +62,7 @@ int main(int argc, char *argv[])
     QObject::connect(&changeWatcher, &ChangeWatcher::changedElsewhere, &taskService,
                      &TaskService::onChangedElsewhere);
     QObject::connect(&changeWatcher, &ChangeWatcher::changedElsewhere, &customerService,
-                     [&customerService] { customerService.loadPage(customerService.currentPage()); });
+                     &CustomerService::onChangedElsewhere);
 
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));

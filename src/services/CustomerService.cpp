@@ -252,6 +252,14 @@ void CustomerService::loadPage(int page)
         m_model->setCustomers(std::move(rows));
 }
 
+void CustomerService::onChangedElsewhere()
+{
+    if (!isUsable())
+        return;
+    loadPage(m_currentPage);
+    emit changedElsewhere();
+}
+
 QVariantMap CustomerService::customerById(int id) const
 {
     if (!isUsable() || id < 1)

@@ -188,6 +188,7 @@ void TaskService::onChangedElsewhere()
     m_shown = {};
     loadPage(m_currentPage);
     emit tasksChanged();
+    emit changedElsewhere();
 }
 
 void TaskService::forgetUser()

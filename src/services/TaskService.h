@@ -127,11 +127,13 @@ signals:
     void countsLevelChanged();
     void sortChanged();
     void tasksChanged();
+    // The tasks were read again after a change made elsewhere (after tasksChanged).
+    void changedElsewhere();
 
 public slots:
     void onTasksChanged();
     // Another connection committed changes: the page, its counts and every view of the tasks are
-    // read again, as after a change of this service.
+    // read again, as after a change of this service. Nothing happens while nobody is signed in.
     void onChangedElsewhere();
 
 protected:
