@@ -17,12 +17,15 @@
 #include <memory>
 
 // A working copy of a generated database file, prepared as the program's start-up prepares it, with
-// the services over it and the account "bench" signed in.
+// the services over it and the account "bench" signed in; or a PostgreSQL database loaded with the same
+// data (scripts/bench-postgres.sh), used in place.
 class BenchDatabase
 {
 public:
     // keep, when set, receives a copy of the prepared file.
     explicit BenchDatabase(const QString &source, const QString &keep = QString());
+    // server: a libpq connection string.
+    static std::unique_ptr<BenchDatabase> onServer(const QString &server);
 
     bool isReady() const { return m_ready; }
     // The one-time build of what the file holds beside the four tables, on the fresh copy.
@@ -40,6 +43,8 @@ public:
     QVariant scalar(const QString &sql);
 
 private:
+    BenchDatabase() = default;
+    bool signIn();
     bool prepareCopy(const QString &source, const QString &copy, const QString &keep);
 
     QTemporaryDir m_dir;

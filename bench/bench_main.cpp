@@ -1,9 +1,11 @@
 // Times the program's interactions through its real classes on a generated database file.
 //
 // Usage: duevia-bench --data=FILE [--facts=FILE] [--keep=FILE] [Google Benchmark flags]
-// --data names a file from scripts/bench-data.py (or DUEVIA_BENCH_FILE does). The facts file gets the
-// one-time preparation time, the file sizes and the peak resident memory after the cases; --keep
-// saves the prepared copy (to time the program's start-up on it).
+//        duevia-bench --server=CONNINFO [--create-only=yes] [--facts=FILE] [Google Benchmark flags]
+// --data names a file from scripts/bench-data.py (or DUEVIA_BENCH_FILE does); --server a PostgreSQL
+// database that scripts/bench-postgres.sh loaded with the same data (--create-only=yes makes its tables). The
+// facts file gets the one-time preparation time, the file sizes and the peak resident memory after the cases;
+// --keep saves the prepared copy (to time the program's start-up on it).
 #include "BenchDatabase.h"
 
 #include <QCoreApplication>
@@ -86,13 +88,30 @@ BenchDatabase::BenchDatabase(const QString &source, const QString &keep)
     // The start-up of a file that is already prepared.
     m_db.ensureSchema();
     m_db.ensureIndexes();
+    m_ready = signIn();
+}
+
+std::unique_ptr<BenchDatabase> BenchDatabase::onServer(const QString &server)
+{
+    std::unique_ptr<BenchDatabase> bench(new BenchDatabase);
+    QElapsedTimer timer;
+    timer.start();
+    if (bench->m_db.openServer(server) && bench->m_db.ensureSchema() && bench->m_db.ensureIndexes()) {
+        bench->m_prepareMilliseconds = timer.nsecsElapsed() / 1e6;
+        bench->m_ready = bench->signIn();
+    }
+    return bench;
+}
+
+bool BenchDatabase::signIn()
+{
     if (!m_auth.login(QStringLiteral("bench"), QStringLiteral("password123")))
-        return;
+        return false;
     m_tasks = std::make_unique<TaskService>(&m_db, &m_auth, &m_taskModel);
     m_customers = std::make_unique<CustomerService>(&m_db, &m_auth, &m_customerModel);
     m_tasks->setPageSize(25);
     m_customers->setPageSize(100);
-    m_ready = true;
+    return true;
 }
 
 bool BenchDatabase::prepareCopy(const QString &source, const QString &copy, const QString &keep)
@@ -140,15 +159,27 @@ int main(int argc, char **argv)
         data = qEnvironmentVariable("DUEVIA_BENCH_FILE");
     const QString factsPath = takeOption(argc, argv, "--facts=");
     const QString keepPath = takeOption(argc, argv, "--keep=");
+    const QString server = takeOption(argc, argv, "--server=");
+    const bool createOnly = takeOption(argc, argv, "--create-only=") == QLatin1String("yes");
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    if (data.isEmpty() || !QFileInfo::exists(data)) {
-        qCritical("Name a database file made by scripts/bench-data.py with --data=FILE.");
+    if (createOnly) {
+        DbManager db;
+        const bool created = db.openServer(server) && db.ensureSchema() && db.ensureIndexes();
+        if (!created)
+            qCritical().noquote() << "The tables could not be made:" << db.errorText();
+        return created ? 0 : 1;
+    }
+    if (server.isEmpty() && (data.isEmpty() || !QFileInfo::exists(data))) {
+        qCritical(
+            "Name a database file made by scripts/bench-data.py with --data=FILE, or --server=CONNINFO.");
         return 1;
     }
 
-    BenchDatabase bench(data, keepPath);
+    std::unique_ptr<BenchDatabase> owned =
+        server.isEmpty() ? std::make_unique<BenchDatabase>(data, keepPath) : BenchDatabase::onServer(server);
+    BenchDatabase &bench = *owned;
     if (!bench.isReady()) {
         qCritical("The database could not be prepared or the account \"bench\" could not sign in.");
         return 1;

@@ -4,7 +4,8 @@
   scripts/bench-report.py RUN_DIR --baseline bench/baseline.json --out bench/RESULTS.md
   scripts/bench-report.py RUN_DIR --record bench/baseline.json     (keeps the sizes not in RUN_DIR)
 
-RUN_DIR holds, per size, SIZE.json (Google Benchmark's JSON), SIZE.facts.json and SIZE.load.
+RUN_DIR holds, per size, SIZE.json (Google Benchmark's JSON), SIZE.facts.json and SIZE.load, and
+SIZE-postgres.json where the same data also ran on PostgreSQL (scripts/bench-postgres.sh).
 """
 import argparse
 import json
@@ -48,7 +49,10 @@ def read_run(folder):
         facts_path = folder / f"{size}.facts.json"
         load_path = folder / f"{size}.load"
         startup_path = folder / f"{size}.startup"
+        postgres_path = folder / f"{size}-postgres.json"
+        postgres = json.loads(postgres_path.read_text())["benchmarks"] if postgres_path.exists() else []
         sizes[size] = {
+            "postgres": medians(postgres, "real_time"),
             "cases": cases,
             "cpu": cpu,
             "facts": json.loads(facts_path.read_text()) if facts_path.exists() else {},
@@ -76,6 +80,13 @@ def fmt(value):
     if value is None:
         return "—"
     return f"{value:,.2f}" if value < 100 else f"{value:,.0f}"
+
+
+def postgres_target(name):
+    """The limit in ms of a case on PostgreSQL: page loads, search, the due-soon check and statistics."""
+    if name.startswith("tasks/") and not name.startswith("tasks/calendar"):
+        return FRAME_MS
+    return None
 
 
 def verdict(value, limit):
@@ -126,17 +137,27 @@ def report(now, baseline, header):
     for size in SIZES:
         if size not in now:
             continue
+        postgres = now[size].get("postgres", {})
+        heading = "| case | before | now | target | met | CPU before | CPU now |"
+        rule = "|---|---|---|---|---|---|---|"
+        if postgres:
+            heading += " PostgreSQL | target | met |"
+            rule += "---|---|---|"
         lines += [f"## {size}", "", f"Load while running: {now[size]['load'] or '?'}"
-                  f" (before: {before.get(size, {}).get('load', '?')})", "",
-                  "| case | before | now | target | met | CPU before | CPU now |", "|---|---|---|---|---|---|---|"]
+                  f" (before: {before.get(size, {}).get('load', '?')})", "", heading, rule]
         old = before.get(size, {}).get("cases", {})
         old_cpu, cpu = before.get(size, {}).get("cpu", {}), now[size]["cpu"]
         for name in list(now[size]["cases"]) + [name for name in old if name not in now[size]["cases"]]:
             value, previous = now[size]["cases"].get(name), old.get(name)
             target = case_target(name, size, previous)
             met = verdict(value, target[1] if target else None)
-            lines.append(f"| `{name}` | {fmt(previous)} | {fmt(value)} | {target[0] if target else '—'} | {met} |"
-                         f" {fmt(old_cpu.get(name))} | {fmt(cpu.get(name))} |")
+            line = (f"| `{name}` | {fmt(previous)} | {fmt(value)} | {target[0] if target else '—'} | {met} |"
+                    f" {fmt(old_cpu.get(name))} | {fmt(cpu.get(name))} |")
+            if postgres:
+                limit = postgres_target(name)
+                line += (f" {fmt(postgres.get(name))} | {'≤ ' + fmt(limit) if limit else '—'} |"
+                         f" {verdict(postgres.get(name), limit)} |")
+            lines.append(line)
         lines.append("")
     lines += ["## File, memory and the one-time preparation", "",
               "File: size after the program prepared it. Memory: peak resident size after the cases"

@@ -6,7 +6,8 @@
 #   scripts/bench-results.sh --baseline  the same run recorded as the "before" figures instead
 #
 # Environment: DUEVIA_BENCH_DATA (data cache, default ~/.cache/duevia-bench), DUEVIA_BENCH_SIZES
-# (default "1k 100k-of-1M 1M-of-1M"), DUEVIA_BENCH_REPETITIONS (default 5), DUEVIA_BENCH_MIN_TIME
+# (default "1k 100k-of-1M 1M-of-1M"), DUEVIA_BENCH_POSTGRES (sizes also run on PostgreSQL, default
+# "100k-of-1M"; see scripts/bench-postgres.sh), DUEVIA_BENCH_REPETITIONS (default 5), DUEVIA_BENCH_MIN_TIME
 # (seconds per repetition, default 0.1), DUEVIA_BENCH_BUILD (default build-bench).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -73,6 +74,16 @@ main() {
         echo "$(cat "$run/$size.load"); after: $(uptime | sed 's/.*load average: //')" >"$run/$size.load"
         startup_ms "$run/prepared.db" >"$run/$size.startup"
     done
+    # The same data on PostgreSQL, where its server is installed (DUEVIA_BENCH_POSTGRES: the sizes).
+    if ls /usr/lib/postgresql/*/bin/initdb >/dev/null 2>&1; then
+        for size in ${DUEVIA_BENCH_POSTGRES:-100k-of-1M}; do
+            [[ " $sizes " == *" $size "* ]] || continue
+            echo "== $size on PostgreSQL"
+            DUEVIA_BENCH_DATA=$data DUEVIA_BENCH_BUILD=$build scripts/bench-postgres.sh "$size" "$run" \
+                --benchmark_repetitions="$repetitions" --benchmark_min_time="$min_time" \
+                --benchmark_report_aggregates_only=true
+        done
+    fi
 
     header="measured: $(date -u '+%Y-%m-%d %H:%M UTC'); commit: $(git rev-parse --short HEAD)$(git diff --quiet HEAD -- src || echo '+changes'); \
     $repetitions repetitions of at least ${min_time} s per case; $(nproc) cores; whole script: $(($(date +%s) - began)) s"

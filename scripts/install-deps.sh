@@ -24,6 +24,8 @@ packages=(
     qml6-module-qttest tzdata libbenchmark-dev libsqlite3-dev xvfb xauth imagemagick xdotool python3
     # the package, its launcher entry and metainfo, and the private D-Bus of the notification test
     dpkg-dev desktop-file-utils appstream sqlite3 dbus
+    # the team database: Qt's PostgreSQL driver, and the server the tests start privately (with pg_trgm)
+    libqt6sql6-psql postgresql
 )
 
 missing=()

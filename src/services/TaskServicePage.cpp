@@ -105,9 +105,10 @@ QString TaskService::filterClauses(bool withName) const
                                       " WHERE owned.user_id = :uid AND owned.customer_id IN"
                                       " (SELECT id FROM customers WHERE %2))")
                            .arg(dialect().taskCandidates(), nameLike(QStringLiteral("name")));
-        clauses += QStringLiteral(" AND (%1 OR %2 OR %3)")
-                       .arg(nameLike(QStringLiteral("tasks.name")), nameLike(QStringLiteral("customers.name")),
-                            nameLike(QStringLiteral("CAST(tasks.id AS TEXT)")));
+        clauses +=
+            QStringLiteral(" AND (%1 OR %2 OR %3)")
+                .arg(nameLike(QStringLiteral("tasks.name")), nameLike(QStringLiteral("customers.name")),
+                     nameLike(QStringLiteral("CAST(tasks.id AS TEXT)")));
     }
     if (m_filterActive != -1)
         clauses += QStringLiteral(" AND tasks.active = :active");
@@ -120,7 +121,8 @@ void TaskService::bindFilters(QSqlQuery &query, int userId) const
     if (!m_filterName.isEmpty()) {
         query.bindValue(QStringLiteral(":name"), QStringLiteral("%") + m_filterName + QStringLiteral("%"));
         if (m_searchCandidates)
-            SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"), SqlSupport::likeTrigrams(m_filterName));
+            SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"),
+                                   SqlSupport::likeTrigrams(m_filterName));
     }
     if (m_filterActive != -1)
         query.bindValue(QStringLiteral(":active"), m_filterActive);
@@ -144,9 +146,10 @@ int TaskService::countTasks(int userId)
                                                " WHERE tasks.user_id = :uid") +
                                 where + filterClauses(where.isEmpty());
         QSqlQuery query = SqlSupport::prepare(
-            m_db, limit > 0
-                      ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 %1 LIMIT %2) AS matches").arg(matches).arg(limit)
-                      : QStringLiteral("SELECT COUNT(*) ") + matches);
+            m_db, limit > 0 ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 %1 LIMIT %2) AS matches")
+                                  .arg(matches)
+                                  .arg(limit)
+                            : QStringLiteral("SELECT COUNT(*) ") + matches);
         bindFilters(query, userId);
         if (!trigrams.isEmpty())
             SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"), trigrams);
@@ -166,14 +169,14 @@ int TaskService::countTasks(int userId)
                                  nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
                         kCountCap + 1);
         if (matches <= kCountCap)
-            matches += count(
-                QStringLiteral("FROM tasks"),
-                QStringLiteral(" AND tasks.customer_id IN (SELECT id FROM customers WHERE %1)"
-                               " AND %2 AND NOT (%3 OR %4)")
-                    .arg(nameLike(QStringLiteral("name")), nameLike(QStringLiteral("customers.name")),
-                         nameLike(QStringLiteral("COALESCE(tasks.name, '')")),
-                         nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
-                kCountCap + 1 - matches);
+            matches +=
+                count(QStringLiteral("FROM tasks"),
+                      QStringLiteral(" AND tasks.customer_id IN (SELECT id FROM customers WHERE %1)"
+                                     " AND %2 AND NOT (%3 OR %4)")
+                          .arg(nameLike(QStringLiteral("name")), nameLike(QStringLiteral("customers.name")),
+                               nameLike(QStringLiteral("COALESCE(tasks.name, '')")),
+                               nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
+                      kCountCap + 1 - matches);
     }
     return matches;
 }
@@ -345,8 +348,10 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
     const QString key = sortKey();
     const bool keyAscending = (m_sortOrder == 0) != backward;
     const QString idOrder = backward ? QStringLiteral("tasks.id DESC") : QStringLiteral("tasks.id ASC");
-    const QString keyOrder =
-        key + (keyAscending ? QStringLiteral(" ASC, ") : QStringLiteral(" DESC, ")) + idOrder;
+    // The NULL order is stated although the parts below leave NULL out: an index serves an order only
+    // when it sorts NULL the same way.
+    const QString keyOrder = key + (keyAscending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")) +
+                             dialect().nullsLow(keyAscending) + QStringLiteral(", ") + idOrder;
     // NULL keys sort first; each part below reads one range of the index in order.
     struct Part
     {
@@ -355,13 +360,13 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
     };
     const bool nullable = kSortColumns[m_sortColumn].nullable;
     const Part nulls{key + QStringLiteral(" IS NULL"), idOrder};
-    const Part values{nullable ? key + QStringLiteral(" IS NOT NULL") : QStringLiteral("1"), keyOrder};
+    const Part values{nullable ? key + QStringLiteral(" IS NOT NULL") : QStringLiteral("1 = 1"), keyOrder};
     QList<Part> parts;
     if (m_sortColumn == 0) { // ids are unique and never NULL
         const QString bound = QStringLiteral("tasks.id ") +
                               (keyAscending ? QLatin1Char('>') : QLatin1Char('<')) +
                               (inclusive ? QStringLiteral("= :edgeId") : QStringLiteral(" :edgeId"));
-        parts.append({edge ? bound : QStringLiteral("1"),
+        parts.append({edge ? bound : QStringLiteral("1 = 1"),
                       keyAscending ? QStringLiteral("tasks.id ASC") : QStringLiteral("tasks.id DESC")});
     } else if (!edge) {
         parts = keyAscending ? QList<Part>{nulls, values} : QList<Part>{values, nulls};
@@ -387,10 +392,10 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
     for (const Part &part : std::as_const(parts)) {
         if (rows.size() >= limit)
             break;
-        QSqlQuery query = SqlSupport::prepare(
-            m_db, kPageSelect.arg(key, sortIndex()) +
-                      filterClauses() + QStringLiteral(" AND ") + part.condition +
-                      QStringLiteral("\nORDER BY ") + part.order + QStringLiteral("\nLIMIT :lim"));
+        QSqlQuery query = SqlSupport::prepare(m_db, kPageSelect.arg(key, sortIndex()) + filterClauses() +
+                                                        QStringLiteral(" AND ") + part.condition +
+                                                        QStringLiteral("\nORDER BY ") + part.order +
+                                                        QStringLiteral("\nLIMIT :lim"));
         bindFilters(query, userId);
         if (part.condition.contains(QStringLiteral(":key")))
             query.bindValue(QStringLiteral(":key"), edge->key);
@@ -420,17 +425,16 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
 std::optional<TaskService::PageEdge> TaskService::edgeAt(int userId, qint64 offset, bool fromEnd)
 {
     const bool keyAscending = (m_sortOrder == 0) != fromEnd;
-    QSqlQuery query =
-        SqlSupport::prepare(m_db, QStringLiteral("SELECT %1 AS sort_key, tasks.id FROM tasks%2"
-                                                 " LEFT JOIN customers ON tasks.customer_id = customers.id"
-                                                 " WHERE tasks.user_id = :uid")
-                                          .arg(sortKey(), sortIndex()) +
-                                      filterClauses() +
-                                      QStringLiteral("\nORDER BY %1 %2%3, tasks.id %4 LIMIT 1 OFFSET :off")
-                                          .arg(sortKey(),
-                                               keyAscending ? QStringLiteral("ASC") : QStringLiteral("DESC"),
-                                               dialect().nullsLow(keyAscending),
-                                               fromEnd ? QStringLiteral("DESC") : QStringLiteral("ASC")));
+    QSqlQuery query = SqlSupport::prepare(
+        m_db, QStringLiteral("SELECT %1 AS sort_key, tasks.id FROM tasks%2"
+                             " LEFT JOIN customers ON tasks.customer_id = customers.id"
+                             " WHERE tasks.user_id = :uid")
+                      .arg(sortKey(), sortIndex()) +
+                  filterClauses() +
+                  QStringLiteral("\nORDER BY %1 %2%3, tasks.id %4 LIMIT 1 OFFSET :off")
+                      .arg(sortKey(), keyAscending ? QStringLiteral("ASC") : QStringLiteral("DESC"),
+                           dialect().nullsLow(keyAscending),
+                           fromEnd ? QStringLiteral("DESC") : QStringLiteral("ASC")));
     bindFilters(query, userId);
     query.bindValue(QStringLiteral(":off"), offset);
     if (!query.exec() || !query.next())

@@ -135,9 +135,8 @@ std::optional<QList<TaskService::DayCount>> countsPerLocalDay(const DbManager *d
         start = std::max(start, next);
     }
 
-    QSqlQuery query =
-        SqlSupport::prepare(db, (withBuckets ? bucketPieceCounts(db->dialect()) : QString()) +
-                                    rawPieceCounts(db->dialect()));
+    QSqlQuery query = SqlSupport::prepare(db, (withBuckets ? bucketPieceCounts(db->dialect()) : QString()) +
+                                                  rawPieceCounts(db->dialect()));
     query.bindValue(QStringLiteral(":pieces"), piecesAsJson(pieces));
     query.bindValue(QStringLiteral(":uid"), uid);
     if (!query.exec())
@@ -397,7 +396,8 @@ std::optional<QVariantList> TaskService::tasksOfLocalDay(int uid, const QDate &d
     query.bindValue(QStringLiteral(":uid"), uid);
     query.bindValue(QStringLiteral(":fromEpoch"), startOfLocalDay(day));
     query.bindValue(QStringLiteral(":toEpoch"), startOfLocalDay(day.addDays(1)));
-    query.bindValue(QStringLiteral(":lim"), limit);
+    // No limit (-1) is a large one: PostgreSQL refuses a negative LIMIT.
+    query.bindValue(QStringLiteral(":lim"), limit < 0 ? std::numeric_limits<int>::max() : limit);
     if (!query.exec()) {
         if (error)
             *error = (prepareError.isValid() ? prepareError : query.lastError()).text();

@@ -4,14 +4,33 @@
 #include "services/SettingsService.h"
 #include "storage/DbManager.h"
 
+#include <QCoreApplication>
+#include <QDebug>
 #include <QFile>
 #include <QSettings>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
-// A private folder for one test: its own settings store and its own database file.
+// The connection string of the test server when the suite runs as its PostgreSQL variant (from the
+// file the fixture writes); empty for SQLite. A missing file gives a server no one listens at.
+inline QString testServer()
+{
+    QFile file(qEnvironmentVariable("DUEVIA_TEST_SERVER_FILE"));
+    if (file.fileName().isEmpty())
+        return {};
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : "host=/nonexistent";
+}
+
+// Ends a test that is about the SQLite file itself (its bytes, pragmas, planner) on the server.
+#define SKIP_ON_SERVER(reason)                                                                               \
+    if (!testServer().isEmpty())                                                                             \
+    QSKIP(reason)
+
+// A private folder for one test: its own settings store and its own database, a file in the folder
+// or, on the PostgreSQL variant, a database of its own on the test server, dropped with the sandbox.
 class TestSandbox
 {
 public:
@@ -22,21 +41,63 @@ public:
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
                            m_dir.filePath(QStringLiteral("config")));
     }
+    ~TestSandbox()
+    {
+        if (!m_serverDatabase.isEmpty())
+            onServer(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_serverDatabase));
+    }
 
     QString filePath(const QString &name) const { return m_dir.filePath(name); }
     QString databaseFile() const { return filePath(QStringLiteral("test.db")); }
 
-    // Opens the sandbox database on db with the schema and its extras.
-    bool openDatabase(DbManager &db) const
+    // Opens the sandbox database on db with the schema and its extras; with copyOf, the database
+    // starts as a copy of that sandbox's one, which must not be open.
+    bool openDatabase(DbManager &db, const TestSandbox *copyOf = nullptr)
     {
-        if (!db.open(databaseFile()) || !db.ensureSchema())
+        const QString server = testServer();
+        if (server.isEmpty()) {
+            if (copyOf && !QFile::copy(copyOf->databaseFile(), databaseFile()))
+                return false;
+            if (!db.open(databaseFile()))
+                return false;
+        } else {
+            static int count = 0;
+            const QString name =
+                QStringLiteral("duevia_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(++count);
+            const QString from = copyOf ? QStringLiteral(" TEMPLATE ") + copyOf->m_serverDatabase : QString();
+            if (!onServer(QStringLiteral("CREATE DATABASE %1%2").arg(name, from)))
+                return false;
+            m_serverDatabase = name;
+            if (!db.openServer(server + QStringLiteral(" dbname=") + name))
+                return false;
+        }
+        if (!db.ensureSchema()) {
+            qWarning().noquote() << "schema:" << db.errorText();
             return false;
-        db.ensureIndexes();
-        return true;
+        }
+        return db.ensureIndexes();
     }
 
 private:
+    // Runs one statement on the server's maintenance database, on a connection of its own.
+    static bool onServer(const QString &sql)
+    {
+        const QString connection = QStringLiteral("duevia-test-maintenance");
+        bool ok = false;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
+            db.setConnectOptions(testServer());
+            QSqlQuery query(db);
+            ok = db.open() && query.exec(sql);
+            if (!ok)
+                qWarning().noquote() << sql << db.lastError().text() << query.lastError().text();
+        }
+        QSqlDatabase::removeDatabase(connection);
+        return ok;
+    }
+
     QTemporaryDir m_dir;
+    QString m_serverDatabase;
 };
 
 // Registers the account when it does not exist yet and signs it in; returns the user id (-1 on failure).
@@ -59,6 +120,16 @@ inline QVariant queryValue(const DbManager &db, const QString &sql)
 {
     QSqlQuery query(db.database());
     return query.exec(sql) && query.next() ? query.value(0) : QVariant();
+}
+
+// The first column of every row a query returns, joined by commas.
+inline QString queryList(const DbManager &db, const QString &sql)
+{
+    QSqlQuery query(db.database());
+    QStringList values;
+    for (query.exec(sql); query.next();)
+        values << query.value(0).toString();
+    return values.join(QLatin1Char(','));
 }
 
 // The settings store the program's components open (inside the sandbox's folder).

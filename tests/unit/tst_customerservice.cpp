@@ -2,6 +2,7 @@
 
 #include "models/CustomerTableModel.h"
 #include "services/CustomerService.h"
+#include "storage/SqlDialect.h"
 
 #include <QAbstractItemModelTester>
 #include <QRandomGenerator>
@@ -39,14 +40,15 @@ class TstCustomerService : public QObject
 
     int scalar(const QString &statement) const { return queryValue(m_fx->db, statement).toInt(); }
 
-    // Customers 1 to count named "Customer <id>", created a day apart in the order of their ids.
+    // Customers 1 to count (up to 30) named "Customer <id>", created a day apart in the order of their ids.
     void addCustomers(int count)
     {
-        sql(QStringLiteral(
-                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
-                "INSERT INTO customers (id, user_id, name, create_at) SELECT i, 1, 'Customer ' || i, "
-                "datetime('2026-01-01', '+' || i || ' days') FROM n WHERE i <= %1")
-                .arg(count));
+        QStringList rows;
+        for (int i = 1; i <= count; ++i)
+            rows << QStringLiteral("(%1, 1, 'Customer %1', '2026-01-%2 00:00:00')")
+                        .arg(i)
+                        .arg(i + 1, 2, 10, QChar('0'));
+        sql("INSERT INTO customers (id, user_id, name, create_at) VALUES " + rows.join(", "));
     }
 
     QList<int> shownIds() const
@@ -103,9 +105,11 @@ private slots:
         QFETCH(int, column);
         QFETCH(int, order);
         QFETCH(QList<int>, expected);
-        sql("INSERT INTO customers (id, user_id, name) VALUES (5, 1, 'Acme 12 Ltd'), (7, 1, 'Phone owner'), "
-            "(12, 1, 'Twelve'), (21, 1, 'Bob'), (112, 1, 'Hundred'), (120, 1, 'Another'), (200, 1, 'Mail')");
-        sql("UPDATE customers SET create_at = datetime('2026-01-01', '+' || (id * 37 % 101) || ' minutes')");
+        sql("INSERT INTO customers (id, user_id, name, create_at) VALUES"
+            " (5, 1, 'Acme 12 Ltd', '2026-01-01 01:24:00'), (7, 1, 'Phone owner', '2026-01-01 00:57:00'), "
+            "(12, 1, 'Twelve', '2026-01-01 00:40:00'),"
+            " (21, 1, 'Bob', '2026-01-01 01:10:00'), (112, 1, 'Hundred', '2026-01-01 00:03:00'),"
+            " (120, 1, 'Another', '2026-01-01 01:37:00'), (200, 1, 'Mail', '2026-01-01 00:27:00')");
         // Two matching contacts still show their customer once.
         sql("INSERT INTO customer_contacts (customer_id, type, value) VALUES (7, 'phone', '+64 0123'), "
             "(7, 'phone', '0120'), (200, 'email', 'info@example.org')");
@@ -150,13 +154,14 @@ private slots:
         for (int i = 0; i < 80; ++i) {
             const QString pattern = text(random.bounded(3, 6), 0, letters.size());
             m_fx->service.setFilterName(pattern);
-            const QString ids =
-                queryValue(m_fx->db, QStringLiteral("SELECT group_concat(id) FROM (SELECT id FROM "
-                                                    "customers WHERE name LIKE '%1' OR id LIKE '%1' OR "
-                                                    "id IN (SELECT customer_id FROM customer_contacts "
-                                                    "WHERE value LIKE '%1') ORDER BY id)")
-                                         .arg('%' + pattern + '%'))
-                    .toString();
+            const SqlDialect &dialect = m_fx->db.dialect();
+            const QString like = '\'' + ('%' + pattern + '%') + '\'';
+            const QString ids = queryList(
+                m_fx->db,
+                QStringLiteral("SELECT id FROM customers WHERE %1 OR %2 OR id IN (SELECT customer_id"
+                               " FROM customer_contacts WHERE %3) ORDER BY id")
+                    .arg(dialect.like("name", like), dialect.like("CAST(id AS TEXT)", like),
+                         dialect.like("value", like)));
             QStringList shown;
             for (const int id : shownIds())
                 shown.append(QString::number(id));
@@ -229,7 +234,13 @@ private slots:
         const int ann = scalar("SELECT id FROM customers");
         sql(QStringLiteral("INSERT INTO tasks (user_id, customer_id, name) VALUES (1, %1, 'a')").arg(ann));
         // Detaching the tasks, the last statement of a delete, fails.
-        sql("CREATE TRIGGER refuse BEFORE UPDATE ON tasks BEGIN SELECT RAISE(ABORT, 'refused'); END");
+        if (m_fx->db.isServer()) {
+            sql("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN RAISE 'refused'; "
+                "END$$");
+            sql("CREATE TRIGGER refuse BEFORE UPDATE ON tasks FOR EACH ROW EXECUTE FUNCTION refuse()");
+        } else {
+            sql("CREATE TRIGGER refuse BEFORE UPDATE ON tasks BEGIN SELECT RAISE(ABORT, 'refused'); END");
+        }
         QSignalSpy tasksChanged(&service, &CustomerService::tasksChanged);
         QSignalSpy reset(&m_fx->model, &QAbstractItemModel::modelReset);
 
@@ -264,12 +275,8 @@ private slots:
         QCOMPARE(tasksChanged.size(), 1);
         // The emptied last page gives way to the new last page.
         QCOMPARE(shownIds(), QList<int>{1});
-        QCOMPARE(
-            queryValue(m_fx->db,
-                       "SELECT group_concat(customer_id) FROM (SELECT customer_id FROM tasks ORDER BY id)")
-                .toString(),
-            "0,0,1");
-        QCOMPARE(scalar("SELECT group_concat(customer_id) FROM customer_contacts"), 1);
+        QCOMPARE(queryList(m_fx->db, "SELECT customer_id FROM tasks ORDER BY id"), "0,0,1");
+        QCOMPARE(queryList(m_fx->db, "SELECT customer_id FROM customer_contacts"), "1");
     }
 };
 

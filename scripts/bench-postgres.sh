@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Runs the benchmark on PostgreSQL: a private cluster kept between runs (listening only on a Unix socket
+# in its folder), a database per size loaded once with the data of the SQLite file of that size.
+#
+#   scripts/bench-postgres.sh SIZE OUT_DIR [Google Benchmark flags]
+#
+# Writes OUT_DIR/SIZE-postgres.json. Environment: DUEVIA_BENCH_DATA (the SQLite files),
+# DUEVIA_BENCH_PG (the cluster's folder, default /var/tmp/duevia-bench-pg), DUEVIA_BENCH_BUILD.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+size=$1
+out=$2
+shift 2
+data=${DUEVIA_BENCH_DATA:-$HOME/.cache/duevia-bench}
+cluster=${DUEVIA_BENCH_PG:-/var/tmp/duevia-bench-pg}
+build=${DUEVIA_BENCH_BUILD:-build-bench}
+bin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -1)
+
+# The server refuses to run as root: as root, it runs as the postgres system user.
+as_server() {
+    if [ "$(id -u)" = 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi
+}
+
+if [ ! -f "$cluster/PG_VERSION" ]; then
+    mkdir -p "$cluster"
+    [ "$(id -u)" = 0 ] && chown postgres: "$cluster"
+    as_server "$bin/initdb" -D "$cluster" -A trust -U postgres >/dev/null
+fi
+if ! as_server "$bin/pg_ctl" -D "$cluster" status >/dev/null; then
+    as_server "$bin/pg_ctl" -D "$cluster" -l "$cluster/server.log" -w \
+        -o "-k $cluster -c listen_addresses='' -c shared_buffers=256MB" start >/dev/null
+fi
+
+database=bench_${size//-/_}
+database=${database,,}
+conninfo="host=$cluster user=postgres dbname=$database"
+if ! psql -h "$cluster" -U postgres -d postgres -tAc "SELECT 1 FROM pg_database WHERE datname = '$database'" |
+    grep -q 1; then
+    echo "loading $size into PostgreSQL (once)"
+    psql -q -h "$cluster" -U postgres -d postgres -c "CREATE DATABASE $database"
+    QT_QPA_PLATFORM=offscreen "$build/bench/duevia-bench" --server="$conninfo" --create-only=yes
+    if ! python3 scripts/bench-postgres-load.py "$data/tasks-$size.db" -h "$cluster" -U postgres -d "$database"; then
+        psql -q -h "$cluster" -U postgres -d postgres -c "DROP DATABASE $database"
+        exit 1
+    fi
+fi
+QT_QPA_PLATFORM=offscreen "$build/bench/duevia-bench" --server="$conninfo" \
+    --benchmark_out="$out/$size-postgres.json" --benchmark_out_format=json "$@"
