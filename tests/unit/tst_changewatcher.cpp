@@ -57,8 +57,7 @@ class TstChangeWatcher : public QObject
 
     bool open(Client &client) const
     {
-        return client.db.open(m_sandbox.databaseFile()) && client.db.ensureSchema() &&
-               signInTestUser(client.auth, "anna") > 0;
+        return m_sandbox.openAgain(client.db) && signInTestUser(client.auth, "anna") > 0;
     }
 
 private slots:
