@@ -71,6 +71,16 @@ void ChangeWatcher::onNotification(const QString &name, QSqlDriver::Notification
 
 QVariant ChangeWatcher::fileVersion() const
 {
+    // Asked without waiting for a lock: while another program holds the file, this check is skipped
+    // instead of holding up the window for the connection's busy timeout every second.
     QSqlQuery query(m_db->database());
-    return query.exec(QStringLiteral("PRAGMA data_version")) && query.next() ? query.value(0) : QVariant();
+    if (!query.exec(QStringLiteral("PRAGMA busy_timeout")) || !query.next())
+        return {};
+    const int wait = query.value(0).toInt();
+    query.exec(QStringLiteral("PRAGMA busy_timeout = 0"));
+    const QVariant version =
+        query.exec(QStringLiteral("PRAGMA data_version")) && query.next() ? query.value(0) : QVariant();
+    query.finish();
+    query.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(wait));
+    return version;
 }
