@@ -12,6 +12,8 @@ Item {
     required property StackView stackView
     property int selectedRow: -1
     property var homePageRef: null
+    // The customer under the highlight when the table was last read again.
+    property int highlightedCustomerId: -1
 
     readonly property var pageSizes: [10, 25, 50, 100]
 
@@ -24,11 +26,16 @@ Item {
         customerDialog.open()
     }
 
+    // Opens the customer as stored now, which may be newer than the row shown.
     function editSelectedTask() {
         if (selectedRow < 0)
             return
-        customerDialog.resetAndShow(customerModel.customerIdAt(selectedRow), customerModel.nameAt(selectedRow),
-                                    customerModel.notesAt(selectedRow), customerModel.contactsAt(selectedRow))
+        const customer = customerService.customerById(customerModel.customerIdAt(selectedRow))
+        if (customer.id === undefined) {
+            customerService.loadPage(customerService.currentPage) // removed meanwhile: show the table as it is
+            return
+        }
+        customerDialog.resetAndShow(customer.id, customer.name, customer.notes, customer.contacts)
     }
 
     function deleteSelectedTask() {
@@ -41,6 +48,23 @@ Item {
     }
 
     Component.onCompleted: customerService.loadPage(1)
+
+    // After a change made elsewhere the highlight stays with its customer, or goes when it left the page.
+    Connections {
+        target: customerModel
+
+        function onModelAboutToBeReset() {
+            root.highlightedCustomerId = customerModel.customerIdAt(root.selectedRow)
+        }
+    }
+
+    Connections {
+        target: customerService
+
+        function onChangedElsewhere() {
+            root.selectedRow = customerModel.rowForId(root.highlightedCustomerId)
+        }
+    }
 
     GlobalShortcut {
         condition: true

@@ -15,6 +15,8 @@ Item {
     property int selectedRow: -1
     property bool selectedTaskActive: false
     property int focusTaskId: -1
+    // The task under the highlight when the table was last read again.
+    property int highlightedTaskId: -1
 
     readonly property var pageSizes: [10, 25, 50, 100]
 
@@ -110,6 +112,24 @@ Item {
         taskService.loadPage(1)
         if (root.focusTaskId > 0)
             focusTimer.start()
+    }
+
+    // After a change made elsewhere the highlight stays with its task, or goes when the task left the
+    // page, so that a key or an action never reaches another task than the one the user chose.
+    Connections {
+        target: taskModel
+
+        function onModelAboutToBeReset() {
+            root.highlightedTaskId = taskModel.taskIdAt(root.selectedRow)
+        }
+    }
+
+    Connections {
+        target: taskService
+
+        function onChangedElsewhere() {
+            root.selectTaskRow(taskModel.rowForId(root.highlightedTaskId))
+        }
     }
 
     Timer {

@@ -9,6 +9,7 @@
 #include "services/SettingsService.h"
 #include "services/TaskService.h"
 #include "services/TaskTransferService.h"
+#include "storage/ChangeWatcher.h"
 #include "storage/DbManager.h"
 
 #include <QApplication>
@@ -55,6 +56,13 @@ int main(int argc, char *argv[])
     QObject::connect(&customerService, &CustomerService::tasksChanged, &taskService,
                      &TaskService::onTasksChanged);
     TaskTransferService taskTransfer(&dbManager, &auth, &taskService);
+
+    // What other windows and programs commit shows here through the reloads of a change made here.
+    ChangeWatcher changeWatcher(&dbManager);
+    QObject::connect(&changeWatcher, &ChangeWatcher::changedElsewhere, &taskService,
+                     &TaskService::onChangedElsewhere);
+    QObject::connect(&changeWatcher, &ChangeWatcher::changedElsewhere, &customerService,
+                     &CustomerService::onChangedElsewhere);
 
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));

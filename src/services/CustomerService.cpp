@@ -85,12 +85,14 @@ bool customerFits(const QString &name, const QString &notes, const QVariantList 
     });
 }
 
-// Runs work as one transaction on the manager's connection: commits when it succeeds, otherwise
-// rolls everything back. The queries of work must be gone when it returns, or COMMIT fails.
+// Runs work as one writing transaction on the manager's connection: commits when it succeeds,
+// otherwise rolls everything back. The queries of work must be gone when it returns, or COMMIT fails.
+// Two saves of one customer at once run one after the other: the later one replaces the name, notes
+// and contacts of the earlier one as a whole.
 bool runInTransaction(const DbManager *db, const std::function<bool()> &work)
 {
     QSqlDatabase connection = db->database();
-    if (!connection.transaction())
+    if (!QSqlQuery(connection).exec(db->dialect().beginWrite()))
         return false;
     if (work() && connection.commit())
         return true;
@@ -253,14 +255,24 @@ void CustomerService::loadPage(int page)
         m_model->setCustomers(std::move(rows));
 }
 
+void CustomerService::onChangedElsewhere()
+{
+    if (!isUsable())
+        return;
+    loadPage(m_currentPage);
+    emit changedElsewhere();
+}
+
 QVariantMap CustomerService::customerById(int id) const
 {
     if (!isUsable() || id < 1)
         return {};
+    // One statement, so that a save committed meanwhile shows as a whole or not at all.
     QSqlQuery query = SqlSupport::prepare(m_db, QStringLiteral(R"(
-        SELECT id, name, notes
-        FROM customers
-        WHERE id = :id
+        SELECT customers.id, name, notes, type, value, label
+        FROM customers LEFT JOIN customer_contacts ON customer_contacts.customer_id = customers.id
+        WHERE customers.id = :id
+        ORDER BY customer_contacts.id ASC
     )"));
     query.bindValue(QStringLiteral(":id"), id);
     if (!query.exec() || !query.next())
@@ -268,8 +280,12 @@ QVariantMap CustomerService::customerById(int id) const
     QVariantMap customer{{QStringLiteral("id"), query.value(QStringLiteral("id")).toInt()},
                          {QStringLiteral("name"), query.value(QStringLiteral("name")).toString()},
                          {QStringLiteral("notes"), query.value(QStringLiteral("notes")).toString()}};
-    query.finish();
-    customer.insert(QStringLiteral("contacts"), loadContacts(id));
+    QVariantList contacts;
+    do {
+        if (!query.value(QStringLiteral("type")).isNull())
+            contacts.append(contactFromQuery(query));
+    } while (query.next());
+    customer.insert(QStringLiteral("contacts"), contacts);
     return customer;
 }
 
@@ -368,11 +384,6 @@ void CustomerService::sort(int column, int order)
     if (changed)
         emit sortChanged();
     loadPage(m_currentPage);
-}
-
-QVariantList CustomerService::loadContacts(int customerId) const
-{
-    return loadContactsOf({customerId}).value(customerId);
 }
 
 QHash<int, QVariantList> CustomerService::loadContactsOf(const QList<int> &customerIds) const

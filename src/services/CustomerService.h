@@ -48,6 +48,10 @@ public:
     Q_INVOKABLE bool deleteCustomer(int id);
     Q_INVOKABLE void sort(int column, int order = 0);
 
+public slots:
+    // Another connection committed changes: the current page is read again while someone is signed in.
+    void onChangedElsewhere();
+
 signals:
     void pageSizeChanged();
     void currentPageChanged();
@@ -57,6 +61,8 @@ signals:
     void sortChanged();
     // Tasks lost their customer because it was deleted.
     void tasksChanged();
+    // The page was read again after a change made elsewhere.
+    void changedElsewhere();
 
 private:
     // Signed out: the table and its counts are emptied at once.
@@ -66,7 +72,6 @@ private:
     QString filterClause() const;
     void bindFilter(QSqlQuery &query) const;
     int countCustomers() const;
-    QVariantList loadContacts(int customerId) const;
     QHash<int, QVariantList> loadContactsOf(const QList<int> &customerIds) const;
     bool saveContacts(int customerId, const QVariantList &contacts) const;
 

@@ -177,6 +177,20 @@ void TaskService::onTasksChanged()
     loadPage(m_currentPage);
 }
 
+void TaskService::onChangedElsewhere()
+{
+    if (!canQuery())
+        return;
+    // A server advances its change stamp before the commit becomes visible, so a count or page edges
+    // read in between carry the new stamp with the old data: neither is trusted after a change made
+    // elsewhere.
+    m_countedView.clear();
+    m_shown = {};
+    loadPage(m_currentPage);
+    emit tasksChanged();
+    emit changedElsewhere();
+}
+
 void TaskService::forgetUser()
 {
     if (m_model)

@@ -127,9 +127,14 @@ signals:
     void countsLevelChanged();
     void sortChanged();
     void tasksChanged();
+    // The tasks were read again after a change made elsewhere (after tasksChanged).
+    void changedElsewhere();
 
 public slots:
     void onTasksChanged();
+    // Another connection committed changes: the page, its counts and every view of the tasks are
+    // read again, as after a change of this service. Nothing happens while nobody is signed in.
+    void onChangedElsewhere();
 
 protected:
     // The present moment; the due-soon window and the default statistics window start from it.

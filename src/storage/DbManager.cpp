@@ -152,6 +152,11 @@ Verdict inspect(const QSqlDatabase &db, QStringList &work, int &version, QSqlErr
 
 DbManager::DbManager(QObject *parent) : QObject(parent) {}
 
+DbManager::DbManager(const QString &connectionName, QObject *parent)
+    : QObject(parent), m_connectionName(connectionName)
+{
+}
+
 DbManager::~DbManager()
 {
     close();
@@ -161,23 +166,27 @@ bool DbManager::open(const QString &path)
 {
     close();
     m_server = false;
-    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     m_db.setDatabaseName(path);
     // While another process holds the file locked, every statement waits up to 5 s (the driver's
     // default, stated here so that it stays bounded) before it fails with "database is locked".
     m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    return m_db.open() || fail(m_db.lastError().text());
+    const bool opened = m_db.open() || fail(m_db.lastError().text());
+    emit connectionChanged();
+    return opened;
 }
 
 bool DbManager::openServer(const QString &connection)
 {
     close();
     m_server = true;
-    m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"));
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
     // Qt hands its connect options to libpq as they are (after turning ';' into spaces), so the
     // whole connection string goes there and libpq parses it, quoting and all.
     m_db.setConnectOptions(connection);
-    return m_db.open() || fail(m_db.lastError().text());
+    const bool opened = m_db.open() || fail(m_db.lastError().text());
+    emit connectionChanged();
+    return opened;
 }
 
 const SqlDialect &DbManager::dialect() const
@@ -203,6 +212,7 @@ void DbManager::close()
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(name);
+    emit connectionChanged();
 }
 
 bool DbManager::fail(const QString &reason)

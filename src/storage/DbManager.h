@@ -5,14 +5,16 @@
 
 class SqlDialect;
 
-// Owns the program's one database connection (Qt's default connection) and the schema of all tables:
-// an SQLite file, or a PostgreSQL database that a team shares.
+// Owns one database connection (Qt's default connection unless named otherwise) and the schema of all
+// tables: an SQLite file, or a PostgreSQL database that a team shares.
 class DbManager : public QObject
 {
     Q_OBJECT
 
 public:
     explicit DbManager(QObject *parent = nullptr);
+    // A connection of its own name, beside the program's (a second client in one process).
+    explicit DbManager(const QString &connectionName, QObject *parent = nullptr);
     ~DbManager() override;
 
     // The file format this program writes, stamped in the file as its user_version. Raise it with every
@@ -41,10 +43,15 @@ public:
     QSqlDatabase database() const { return m_db; }
     bool isOpen() const { return m_db.isValid() && m_db.isOpen(); }
 
+signals:
+    // The connection was opened, reopened or closed: whatever was set up on the previous one is gone.
+    void connectionChanged();
+
 private:
     bool fail(const QString &reason);
     bool ready();
 
+    QString m_connectionName = QString::fromLatin1(QSqlDatabase::defaultConnection);
     QSqlDatabase m_db;
     QString m_error;
     bool m_ready = false; // the schema was accepted: the file is ours

@@ -36,6 +36,7 @@ public:
                    " json_extract(value, '$[2]') AS hi FROM json_each(%1))")
             .arg(param);
     }
+    QString beginWrite() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
     // total_changes() counts this connection's changes, data_version those committed by others.
     QString changeStamp() const override
     {
@@ -83,6 +84,7 @@ public:
                               " WITH ORDINALITY AS elements(e, ord))")
             .arg(param);
     }
+    QString beginWrite() const override { return QStringLiteral("BEGIN"); }
     // A sequence that a statement trigger on every table advances; sequences are not transactional,
     // so every session sees the latest value at once.
     QString changeStamp() const override { return QStringLiteral("SELECT last_value FROM data_changes"); }

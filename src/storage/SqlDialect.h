@@ -39,6 +39,11 @@ public:
     // A table (key, span, lo, hi) of the JSON array bound as param, whose elements are arrays
     // [span, lo, hi] of integers; key counts the elements from 0.
     virtual QString pieces(const QString &param) const = 0;
+    // Starts a transaction that is going to write. Two of them never interleave their changes of one
+    // row: on a file it takes the write lock at once (waiting for it like any statement), so that no
+    // read before its first write can make that write fail at once instead of waiting; on a server
+    // the first write of a row locks that row until the end.
+    virtual QString beginWrite() const = 0;
     // A query of one value that changes whenever a change to the data was committed, by this
     // connection or any other.
     virtual QString changeStamp() const = 0;

@@ -59,6 +59,22 @@ Item {
             keyClick(Qt.Key_Delete)
             compare([subject.selectedRow, customerService.totalCount], [-1, 2])
         }
+
+        // Changes of another window: the open dialog keeps what is typed, the highlight its customer.
+        function test_changedElsewhere() {
+            verify(testSupport.exec("INSERT INTO customers (id, user_id, name) VALUES (2, 1, 'C2'), (3, 1, 'C3')"))
+            subject = createTemporaryObject(pageComponent, window, { "stackView": stack })
+            subject.selectedRow = 1
+            const dialog = part("customerDialog")
+            opened(dialog, () => subject.editSelectedTask())
+            dialog.name = "typed"
+            for (const [sql, row] of [["INSERT INTO customers (id, user_id, name) VALUES (1, 1, 'C1')", 2],
+                                      ["DELETE FROM customers WHERE id = 3", -1]]) {
+                verify(testSupport.exec(sql))
+                customerService.onChangedElsewhere()
+                compare([subject.selectedRow, dialog.visible, dialog.name, dialog.id], [row, true, "typed", 3])
+            }
+        }
     }
 
     PageTest {

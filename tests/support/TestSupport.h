@@ -78,6 +78,15 @@ public:
         return db.ensureIndexes();
     }
 
+    // Opens the database of openDatabase() once more, on another connection, as another window would.
+    bool openAgain(DbManager &db) const
+    {
+        const bool opened = m_serverDatabase.isEmpty()
+                                ? db.open(databaseFile())
+                                : db.openServer(testServer() + QStringLiteral(" dbname=") + m_serverDatabase);
+        return opened && db.ensureSchema();
+    }
+
 private:
     // Runs one statement on the server's maintenance database, on a connection of its own.
     static bool onServer(const QString &sql)
