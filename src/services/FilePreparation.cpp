@@ -31,7 +31,7 @@ void FilePreparation::setProgress(double progress)
 
 bool FilePreparation::run()
 {
-    if (!m_db || !m_db->isOpen() || SchemaExtras::isCurrent(m_db->database()))
+    if (!m_db || !m_db->isOpen() || m_db->hasIndexes())
         return true;
 
     // SQLite connections belong to the thread that opened them: the worker opens its own.
