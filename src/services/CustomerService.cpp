@@ -46,16 +46,17 @@ QString indexedFilterClause(const SqlDialect &dialect)
              dialect.like(QStringLiteral("CAST(id AS TEXT)"), name), dialect.like(QStringLiteral("value"), name));
 }
 
-// Phone and e-mail sort by creation: the database has no cheap order for them.
-QString sortColumnName(int column)
+// Phone and e-mail sort by creation: the database has no cheap order for them. Equal keys follow in
+// the order of the index that serves the sort, so that pages neither repeat nor skip a customer.
+QStringList sortTerms(int column)
 {
     switch (column) {
     case 0:
-        return QStringLiteral("id");
+        return {QStringLiteral("id")};
     case 1:
-        return QStringLiteral("name");
+        return {QStringLiteral("name"), QStringLiteral("id")};
     default:
-        return QStringLiteral("create_at");
+        return {QStringLiteral("create_at"), QStringLiteral("name"), QStringLiteral("id")};
     }
 }
 
@@ -202,7 +203,9 @@ void CustomerService::loadPage(int page)
     FROM customers
     )");
     sql += filterClause();
-    sql += QStringLiteral(" ORDER BY ") + sortColumnName(m_sortColumn) +
+    sql += QStringLiteral(" ORDER BY ") +
+           sortTerms(m_sortColumn)
+               .join(m_sortOrder == 1 ? QStringLiteral(" DESC, ") : QStringLiteral(" ASC, ")) +
            (m_sortOrder == 1 ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
     sql += QStringLiteral(R"(
     LIMIT :lim OFFSET :off

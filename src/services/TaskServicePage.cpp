@@ -345,8 +345,10 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
     const QString key = sortKey();
     const bool keyAscending = (m_sortOrder == 0) != backward;
     const QString idOrder = backward ? QStringLiteral("tasks.id DESC") : QStringLiteral("tasks.id ASC");
-    const QString keyOrder =
-        key + (keyAscending ? QStringLiteral(" ASC, ") : QStringLiteral(" DESC, ")) + idOrder;
+    // The NULL order is stated although the parts below leave NULL out: an index serves an order only
+    // when it sorts NULL the same way.
+    const QString keyOrder = key + (keyAscending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")) +
+                             dialect().nullsLow(keyAscending) + QStringLiteral(", ") + idOrder;
     // NULL keys sort first; each part below reads one range of the index in order.
     struct Part
     {
@@ -355,13 +357,13 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
     };
     const bool nullable = kSortColumns[m_sortColumn].nullable;
     const Part nulls{key + QStringLiteral(" IS NULL"), idOrder};
-    const Part values{nullable ? key + QStringLiteral(" IS NOT NULL") : QStringLiteral("1"), keyOrder};
+    const Part values{nullable ? key + QStringLiteral(" IS NOT NULL") : QStringLiteral("1 = 1"), keyOrder};
     QList<Part> parts;
     if (m_sortColumn == 0) { // ids are unique and never NULL
         const QString bound = QStringLiteral("tasks.id ") +
                               (keyAscending ? QLatin1Char('>') : QLatin1Char('<')) +
                               (inclusive ? QStringLiteral("= :edgeId") : QStringLiteral(" :edgeId"));
-        parts.append({edge ? bound : QStringLiteral("1"),
+        parts.append({edge ? bound : QStringLiteral("1 = 1"),
                       keyAscending ? QStringLiteral("tasks.id ASC") : QStringLiteral("tasks.id DESC")});
     } else if (!edge) {
         parts = keyAscending ? QList<Part>{nulls, values} : QList<Part>{values, nulls};

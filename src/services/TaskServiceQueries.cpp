@@ -397,7 +397,8 @@ std::optional<QVariantList> TaskService::tasksOfLocalDay(int uid, const QDate &d
     query.bindValue(QStringLiteral(":uid"), uid);
     query.bindValue(QStringLiteral(":fromEpoch"), startOfLocalDay(day));
     query.bindValue(QStringLiteral(":toEpoch"), startOfLocalDay(day.addDays(1)));
-    query.bindValue(QStringLiteral(":lim"), limit);
+    // No limit (-1) is a large one: PostgreSQL refuses a negative LIMIT.
+    query.bindValue(QStringLiteral(":lim"), limit < 0 ? std::numeric_limits<int>::max() : limit);
     if (!query.exec()) {
         if (error)
             *error = (prepareError.isValid() ? prepareError : query.lastError()).text();

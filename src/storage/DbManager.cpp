@@ -1,6 +1,7 @@
 #include "storage/DbManager.h"
 
 #include "storage/DatabaseTarget.h"
+#include "storage/PostgresSchema.h"
 #include "storage/SchemaExtras.h"
 #include "storage/SqlDialect.h"
 
@@ -186,7 +187,7 @@ const SqlDialect &DbManager::dialect() const
 
 bool DbManager::hasIndexes() const
 {
-    return m_server || SchemaExtras::isCurrent(m_db);
+    return m_server ? PostgresSchema::isCurrent(m_db) : SchemaExtras::isCurrent(m_db);
 }
 
 void DbManager::close()
@@ -213,6 +214,8 @@ bool DbManager::fail(const QString &reason)
 bool DbManager::ready()
 {
     m_ready = true;
+    if (m_server)
+        return true;
     // Keeps the planner statistics current for this long-lived connection (again at close).
     QSqlQuery(m_db).exec(QStringLiteral("PRAGMA optimize"));
     return true;
@@ -223,6 +226,10 @@ bool DbManager::ensureSchema()
     m_error.clear();
     if (!isOpen())
         return fail(tr("the database is not open"));
+    // A server database gets its extras at once: building them on an empty database takes no time,
+    // and every client relies on the change notifications.
+    if (m_server)
+        return PostgresSchema::ensure(m_db, m_error) && ready();
     QSqlQuery query(m_db);
     QStringList work;
     int version = 0;
@@ -265,5 +272,7 @@ bool DbManager::ensureSchema()
 
 bool DbManager::ensureIndexes()
 {
+    if (m_server)
+        return PostgresSchema::ensure(m_db, m_error);
     return SchemaExtras::isCurrent(m_db) || SchemaExtras::build(m_db);
 }

@@ -24,6 +24,16 @@ QList<Step> taskPageSteps();
 // Indexes and buckets of the statistics, the calendar and the customer page.
 QList<Step> insightSteps();
 
+// One counter of task_counts per user and condition; %1 in the condition stands for the row (NEW, OLD
+// or tasks). The task service reads the column named after its state and level filters ("open_low",
+// "done", "total", ...).
+struct Counter
+{
+    const char *column;
+    const char *condition;
+};
+const QList<Counter> &taskCounters();
+
 // Spans in seconds of the expiry buckets (task_buckets), largest first.
 QList<int> expiryBucketSpans();
 

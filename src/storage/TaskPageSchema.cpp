@@ -2,35 +2,32 @@
 
 namespace SchemaExtras {
 
-namespace {
-
-// One counter per user and condition; %1 stands for the row (NEW, OLD or tasks). The task service
-// reads the column named after its state and level filters ("open_low", "done", "total", ...).
-struct Counter
+const QList<Counter> &taskCounters()
 {
-    const char *column;
-    const char *condition;
-};
-const Counter kCounters[] = {
-    {"total", "1"},
-    {"done", "%1.active = 1"},
-    {"open", "%1.active = 0"},
-    {"low", "%1.level <= 20"},
-    {"mid", "%1.level > 20 AND %1.level <= 50"},
-    {"high", "%1.level > 50"},
-    {"open_low", "%1.active = 0 AND %1.level <= 20"},
-    {"open_mid", "%1.active = 0 AND %1.level > 20 AND %1.level <= 50"},
-    {"open_high", "%1.active = 0 AND %1.level > 50"},
-    {"done_low", "%1.active = 1 AND %1.level <= 20"},
-    {"done_mid", "%1.active = 1 AND %1.level > 20 AND %1.level <= 50"},
-    {"done_high", "%1.active = 1 AND %1.level > 50"},
-};
+    static const QList<Counter> counters = {
+        {"total", "1 = 1"},
+        {"done", "%1.active = 1"},
+        {"open", "%1.active = 0"},
+        {"low", "%1.level <= 20"},
+        {"mid", "%1.level > 20 AND %1.level <= 50"},
+        {"high", "%1.level > 50"},
+        {"open_low", "%1.active = 0 AND %1.level <= 20"},
+        {"open_mid", "%1.active = 0 AND %1.level > 20 AND %1.level <= 50"},
+        {"open_high", "%1.active = 0 AND %1.level > 50"},
+        {"done_low", "%1.active = 1 AND %1.level <= 20"},
+        {"done_mid", "%1.active = 1 AND %1.level > 20 AND %1.level <= 50"},
+        {"done_high", "%1.active = 1 AND %1.level > 50"},
+    };
+    return counters;
+}
+
+namespace {
 
 // For each counter, pattern with {column} and {value} (its 0 or 1 for the row) filled in.
 QString counterTerms(const QString &row, const QString &pattern, const QString &separator)
 {
     QStringList terms;
-    for (const Counter &counter : kCounters) {
+    for (const Counter &counter : taskCounters()) {
         const QString value =
             QStringLiteral("((%1) IS TRUE)")
                 .arg(QString::fromLatin1(counter.condition).replace(QStringLiteral("%1"), row));
