@@ -53,7 +53,7 @@ ColumnLayout {
 
         objectName: "serverMessage"
         Layout.fillWidth: true
-        wrapMode: Text.WrapAnywhere
+        wrapMode: Text.Wrap
         visible: text !== ""
     }
 

@@ -77,8 +77,10 @@ QSqlDatabase DatabaseTarget::open(const QString &name, bool readOnly, QString &e
     }
     if (!server && readOnly)
         db.setConnectOptions(db.connectOptions() + QStringLiteral(";QSQLITE_OPEN_READONLY"));
+    // The server's own words when it gave any; the driver's summary adds nothing to them.
     if (!db.open())
-        error = db.lastError().text();
+        error =
+            db.lastError().databaseText().isEmpty() ? db.lastError().text() : db.lastError().databaseText();
     return db;
 }
 
