@@ -151,8 +151,15 @@ Dialog {
             }
 
             Label {
+                objectName: "databaseInUseLabel"
                 Layout.fillWidth: true
                 Layout.topMargin: 16
+                text: qsTr("Database in use: %1").arg(dbPath)
+                wrapMode: Text.WrapAnywhere
+            }
+
+            Label {
+                Layout.fillWidth: true
                 text: qsTr("Database path:")
                 font.pointSize: 12
                 wrapMode: Text.WordWrap
@@ -186,6 +193,10 @@ Dialog {
                 text: qsTr("Restart the app to use a changed database path.")
                 color: "#bbbbbb"
                 wrapMode: Text.WordWrap
+            }
+
+            ServerSettings {
+                Layout.fillWidth: true
             }
 
             TransferPanel {

@@ -8,6 +8,9 @@ import QtQuick.Layouts
 ColumnLayout {
     id: root
 
+    readonly property string serverBackupText:
+        qsTr("The database is on a server: back it up with the server's own tools, such as pg_dump.")
+
     // The text shown for a finished job; result is the map of taskTransfer's finished signal.
     function resultText(result) {
         if (result.cancelled)
@@ -25,7 +28,7 @@ ColumnLayout {
         case "sameAsDatabase":
             return qsTr("That is the open database itself; choose another file.")
         case "serverBackup":
-            return qsTr("A database on a server is backed up with the server's own tools, such as pg_dump.")
+            return root.serverBackupText
         case "busy":
             return qsTr("Another transfer is still running.")
         case "notSignedIn":
@@ -112,6 +115,7 @@ ColumnLayout {
 
         Button {
             objectName: "backupButton"
+            visible: taskTransfer.backupAvailable
             text: qsTr("Back up database…")
             onClicked: {
                 backupDialog.selectedFile = taskTransfer.suggestedFile("backup")
@@ -126,6 +130,15 @@ ColumnLayout {
         function onFinished(result) {
             message.text = root.resultText(result)
         }
+    }
+
+    Label {
+        objectName: "serverBackupNote"
+        Layout.fillWidth: true
+        visible: !taskTransfer.backupAvailable
+        text: root.serverBackupText
+        color: "#bbbbbb"
+        wrapMode: Text.WordWrap
     }
 
     FileDialog {

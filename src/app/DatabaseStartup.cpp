@@ -1,6 +1,7 @@
 #include "app/DatabaseStartup.h"
 
 #include "services/SettingsService.h"
+#include "storage/DatabaseTarget.h"
 #include "storage/DbManager.h"
 
 #include <QApplication>
@@ -34,6 +35,8 @@ DatabaseStartup::Prompt DatabaseStartup::defaultPrompt()
 
 bool DatabaseStartup::prepare(const Prompt &prompt)
 {
+    if (!m_settings->dbServer().isEmpty())
+        return prepareServer(prompt);
     for (;;) {
         const bool chosen = !m_settings->dbPath().isEmpty();
         m_path = chosen ? m_settings->dbPath() : m_defaultPath;
@@ -50,8 +53,26 @@ bool DatabaseStartup::prepare(const Prompt &prompt)
     }
 }
 
+bool DatabaseStartup::prepareServer(const Prompt &prompt)
+{
+    m_server = true;
+    const QString connection = m_settings->dbServer();
+    // A password written into the settings file by hand is neither used nor shown.
+    const QString problem = DatabaseTarget::passwordProblem(connection);
+    m_path = problem.isEmpty() ? connection : QObject::tr("(the setting \"dbServer\")");
+    qDebug().noquote() << "DBSERVER:" << m_path;
+    if (problem.isEmpty() && m_db->openServer(connection) && m_db->ensureSchema())
+        return true;
+    const QString reason = problem.isEmpty() ? m_db->errorText() : problem;
+    m_db->close();
+    refuse(reason, prompt);
+    return false;
+}
+
 QString DatabaseStartup::failureMessage(const QString &reason) const
 {
+    if (m_server)
+        return QObject::tr("Cannot open the database on the server \"%1\": %2").arg(m_path, reason.trimmed());
     return QObject::tr("Cannot open SQLite database \"%1\": %2")
         .arg(QDir::toNativeSeparators(m_path), reason);
 }

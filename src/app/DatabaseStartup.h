@@ -7,9 +7,10 @@
 class DbManager;
 class SettingsService;
 
-// Chooses the database file at start-up, opens it and prepares its schema. When that fails, the user
-// learns why and, for a chosen file, may fall back to the default one; the program never runs on a
-// file it could not prepare.
+// Chooses the database at start-up (the server when one is set, else the file), opens it and prepares
+// its schema. When that fails, the user learns why and, for a chosen file, may fall back to the default
+// one; the program never runs on a database it could not prepare. A server that fails ends the
+// program: falling back to a file of one's own would split the team's data unnoticed.
 class DatabaseStartup
 {
 public:
@@ -22,18 +23,22 @@ public:
     // A window with the message when there is a display; none (print only) without one.
     static Prompt defaultPrompt();
 
-    // True when the file path() is open and ready; false when the program should end with exit code 1.
+    // True when the database path() is open and ready; false when the program should end with exit
+    // code 1.
     bool prepare(const Prompt &prompt = defaultPrompt());
+    // The file's path, or the server's connection string.
     QString path() const { return m_path; }
 
     // Reports that the open file cannot be used after all (reason says why); returns the exit code.
     int refuse(const QString &reason, const Prompt &prompt = defaultPrompt()) const;
 
 private:
+    bool prepareServer(const Prompt &prompt);
     QString failureMessage(const QString &reason) const;
 
     DbManager *m_db = nullptr;
     SettingsService *m_settings = nullptr;
     QString m_defaultPath;
     QString m_path;
+    bool m_server = false;
 };

@@ -2,6 +2,7 @@
 #include "models/CustomerTableModel.h"
 #include "models/TaskTableModel.h"
 #include "services/AuthService.h"
+#include "services/ConnectionTestService.h"
 #include "services/CustomerService.h"
 #include "services/DesktopNotifier.h"
 #include "services/FilePreparation.h"
@@ -56,6 +57,7 @@ int main(int argc, char *argv[])
     QObject::connect(&customerService, &CustomerService::tasksChanged, &taskService,
                      &TaskService::onTasksChanged);
     TaskTransferService taskTransfer(&dbManager, &auth, &taskService);
+    ConnectionTestService connectionTest;
 
     // What other windows and programs commit shows here through the reloads of a change made here.
     ChangeWatcher changeWatcher(&dbManager);
@@ -73,6 +75,7 @@ int main(int argc, char *argv[])
     context->setContextProperty(QStringLiteral("customerModel"), &customerModel);
     context->setContextProperty(QStringLiteral("customerService"), &customerService);
     context->setContextProperty(QStringLiteral("taskTransfer"), &taskTransfer);
+    context->setContextProperty(QStringLiteral("connectionTest"), &connectionTest);
     context->setContextProperty(QStringLiteral("dbPath"), dbPath);
     context->setContextProperty(QStringLiteral("defaultDbPath"), defaultDbPath);
 

@@ -1,5 +1,7 @@
 #include "services/SettingsService.h"
 
+#include "storage/DatabaseTarget.h"
+
 #include <QUrl>
 
 namespace {
@@ -22,6 +24,7 @@ SettingsService::SettingsService(QObject *parent) : QObject(parent)
     m_notifyMinutes = m_settings.value(QStringLiteral("notifyMinutes"), 10).toInt();
     m_soundFile = m_settings.value(QStringLiteral("soundFile"), QString()).toString();
     m_dbPath = m_settings.value(QStringLiteral("dbPath"), QString()).toString();
+    m_dbServer = m_settings.value(QStringLiteral("dbServer"), QString()).toString();
     m_desktopNotifications = m_settings.value(QStringLiteral("desktopNotifications"), true).toBool();
 }
 
@@ -52,6 +55,21 @@ void SettingsService::setDbPath(const QString &path)
     m_dbPath = normalized;
     m_settings.setValue(QStringLiteral("dbPath"), normalized);
     emit dbPathChanged();
+}
+
+void SettingsService::setDbServer(const QString &connection)
+{
+    const QString normalized = connection.trimmed();
+    if (normalized == m_dbServer)
+        return;
+    const QString problem = DatabaseTarget::passwordProblem(normalized);
+    if (!problem.isEmpty()) {
+        emit dbServerRefused(problem);
+        return;
+    }
+    m_dbServer = normalized;
+    m_settings.setValue(QStringLiteral("dbServer"), normalized);
+    emit dbServerChanged();
 }
 
 void SettingsService::setDesktopNotifications(bool enabled)

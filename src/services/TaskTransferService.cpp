@@ -27,6 +27,11 @@ TaskTransferService::~TaskTransferService()
     delete m_thread;
 }
 
+bool TaskTransferService::backupAvailable() const
+{
+    return !(m_db && m_db->isServer());
+}
+
 bool TaskTransferService::importCalendar(const QUrl &file)
 {
     return start(TaskTransferWorker::Operation::ImportCalendar, QStringLiteral("import"), file);
@@ -75,8 +80,8 @@ bool TaskTransferService::start(TaskTransferWorker::Operation operation, const Q
         error = QStringLiteral("busy");
     else if (!SqlSupport::isOpen(m_db))
         error = QStringLiteral("database");
-    else if (!forUser && m_db->isServer())
-        error = QStringLiteral("serverBackup"); // the server's own tools back up a shared database
+    else if (!forUser && !backupAvailable())
+        error = QStringLiteral("serverBackup");
     else if (forUser && !(m_auth && m_auth->loggedIn() && m_tasks))
         error = QStringLiteral("notSignedIn");
     else if (path.isEmpty())
@@ -90,9 +95,7 @@ bool TaskTransferService::start(TaskTransferWorker::Operation operation, const Q
 
     TaskTransferWorker::Job job;
     job.operation = operation;
-    job.databasePath = m_db->database().databaseName();
-    if (m_db->isServer())
-        job.server = m_db->database().connectOptions();
+    job.database = m_db->target();
     job.filePath = path;
     if (forUser) {
         job.userId = m_auth->userId();

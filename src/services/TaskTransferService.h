@@ -18,6 +18,7 @@ class TaskTransferService : public QObject
     Q_OBJECT
     Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
     Q_PROPERTY(double progress READ progress NOTIFY progressChanged)
+    Q_PROPERTY(bool backupAvailable READ backupAvailable CONSTANT)
 
 public:
     explicit TaskTransferService(DbManager *db, AuthService *auth, TaskService *tasks,
@@ -26,12 +27,15 @@ public:
 
     bool busy() const { return m_thread != nullptr; }
     double progress() const { return m_progress; }
+    // A file is copied by the program; a server's database is backed up with the server's own tools.
+    bool backupAvailable() const;
 
     // Each starts a job and answers whether it started; the outcome always arrives as finished().
     Q_INVOKABLE bool importCalendar(const QUrl &file);
     // The signed-in user's tasks under the tasks page's current filter, all pages.
     Q_INVOKABLE bool exportCalendar(const QUrl &file);
     Q_INVOKABLE bool exportCsv(const QUrl &file);
+    // Refused with the error "serverBackup" when !backupAvailable().
     Q_INVOKABLE bool backupDatabase(const QUrl &file);
     Q_INVOKABLE void cancel();
     // The file a save dialog proposes for an operation ("calendar", "csv" or "backup"): a dated

@@ -5,7 +5,6 @@
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
 #include <QSqlError>
@@ -50,13 +49,6 @@ QByteArray csvRow(const TaskCalendarFormat::TransferTask &task)
            csvField(task.notes) + "\r\n";
 }
 
-// The same file under two names must not be overwritten as if it were another one.
-bool isSameFile(const QString &a, const QString &b)
-{
-    const QString canonical = QFileInfo(a).canonicalFilePath();
-    return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
-}
-
 } // namespace
 
 TaskTransferWorker::TaskTransferWorker(Job job, QObject *parent) : QObject(parent), m_job(std::move(job)) {}
@@ -70,20 +62,13 @@ QVariantMap TaskTransferWorker::execute()
 {
     const QString connection = QStringLiteral("duevia-transfer-%1").arg(quintptr(this));
     const bool reading = m_job.operation != Operation::ImportCalendar;
-    const bool server = !m_job.server.isEmpty();
-    if (!server && reading && isSameFile(m_job.filePath, m_job.databasePath)) {
+    // The same file under two names must not be overwritten as if it were another one.
+    if (reading && m_job.database.isFile(m_job.filePath)) {
         m_error = QStringLiteral("sameAsDatabase");
-    } else if (!server && !QFileInfo::exists(m_job.databasePath)) {
-        m_error = QStringLiteral("database");
     } else {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(server ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(m_job.databasePath);
-        if (server)
-            db.setConnectOptions(m_job.server);
-        else if (reading)
-            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (!db.open()) {
+        QString openError;
+        QSqlDatabase db = m_job.database.open(connection, reading, openError);
+        if (!openError.isEmpty()) {
             m_error = QStringLiteral("database");
         } else {
             switch (m_job.operation) {
@@ -98,8 +83,8 @@ QVariantMap TaskTransferWorker::execute()
                 backup(db);
                 break;
             }
-            db.close();
         }
+        db.close();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(connection);
     }
@@ -278,8 +263,7 @@ void TaskTransferWorker::exportTasks(QSqlDatabase &db)
     }
     const bool csv = m_job.operation == Operation::ExportCsv;
     const QString databaseTag = QString::fromLatin1(
-        QCryptographicHash::hash(QFileInfo(m_job.databasePath).absoluteFilePath().toUtf8(),
-                                 QCryptographicHash::Sha1)
+        QCryptographicHash::hash(m_job.database.identity().toUtf8(), QCryptographicHash::Sha1)
             .toHex()
             .left(16));
     const TaskCalendarFormat::Writer writer(databaseTag + QStringLiteral("@duevia"));

@@ -2,6 +2,7 @@
 
 #include "services/TaskCalendarFormat.h"
 #include "services/TaskService.h"
+#include "storage/DatabaseTarget.h"
 
 #include <QObject>
 #include <QSqlDatabase>
@@ -10,7 +11,7 @@
 #include <atomic>
 
 // One import, export or backup, run away from the window's thread. It opens a connection of its
-// own to the same database file (connections belong to the thread that made them).
+// own to the same database, file or server (connections belong to the thread that made them).
 class TaskTransferWorker : public QObject
 {
     Q_OBJECT
@@ -21,9 +22,7 @@ public:
     struct Job
     {
         Operation operation = Operation::ExportCalendar;
-        QString databasePath;
-        // Empty for the SQLite file; the libpq connection string of a server database.
-        QString server;
+        DatabaseTarget database;
         QString filePath;
         int userId = -1;
         TaskService::Selection selection;

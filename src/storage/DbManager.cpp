@@ -1,5 +1,6 @@
 #include "storage/DbManager.h"
 
+#include "storage/DatabaseTarget.h"
 #include "storage/PostgresSchema.h"
 #include "storage/SchemaExtras.h"
 #include "storage/SqlDialect.h"
@@ -166,11 +167,7 @@ bool DbManager::open(const QString &path)
 {
     close();
     m_server = false;
-    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-    m_db.setDatabaseName(path);
-    // While another process holds the file locked, every statement waits up to 5 s (the driver's
-    // default, stated here so that it stays bounded) before it fails with "database is locked".
-    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    m_db = DatabaseTarget{false, path}.add(m_connectionName);
     const bool opened = m_db.open() || fail(m_db.lastError().text());
     emit connectionChanged();
     return opened;
@@ -180,13 +177,16 @@ bool DbManager::openServer(const QString &connection)
 {
     close();
     m_server = true;
-    m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
-    // Qt hands its connect options to libpq as they are (after turning ';' into spaces), so the
-    // whole connection string goes there and libpq parses it, quoting and all.
-    m_db.setConnectOptions(connection);
+    m_connection = connection;
+    m_db = DatabaseTarget{true, connection}.add(m_connectionName);
     const bool opened = m_db.open() || fail(m_db.lastError().text());
     emit connectionChanged();
     return opened;
+}
+
+DatabaseTarget DbManager::target() const
+{
+    return m_server ? DatabaseTarget{true, m_connection} : DatabaseTarget{false, m_db.databaseName()};
 }
 
 const SqlDialect &DbManager::dialect() const

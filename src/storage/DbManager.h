@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/DatabaseTarget.h"
+
 #include <QObject>
 #include <QSqlDatabase>
 
@@ -30,6 +32,8 @@ public:
     // What the services say differently on this connection's engine.
     const SqlDialect &dialect() const;
     bool isServer() const { return m_server; }
+    // Where the open connection leads, for threads that open connections of their own.
+    DatabaseTarget target() const;
     // Makes sure the file holds the four tables of the latest version: creates them in a new file and
     // brings a file of an earlier version up to date, each in one transaction. A file of another
     // program or of a newer version is refused and left as it is. On false, errorText() says why.
@@ -56,4 +60,5 @@ private:
     QString m_error;
     bool m_ready = false; // the schema was accepted: the file is ours
     bool m_server = false;
+    QString m_connection; // the server's connection string
 };

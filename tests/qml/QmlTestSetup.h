@@ -4,6 +4,7 @@
 
 #include "models/CustomerTableModel.h"
 #include "models/TaskTableModel.h"
+#include "services/ConnectionTestService.h"
 #include "services/CustomerService.h"
 #include "services/DesktopNotifier.h"
 #include "services/NotificationService.h"
@@ -50,6 +51,7 @@ public slots:
         context->setContextProperty(QStringLiteral("defaultDbPath"),
                                     m_sandbox.filePath(QStringLiteral("default.db")));
         context->setContextProperty(QStringLiteral("settings"), &m_settings);
+        context->setContextProperty(QStringLiteral("connectionTest"), &m_connectionTest);
         context->setContextProperty(QStringLiteral("testSupport"), this);
         // As in the program: the notifier comes after the engine, polls from the start and forgets its
         // announcements on sign-out.
@@ -78,5 +80,6 @@ private:
     CustomerService m_customerService{&m_db, &m_auth, &m_customerModel};
     TaskTransferService m_taskTransfer{&m_db, &m_auth, &m_taskService};
     DesktopNotifier m_desktopNotifier{&m_settings};
+    ConnectionTestService m_connectionTest;
     std::unique_ptr<NotificationService> m_notifier;
 };

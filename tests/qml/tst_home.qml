@@ -70,5 +70,21 @@ Item {
             closed(dialog, () => dialog.reject())
             compare(settings.notifyMinutes, before + 1)
         }
+
+        // The test runs in the background and shows the server's own reason.
+        function test_connectionTestReportsServerError() {
+            const dialog = part("settingsDialog")
+            opened(dialog, () => mouseClick(part("settingsButton")))
+            const field = part("dbServerField", dialog)
+            field.forceActiveFocus()
+            field.text = "host=/nonexistent dbname=duevia"
+            mouseClick(part("testConnectionButton", dialog))
+            compare(settings.dbServer, "host=/nonexistent dbname=duevia") // stored when editing ended
+            tryVerify(() => !connectionTest.busy, 20000)
+            verify(part("serverMessage", dialog).text.indexOf("/nonexistent/.s.PGSQL.5432") > 0,
+                   part("serverMessage", dialog).text)
+            closed(dialog, () => dialog.reject())
+            settings.dbServer = ""
+        }
     }
 }

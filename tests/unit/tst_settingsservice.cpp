@@ -42,6 +42,40 @@ private slots:
         QCOMPARE((QVariantList{reread.notifyMinutes(), reread.soundFile(), reread.dbPath()}),
                  (QVariantList{0, u"/sounds/bell.wav"_s, u"/data/tasks.db"_s}));
     }
+
+    void dbServer_data()
+    {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("stored"); // empty: refused, the old value stays
+
+        QTest::newRow("trimmed") << u"  host=db.example dbname=duevia user=anna "_s
+                                 << u"host=db.example dbname=duevia user=anna"_s;
+        QTest::newRow("password file")
+            << u"host=db passfile=/home/a/password"_s << u"host=db passfile=/home/a/password"_s;
+        QTest::newRow("quoted value")
+            << u"host=db application_name='password=x'"_s << u"host=db application_name='password=x'"_s;
+        QTest::newRow("password") << u"host=db user=anna password=secret"_s << QString();
+        QTest::newRow("spaced, quoted") << u"host=db PASSWORD = 'se cret'"_s << QString();
+        QTest::newRow("URI") << u"postgresql://anna:secret@db/duevia"_s << QString();
+    }
+
+    // A connection string is stored trimmed; one that holds a password is refused with a reason.
+    void dbServer()
+    {
+        QFETCH(QString, given);
+        QFETCH(QString, stored);
+        TestSandbox sandbox;
+        {
+            SettingsService settings;
+            settings.setDbServer(u"host=old"_s);
+            QSignalSpy changed(&settings, &SettingsService::dbServerChanged);
+            QSignalSpy refused(&settings, &SettingsService::dbServerRefused);
+            settings.setDbServer(given);
+            QCOMPARE(changed.count(), stored.isEmpty() ? 0 : 1);
+            QCOMPARE(refused.count(), stored.isEmpty() ? 1 : 0);
+        }
+        QCOMPARE(SettingsService().dbServer(), stored.isEmpty() ? u"host=old"_s : stored);
+    }
 };
 
 QTEST_GUILESS_MAIN(TstSettingsService)

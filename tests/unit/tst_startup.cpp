@@ -24,18 +24,21 @@ private slots:
     void chosenFileFallsBackToDefault();
     void existingFileGainsExtras();
     void extrasThatCannotBeBuiltStopStartup();
+    void unreachableServerStopsStartup();
 
 private:
     // Starts the real program with its own home in home and, when chosenPath is set, that file as its
-    // "dbPath" setting.
-    static void start(QProcess &app, const QTemporaryDir &home, const QString &chosenPath = QString());
+    // "dbPath" setting (or the setting named by key).
+    static void start(QProcess &app, const QTemporaryDir &home, const QString &chosenPath = QString(),
+                      const QString &key = QStringLiteral("dbPath"));
 };
 
-void TstStartup::start(QProcess &app, const QTemporaryDir &home, const QString &chosenPath)
+void TstStartup::start(QProcess &app, const QTemporaryDir &home, const QString &chosenPath,
+                       const QString &key)
 {
     if (!chosenPath.isEmpty())
         QSettings(home.filePath(QStringLiteral("config/Brenwick/QuilloQtQml3.conf")), QSettings::IniFormat)
-            .setValue(QStringLiteral("dbPath"), chosenPath);
+            .setValue(key, chosenPath);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), home.path());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
@@ -201,6 +204,22 @@ void TstStartup::extrasThatCannotBeBuiltStopStartup()
     const QString output = QString::fromUtf8(app.readAll());
     QVERIFY2(output.contains(QStringLiteral("could not be built")), qPrintable(output));
     QCOMPARE(app.exitCode(), 1);
+}
+
+// The program never runs on a file of its own instead of the team's server.
+void TstStartup::unreachableServerStopsStartup()
+{
+    QTemporaryDir home;
+    const QString server = QStringLiteral("host=/nonexistent dbname=duevia");
+    QProcess app;
+    start(app, home, server, QStringLiteral("dbServer"));
+    QVERIFY(app.waitForFinished(30000));
+    const QString output = QString::fromUtf8(app.readAll());
+    QVERIFY2(output.contains(QStringLiteral("Cannot open the database on the server \"%1\"").arg(server)) &&
+                 output.contains(QStringLiteral("/nonexistent/.s.PGSQL.5432")),
+             qPrintable(output));
+    QCOMPARE(app.exitCode(), 1);
+    QVERIFY(!QFile::exists(home.filePath(QStringLiteral("data/appQuilloQml3/duevia2.db"))));
 }
 
 QTEST_GUILESS_MAIN(TstStartup)

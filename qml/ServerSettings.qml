@@ -1,0 +1,83 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+
+// The "Server" group of the settings dialog: the connection string of a shared database, stored when
+// editing ends, and a test of it that runs in the background.
+ColumnLayout {
+    id: root
+
+    spacing: 10
+    onVisibleChanged: if (!visible) message.text = ""
+
+    Label {
+        Layout.fillWidth: true
+        text: qsTr("Server:")
+        font.pointSize: 12
+        wrapMode: Text.WordWrap
+    }
+
+    TextField {
+        id: field
+
+        objectName: "dbServerField"
+        Layout.fillWidth: true
+        selectByMouse: true
+        text: settings.dbServer
+        placeholderText: qsTr("host=db.example port=5432 dbname=duevia user=anna")
+        onEditingFinished: settings.dbServer = text
+    }
+
+    RowLayout {
+        Button {
+            objectName: "testConnectionButton"
+            text: qsTr("Test connection")
+            enabled: !connectionTest.busy && field.text.trim() !== ""
+            onClicked: {
+                message.text = ""
+                connectionTest.test(field.text)
+            }
+        }
+
+        BusyIndicator {
+            objectName: "connectionTestBusy"
+            Layout.preferredWidth: 32
+            Layout.preferredHeight: 32
+            running: connectionTest.busy
+            visible: running
+        }
+    }
+
+    Label {
+        id: message
+
+        objectName: "serverMessage"
+        Layout.fillWidth: true
+        wrapMode: Text.Wrap
+        visible: text !== ""
+    }
+
+    Label {
+        Layout.fillWidth: true
+        text: qsTr("Restart the app to use a changed server. While a server is set, the database path is not used; the password comes from ~/.pgpass.")
+        color: "#bbbbbb"
+        wrapMode: Text.WordWrap
+    }
+
+    Connections {
+        target: settings
+
+        function onDbServerRefused(reason) {
+            message.text = reason
+        }
+    }
+
+    Connections {
+        target: connectionTest
+
+        function onFinished(ok, detail) {
+            message.text = ok ? qsTr("Connected to PostgreSQL %1.").arg(detail)
+                              : qsTr("Cannot connect: %1").arg(detail)
+        }
+    }
+}
