@@ -165,7 +165,15 @@ bool DbManager::open(const QString &path)
     // While another process holds the file locked, every statement waits up to 5 s (the driver's
     // default, stated here so that it stays bounded) before it fails with "database is locked".
     m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    return m_db.open() || fail(m_db.lastError().text());
+    if (!m_db.open())
+        return fail(m_db.lastError().text());
+    // Settings of this connection only; the file is not written before ensureSchema() accepts it.
+    // FULL: a commit is on disk before the call returns, in either journal mode. A bulk change can
+    // grow the write-ahead log; it is cut back to this size once its pages are in the file.
+    QSqlQuery query(m_db);
+    query.exec(QStringLiteral("PRAGMA synchronous = FULL"));
+    query.exec(QStringLiteral("PRAGMA journal_size_limit = 33554432"));
+    return true;
 }
 
 bool DbManager::openServer(const QString &connection)
@@ -213,6 +221,8 @@ bool DbManager::fail(const QString &reason)
 bool DbManager::ready()
 {
     m_ready = true;
+    if (SchemaExtras::isCurrent(m_db))
+        useWriteAheadLog();
     // Keeps the planner statistics current for this long-lived connection (again at close).
     QSqlQuery(m_db).exec(QStringLiteral("PRAGMA optimize"));
     return true;
@@ -265,5 +275,18 @@ bool DbManager::ensureSchema()
 
 bool DbManager::ensureIndexes()
 {
-    return SchemaExtras::isCurrent(m_db) || SchemaExtras::build(m_db);
+    if (!SchemaExtras::isCurrent(m_db) && !SchemaExtras::build(m_db))
+        return false;
+    useWriteAheadLog();
+    return true;
+}
+
+void DbManager::useWriteAheadLog()
+{
+    // A commit then syncs the log once instead of the rollback journal, the file and the folder
+    // several times, and readers no longer wait for a writer. The mode stays in the file: its
+    // -wal and -shm companions belong to it while a program has it open. Where the file system
+    // cannot share the log's memory map the file keeps its rollback journal.
+    if (!m_server && m_ready)
+        QSqlQuery(m_db).exec(QStringLiteral("PRAGMA journal_mode = WAL"));
 }
