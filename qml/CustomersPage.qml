@@ -215,6 +215,7 @@ Item {
                 objectName: "pageLabel"
                 color: "white"
                 text: qsTr("Page ") + customerService.currentPage + " / " + customerService.totalPages
+                      + (customerService.countCapped ? "+" : "")
             }
             Button {
                 objectName: "nextButton"
@@ -226,7 +227,7 @@ Item {
                 objectName: "totalLabel"
                 color: "#bbbbbb"
                 font.pixelSize: 14
-                text: qsTr("Total: ") + customerService.totalCount
+                text: qsTr("Total: ") + customerService.totalCount + (customerService.countCapped ? "+" : "")
             }
             Item {
                 Layout.fillWidth: true

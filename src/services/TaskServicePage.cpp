@@ -102,12 +102,12 @@ QString TaskService::filterClauses(bool withName) const
         // The search index and the customers' names narrow the candidates; LIKE decides.
         if (m_searchCandidates)
             clauses += QStringLiteral(" AND tasks.id IN (%1 UNION ALL SELECT owned.id FROM tasks AS owned"
-                                      " WHERE owned.user_id = :uid AND owned.customer_id IN"
-                                      " (SELECT id FROM customers WHERE %2))")
-                           .arg(dialect().taskCandidates(), nameLike(QStringLiteral("name")));
-        clauses += QStringLiteral(" AND (%1 OR %2 OR %3)")
-                       .arg(nameLike(QStringLiteral("tasks.name")), nameLike(QStringLiteral("customers.name")),
-                            nameLike(QStringLiteral("CAST(tasks.id AS TEXT)")));
+                                      " WHERE owned.user_id = :uid AND owned.customer_id IN (%2))")
+                           .arg(dialect().taskCandidates(), matchingCustomers());
+        clauses +=
+            QStringLiteral(" AND (%1 OR %2 OR %3)")
+                .arg(nameLike(QStringLiteral("tasks.name")), nameLike(QStringLiteral("customers.name")),
+                     nameLike(QStringLiteral("CAST(tasks.id AS TEXT)")));
     }
     if (m_filterActive != -1)
         clauses += QStringLiteral(" AND tasks.active = :active");
@@ -120,7 +120,8 @@ void TaskService::bindFilters(QSqlQuery &query, int userId) const
     if (!m_filterName.isEmpty()) {
         query.bindValue(QStringLiteral(":name"), QStringLiteral("%") + m_filterName + QStringLiteral("%"));
         if (m_searchCandidates)
-            SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"), SqlSupport::likeTrigrams(m_filterName));
+            SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"),
+                                   SqlSupport::likeTrigrams(m_filterName));
     }
     if (m_filterActive != -1)
         query.bindValue(QStringLiteral(":active"), m_filterActive);
@@ -144,9 +145,10 @@ int TaskService::countTasks(int userId)
                                                " WHERE tasks.user_id = :uid") +
                                 where + filterClauses(where.isEmpty());
         QSqlQuery query = SqlSupport::prepare(
-            m_db, limit > 0
-                      ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 %1 LIMIT %2) AS matches").arg(matches).arg(limit)
-                      : QStringLiteral("SELECT COUNT(*) ") + matches);
+            m_db, limit > 0 ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 %1 LIMIT %2) AS matches")
+                                  .arg(matches)
+                                  .arg(limit)
+                            : QStringLiteral("SELECT COUNT(*) ") + matches);
         bindFilters(query, userId);
         if (!trigrams.isEmpty())
             SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"), trigrams);
@@ -166,14 +168,12 @@ int TaskService::countTasks(int userId)
                                  nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
                         kCountCap + 1);
         if (matches <= kCountCap)
-            matches += count(
-                QStringLiteral("FROM tasks"),
-                QStringLiteral(" AND tasks.customer_id IN (SELECT id FROM customers WHERE %1)"
-                               " AND %2 AND NOT (%3 OR %4)")
-                    .arg(nameLike(QStringLiteral("name")), nameLike(QStringLiteral("customers.name")),
-                         nameLike(QStringLiteral("COALESCE(tasks.name, '')")),
-                         nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
-                kCountCap + 1 - matches);
+            matches += count(QStringLiteral("FROM tasks"),
+                             QStringLiteral(" AND tasks.customer_id IN (%1) AND %2 AND NOT (%3 OR %4)")
+                                 .arg(matchingCustomers(), nameLike(QStringLiteral("customers.name")),
+                                      nameLike(QStringLiteral("COALESCE(tasks.name, '')")),
+                                      nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
+                             kCountCap + 1 - matches);
     }
     return matches;
 }
@@ -286,6 +286,14 @@ QString TaskService::nameLike(const QString &expr) const
     return dialect().like(expr, QStringLiteral(":name"));
 }
 
+// The ids of the customers whose name matches a search of three characters or more: the customers'
+// search index narrows them down (it also holds ids and contacts), LIKE decides.
+QString TaskService::matchingCustomers() const
+{
+    return QStringLiteral("SELECT id FROM customers WHERE id IN (%1) AND %2")
+        .arg(dialect().customerCandidates(), nameLike(QStringLiteral("name")));
+}
+
 QList<TaskRow> TaskService::readPage(int userId, int matching)
 {
     const QString view = viewKey(userId);
@@ -387,10 +395,10 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
     for (const Part &part : std::as_const(parts)) {
         if (rows.size() >= limit)
             break;
-        QSqlQuery query = SqlSupport::prepare(
-            m_db, kPageSelect.arg(key, sortIndex()) +
-                      filterClauses() + QStringLiteral(" AND ") + part.condition +
-                      QStringLiteral("\nORDER BY ") + part.order + QStringLiteral("\nLIMIT :lim"));
+        QSqlQuery query = SqlSupport::prepare(m_db, kPageSelect.arg(key, sortIndex()) + filterClauses() +
+                                                        QStringLiteral(" AND ") + part.condition +
+                                                        QStringLiteral("\nORDER BY ") + part.order +
+                                                        QStringLiteral("\nLIMIT :lim"));
         bindFilters(query, userId);
         if (part.condition.contains(QStringLiteral(":key")))
             query.bindValue(QStringLiteral(":key"), edge->key);
@@ -420,17 +428,16 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
 std::optional<TaskService::PageEdge> TaskService::edgeAt(int userId, qint64 offset, bool fromEnd)
 {
     const bool keyAscending = (m_sortOrder == 0) != fromEnd;
-    QSqlQuery query =
-        SqlSupport::prepare(m_db, QStringLiteral("SELECT %1 AS sort_key, tasks.id FROM tasks%2"
-                                                 " LEFT JOIN customers ON tasks.customer_id = customers.id"
-                                                 " WHERE tasks.user_id = :uid")
-                                          .arg(sortKey(), sortIndex()) +
-                                      filterClauses() +
-                                      QStringLiteral("\nORDER BY %1 %2%3, tasks.id %4 LIMIT 1 OFFSET :off")
-                                          .arg(sortKey(),
-                                               keyAscending ? QStringLiteral("ASC") : QStringLiteral("DESC"),
-                                               dialect().nullsLow(keyAscending),
-                                               fromEnd ? QStringLiteral("DESC") : QStringLiteral("ASC")));
+    QSqlQuery query = SqlSupport::prepare(
+        m_db, QStringLiteral("SELECT %1 AS sort_key, tasks.id FROM tasks%2"
+                             " LEFT JOIN customers ON tasks.customer_id = customers.id"
+                             " WHERE tasks.user_id = :uid")
+                      .arg(sortKey(), sortIndex()) +
+                  filterClauses() +
+                  QStringLiteral("\nORDER BY %1 %2%3, tasks.id %4 LIMIT 1 OFFSET :off")
+                      .arg(sortKey(), keyAscending ? QStringLiteral("ASC") : QStringLiteral("DESC"),
+                           dialect().nullsLow(keyAscending),
+                           fromEnd ? QStringLiteral("DESC") : QStringLiteral("ASC")));
     bindFilters(query, userId);
     query.bindValue(QStringLiteral(":off"), offset);
     if (!query.exec() || !query.next())
