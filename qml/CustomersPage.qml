@@ -239,6 +239,7 @@ Item {
                 objectName: "pageLabel"
                 color: "white"
                 text: qsTr("Page ") + customerService.currentPage + " / " + customerService.totalPages
+                      + (customerService.countCapped ? "+" : "")
             }
             Button {
                 objectName: "nextButton"
@@ -250,7 +251,7 @@ Item {
                 objectName: "totalLabel"
                 color: "#bbbbbb"
                 font.pixelSize: 14
-                text: qsTr("Total: ") + customerService.totalCount
+                text: qsTr("Total: ") + customerService.totalCount + (customerService.countCapped ? "+" : "")
             }
             Item {
                 Layout.fillWidth: true

@@ -440,6 +440,29 @@ Item {
         }
     }
 
+    // Deleting many done tasks takes a while: the page waits behind its progress.
+    Popup {
+        objectName: "deleteDoneProgress"
+        modal: true
+        closePolicy: Popup.NoAutoClose
+        anchors.centerIn: parent
+        visible: taskService.deletingDone
+
+        ColumnLayout {
+            spacing: 10
+
+            Label {
+                text: qsTr("Deleting done tasks…")
+                color: "white"
+            }
+
+            ProgressBar {
+                Layout.preferredWidth: 320
+                value: taskService.deleteProgress
+            }
+        }
+    }
+
     TaskActionMenu {
         id: taskActionDialog
         objectName: "taskActionDialog"

@@ -25,28 +25,21 @@ constexpr int kColumnCount = 5;
 constexpr int kIdsPerStatement = 500;
 
 // Matches the name, the id written in decimal, or the value of any contact. The user's % and _ act
-// as wildcards on purpose. The contact match is an IN over one scan of the contacts, not a
-// correlated EXISTS that would scan them once per customer.
-QString filterClause(const SqlDialect &dialect)
+// as wildcards on purpose. Each customer looks up its own contacts, and only when its name and id
+// do not match, so that a page or a capped count stops as soon as it has its rows.
+QString matchClause(const SqlDialect &dialect)
 {
     const QString name = QStringLiteral(":name");
-    return QStringLiteral(" WHERE %1 or %2 or id IN (SELECT customer_id FROM customer_contacts WHERE %3)")
+    return QStringLiteral("(%1 or %2 or EXISTS (SELECT 1 FROM customer_contacts"
+                          " WHERE customer_id = customers.id AND %3))")
         .arg(dialect.like(QStringLiteral("name"), name),
              dialect.like(QStringLiteral("CAST(id AS TEXT)"), name),
              dialect.like(QStringLiteral("value"), name));
 }
 
-// The same match once the search index has narrowed the customers down to the candidates: the few
-// candidates look up their own contacts.
-QString indexedFilterClause(const SqlDialect &dialect)
-{
-    const QString name = QStringLiteral(":name");
-    return QStringLiteral(" WHERE id IN (%1) AND (%2 or %3 or EXISTS (SELECT 1 FROM customer_contacts"
-                          " WHERE customer_id = customers.id AND %4))")
-        .arg(dialect.customerCandidates(), dialect.like(QStringLiteral("name"), name),
-             dialect.like(QStringLiteral("CAST(id AS TEXT)"), name),
-             dialect.like(QStringLiteral("value"), name));
-}
+// A filter of one or two characters has no trigram to narrow it down: its matches are counted up
+// to here (a common text matches most customers, and counting them all takes longer than a frame).
+constexpr int kCountCap = 1000;
 
 // Phone and e-mail sort by creation: the database has no cheap order for them. Equal keys follow in
 // the order of the index that serves the sort, so that pages neither repeat nor skip a customer.
@@ -143,6 +136,7 @@ void CustomerService::forgetUser()
     m_currentPage = 1;
     m_totalPages = 1;
     m_totalCount = 0;
+    m_countCapped = false;
     emit currentPageChanged();
     emit totalPagesChanged();
     emit countsChanged();
@@ -157,8 +151,11 @@ QString CustomerService::filterClause() const
 {
     if (m_filterName.isEmpty())
         return {};
-    return SqlSupport::likeTrigrams(m_filterName).isEmpty() ? ::filterClause(m_db->dialect())
-                                                            : indexedFilterClause(m_db->dialect());
+    // Three characters or more: the search index narrows the customers down to the candidates.
+    const QString match = matchClause(m_db->dialect());
+    return SqlSupport::likeTrigrams(m_filterName).isEmpty()
+               ? QStringLiteral(" WHERE ") + match
+               : QStringLiteral(" WHERE id IN (%1) AND %2").arg(m_db->dialect().customerCandidates(), match);
 }
 
 void CustomerService::bindFilter(QSqlQuery &query) const
@@ -173,8 +170,12 @@ void CustomerService::bindFilter(QSqlQuery &query) const
 
 int CustomerService::countCustomers() const
 {
-    QSqlQuery query =
-        SqlSupport::prepare(m_db, QStringLiteral("SELECT COUNT(*) FROM customers") + filterClause());
+    const bool capped = !m_filterName.isEmpty() && SqlSupport::likeTrigrams(m_filterName).isEmpty();
+    QSqlQuery query = SqlSupport::prepare(
+        m_db, capped ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM customers%1 LIMIT %2) AS matches")
+                           .arg(filterClause())
+                           .arg(kCountCap + 1)
+                     : QStringLiteral("SELECT COUNT(*) FROM customers") + filterClause());
     bindFilter(query);
     if (!query.exec() || !query.next())
         return 0;
@@ -186,7 +187,9 @@ void CustomerService::loadPage(int page)
     if (!isUsable())
         return;
 
-    m_totalCount = countCustomers();
+    const int counted = countCustomers();
+    m_countCapped = counted > kCountCap;
+    m_totalCount = std::min(counted, kCountCap);
     emit countsChanged();
 
     // 64-bit arithmetic: a huge stored page size must not overflow.

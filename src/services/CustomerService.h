@@ -22,6 +22,9 @@ class CustomerService : public QObject
     Q_PROPERTY(int totalPages READ totalPages NOTIFY totalPagesChanged)
     Q_PROPERTY(QString filterName READ filterName WRITE setFilterName NOTIFY filterNameChanged)
     Q_PROPERTY(int totalCount READ totalCount NOTIFY countsChanged)
+    // True while a filter of one or two characters matches more customers than are counted; the
+    // pages then cover the first of them and totalCount is the cap.
+    Q_PROPERTY(bool countCapped READ countCapped NOTIFY countsChanged)
     Q_PROPERTY(int sortColumn READ sortColumn NOTIFY sortChanged)
     Q_PROPERTY(int sortOrder READ sortOrder NOTIFY sortChanged)
 
@@ -34,6 +37,7 @@ public:
     int totalPages() const { return m_totalPages; }
     QString filterName() const { return m_filterName; }
     int totalCount() const { return m_totalCount; }
+    bool countCapped() const { return m_countCapped; }
     int sortColumn() const { return m_sortColumn; }
     int sortOrder() const { return m_sortOrder; }
 
@@ -81,6 +85,7 @@ private:
     int m_currentPage = 1;
     int m_totalPages = 1;
     int m_totalCount = 0;
+    bool m_countCapped = false;
     int m_sortColumn = 4;
     DbManager *m_db = nullptr;
     AuthService *m_auth = nullptr;

@@ -63,5 +63,6 @@ bool FilePreparation::run()
     });
     loop.exec();
     worker->wait();
-    return built && !m_cancelled;
+    // ensureIndexes() now only finds the build in place and turns on the write-ahead log.
+    return built && !m_cancelled && m_db->ensureIndexes();
 }

@@ -17,10 +17,6 @@ constexpr float kAlarmVolume = 0.8f;
 NotificationService::NotificationService(TaskService *tasks, SettingsService *settings, QObject *parent)
     : QObject(parent), m_tasks(tasks), m_settings(settings)
 {
-    m_audioOutput = new QAudioOutput(this);
-    m_player = new QMediaPlayer(this);
-    m_player->setAudioOutput(m_audioOutput);
-    m_audioOutput->setVolume(kAlarmVolume);
     connect(&m_timer, &QTimer::timeout, this, &NotificationService::checkDueTasks);
     m_timer.setInterval(kPollIntervalMs);
 }
@@ -48,9 +44,10 @@ void NotificationService::checkDueTasks()
 
     const QString soundFile = m_settings->soundFile();
     if (!soundFile.isEmpty()) {
-        m_player->stop();
-        m_player->setSource(QUrl::fromLocalFile(soundFile));
-        m_player->play();
+        QMediaPlayer *alarm = player();
+        alarm->stop();
+        alarm->setSource(QUrl::fromLocalFile(soundFile));
+        alarm->play();
     }
     m_notified.insert(id, expireAtText);
     emit taskDueSoon(id, name, expireAtText);
@@ -59,10 +56,24 @@ void NotificationService::checkDueTasks()
 void NotificationService::clearNotified()
 {
     m_notified.clear();
-    m_player->stop();
+    stopSound();
 }
 
 void NotificationService::stopSound()
 {
-    m_player->stop();
+    if (m_player)
+        m_player->stop();
+}
+
+// Made on the first alarm: the media back end takes tens of milliseconds to start, which the
+// program's start-up should not wait for.
+QMediaPlayer *NotificationService::player()
+{
+    if (!m_player) {
+        m_audioOutput = new QAudioOutput(this);
+        m_audioOutput->setVolume(kAlarmVolume);
+        m_player = new QMediaPlayer(this);
+        m_player->setAudioOutput(m_audioOutput);
+    }
+    return m_player;
 }

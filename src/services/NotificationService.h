@@ -33,6 +33,8 @@ public slots:
     void stopSound();
 
 private:
+    QMediaPlayer *player();
+
     QHash<int, QString> m_notified; // task id -> the expiry text it was announced with
     TaskService *m_tasks = nullptr;
     SettingsService *m_settings = nullptr;

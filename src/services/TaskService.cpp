@@ -6,8 +6,10 @@
 #include "storage/SqlSupport.h"
 
 #include <QDate>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTime>
+#include <QTimer>
 
 #include <algorithm>
 #include <iterator>
@@ -18,6 +20,10 @@ constexpr int kDefaultSortColumn = 5;
 constexpr qint64 kSecondsPerDay = 86400;
 
 constexpr int kSortColumnCount = 6; // the columns of the task table
+
+// Deleting every done task: rows in the first chunk, and the time each chunk should take.
+constexpr int kFirstDeleteChunk = 500;
+constexpr qint64 kDeleteChunkMs = 50;
 
 int normalizedActiveFilter(int value)
 {
@@ -327,13 +333,55 @@ bool TaskService::deleteTask(int id)
 
 bool TaskService::deleteAllInactive()
 {
-    if (!canQuery())
+    if (!canQuery() || m_deletingDone)
         return false;
-    QSqlQuery query =
-        SqlSupport::prepare(m_db, QStringLiteral("DELETE FROM tasks WHERE user_id = :uid AND active = 1"));
-    query.bindValue(QStringLiteral(":uid"), m_auth->userId());
-    // Like every other change it announces itself, so the calendar and chart drop the deleted tasks.
-    return execChange(query, -1);
+    QSqlQuery count =
+        SqlSupport::prepare(m_db, QStringLiteral("SELECT done FROM task_counts WHERE user_id = :uid"));
+    count.bindValue(QStringLiteral(":uid"), m_auth->userId());
+    if (!count.exec())
+        return false;
+    m_deleteDone = {m_auth->userId(), count.next() ? count.value(0).toInt() : 0, 0, kFirstDeleteChunk};
+    m_deletingDone = true;
+    m_deleteProgress = 0;
+    emit deletingDoneChanged();
+    return deleteDoneChunk();
+}
+
+// One transaction of at most chunk done tasks, sized so that each takes about a frame or three:
+// hundreds of thousands of them take a minute (every row updates the counters, buckets and search
+// index), and the window shows the progress meanwhile. Each chunk leaves the file consistent.
+bool TaskService::deleteDoneChunk()
+{
+    QElapsedTimer timer;
+    timer.start();
+    QSqlQuery query = SqlSupport::prepare(
+        m_db, QStringLiteral("DELETE FROM tasks WHERE id IN (SELECT id FROM tasks WHERE user_id = :uid"
+                             " AND active = 1 ORDER BY id LIMIT :chunk)"));
+    query.bindValue(QStringLiteral(":uid"), m_deleteDone.userId);
+    query.bindValue(QStringLiteral(":chunk"), m_deleteDone.chunk);
+    const bool stillSignedIn = canQuery() && m_auth->userId() == m_deleteDone.userId;
+    const bool deleted = stillSignedIn && query.exec();
+    const int rows = deleted ? query.numRowsAffected() : 0;
+    query.finish();
+    m_deleteDone.deleted += rows;
+    if (deleted && rows == m_deleteDone.chunk) {
+        const qint64 spent = std::max<qint64>(1, timer.elapsed());
+        m_deleteDone.chunk = int(std::clamp<qint64>(qint64(rows) * kDeleteChunkMs / spent, 50, 20000));
+        m_deleteProgress =
+            m_deleteDone.total > 0 ? std::min(1.0, double(m_deleteDone.deleted) / m_deleteDone.total) : 0.0;
+        emit deletingDoneChanged();
+        QTimer::singleShot(0, this, &TaskService::deleteDoneChunk);
+        return true;
+    }
+    m_deletingDone = false;
+    m_deleteProgress = 1;
+    emit deletingDoneChanged();
+    if (stillSignedIn && m_deleteDone.deleted > 0) {
+        // Like every other change it announces itself, so the calendar and chart drop the deleted tasks.
+        loadPage(m_currentPage);
+        emit tasksChanged();
+    }
+    return deleted;
 }
 
 TaskService::Selection TaskService::currentSelection() const

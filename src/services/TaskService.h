@@ -47,6 +47,9 @@ class TaskService : public QObject
     Q_PROPERTY(QVariantList dailyTotals READ dailyTotals NOTIFY statisticsChanged)
     Q_PROPERTY(QVariantList dailyCompleted READ dailyCompleted NOTIFY statisticsChanged)
     Q_PROPERTY(QStringList dailyLabels READ dailyLabels NOTIFY statisticsChanged)
+    // While deleteAllInactive() works through the done tasks, and how far it got (0 to 1).
+    Q_PROPERTY(bool deletingDone READ deletingDone NOTIFY deletingDoneChanged)
+    Q_PROPERTY(double deleteProgress READ deleteProgress NOTIFY deletingDoneChanged)
 
 public:
     explicit TaskService(DbManager *db, AuthService *auth, TaskTableModel *model, QObject *parent = nullptr);
@@ -72,6 +75,8 @@ public:
     QVariantList dailyTotals() const { return m_dailyTotals; }
     QVariantList dailyCompleted() const { return m_dailyCompleted; }
     QStringList dailyLabels() const { return m_dailyLabels; }
+    bool deletingDone() const { return m_deletingDone; }
+    double deleteProgress() const { return m_deleteProgress; }
 
     void setPageSize(int size);
     void setFilterName(const QString &text);
@@ -100,6 +105,9 @@ public:
     // The first two tasks of a day of the last range, for the calendar's cells.
     Q_INVOKABLE QVariantList firstTasksForDate(const QString &date) const;
     Q_INVOKABLE void sort(int column, int order = 0);
+    // Deletes the user's done tasks in chunks, the first at once and the rest from the event loop
+    // (deletingDone while it lasts); the page reloads and tasksChanged() follows at the end. False
+    // when it could not start or the first chunk failed.
     Q_INVOKABLE bool deleteAllInactive();
 
     // The tasks page's current filter, for readers of the same selection beyond one page (export):
@@ -129,6 +137,7 @@ signals:
     void tasksChanged();
     // The tasks were read again after a change made elsewhere (after tasksChanged).
     void changedElsewhere();
+    void deletingDoneChanged();
 
 public slots:
     void onTasksChanged();
@@ -182,6 +191,7 @@ private:
     QString customerJoin() const;
     QString sortKey() const;
     QString nameLike(const QString &expr) const;
+    QString matchingCustomers() const;
     const SqlDialect &dialect() const;
     void bindFilters(QSqlQuery &query, int userId) const;
     QString viewKey(int userId) const;
@@ -200,6 +210,7 @@ private:
     bool execChange(QSqlQuery &query, int taskId, bool mustMatch = false);
     // Signed out: the previous user's rows, counts, statistics and calendar days are dropped at once.
     void forgetUser();
+    bool deleteDoneChunk();
 
     // A bound entered as local "yyyy-MM-dd HH:mm", as seconds since the epoch: the first second of that
     // minute, or with upper set its last second. Empty when the text does not read as such a bound.
@@ -237,6 +248,17 @@ private:
     // The last calendar range: each day's number of tasks and its first two tasks.
     QHash<QString, int> m_taskCountByDate;
     QHash<QString, QVariantList> m_firstTasksByDate;
+    // The deletion of done tasks in progress.
+    struct DeleteDone
+    {
+        int userId = 0;
+        int total = 0;
+        int deleted = 0;
+        int chunk = 0;
+    };
+    DeleteDone m_deleteDone;
+    bool m_deletingDone = false;
+    double m_deleteProgress = 0;
     QSettings m_settings{QString::fromLatin1(kSettingsOrganization),
                          QString::fromLatin1(kSettingsApplication)};
 };

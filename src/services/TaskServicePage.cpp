@@ -117,9 +117,8 @@ QString TaskService::filterClauses(bool withName) const
         // The search index and the customers' names narrow the candidates; LIKE decides.
         if (m_searchCandidates)
             clauses += QStringLiteral(" AND tasks.id IN (%1 UNION ALL SELECT owned.id FROM tasks AS owned"
-                                      " WHERE owned.user_id = :uid AND owned.customer_id IN"
-                                      " (SELECT id FROM customers WHERE %2))")
-                           .arg(dialect().taskCandidates(), nameLike(QStringLiteral("name")));
+                                      " WHERE owned.user_id = :uid AND owned.customer_id IN (%2))")
+                           .arg(dialect().taskCandidates(), matchingCustomers());
         clauses +=
             QStringLiteral(" AND (%1 OR %2 OR %3)")
                 .arg(nameLike(QStringLiteral("tasks.name")), nameLike(QStringLiteral("customers.name")),
@@ -182,14 +181,12 @@ int TaskService::countTasks(int userId)
                                  nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
                         kCountCap + 1);
         if (matches <= kCountCap)
-            matches +=
-                count(QStringLiteral("FROM tasks"),
-                      QStringLiteral(" AND tasks.customer_id IN (SELECT id FROM customers WHERE %1)"
-                                     " AND %2 AND NOT (%3 OR %4)")
-                          .arg(nameLike(QStringLiteral("name")), nameLike(QStringLiteral("customers.name")),
-                               nameLike(QStringLiteral("COALESCE(tasks.name, '')")),
-                               nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
-                      kCountCap + 1 - matches);
+            matches += count(QStringLiteral("FROM tasks"),
+                             QStringLiteral(" AND tasks.customer_id IN (%1) AND %2 AND NOT (%3 OR %4)")
+                                 .arg(matchingCustomers(), nameLike(QStringLiteral("customers.name")),
+                                      nameLike(QStringLiteral("COALESCE(tasks.name, '')")),
+                                      nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
+                             kCountCap + 1 - matches);
     }
     return matches;
 }
@@ -300,6 +297,14 @@ QVariant TaskService::dataVersion() const
 QString TaskService::nameLike(const QString &expr) const
 {
     return dialect().like(expr, QStringLiteral(":name"));
+}
+
+// The ids of the customers whose name matches a search of three characters or more: the customers'
+// search index narrows them down (it also holds ids and contacts), LIKE decides.
+QString TaskService::matchingCustomers() const
+{
+    return QStringLiteral("SELECT id FROM customers WHERE id IN (%1) AND %2")
+        .arg(dialect().customerCandidates(), nameLike(QStringLiteral("name")));
 }
 
 QList<TaskRow> TaskService::readPage(int userId, int matching)

@@ -168,9 +168,19 @@ bool DbManager::open(const QString &path)
     close();
     m_server = false;
     m_db = DatabaseTarget{false, path}.add(m_connectionName);
-    const bool opened = m_db.open() || fail(m_db.lastError().text());
+    if (!m_db.open()) {
+        fail(m_db.lastError().text());
+        emit connectionChanged();
+        return false;
+    }
+    // Settings of this connection only; the file is not written before ensureSchema() accepts it.
+    // FULL: a commit is on disk before the call returns, in either journal mode. A bulk change can
+    // grow the write-ahead log; it is cut back to this size once its pages are in the file.
+    QSqlQuery query(m_db);
+    query.exec(QStringLiteral("PRAGMA synchronous = FULL"));
+    query.exec(QStringLiteral("PRAGMA journal_size_limit = 33554432"));
     emit connectionChanged();
-    return opened;
+    return true;
 }
 
 bool DbManager::openServer(const QString &connection)
@@ -226,6 +236,8 @@ bool DbManager::ready()
     m_ready = true;
     if (m_server)
         return true;
+    if (SchemaExtras::isCurrent(m_db))
+        useWriteAheadLog();
     // Keeps the planner statistics current for this long-lived connection (again at close).
     QSqlQuery(m_db).exec(QStringLiteral("PRAGMA optimize"));
     return true;
@@ -284,5 +296,18 @@ bool DbManager::ensureIndexes()
 {
     if (m_server)
         return PostgresSchema::ensure(m_db, m_error);
-    return SchemaExtras::isCurrent(m_db) || SchemaExtras::build(m_db);
+    if (!SchemaExtras::isCurrent(m_db) && !SchemaExtras::build(m_db))
+        return false;
+    useWriteAheadLog();
+    return true;
+}
+
+void DbManager::useWriteAheadLog()
+{
+    // A commit then syncs the log once instead of the rollback journal, the file and the folder
+    // several times, and readers no longer wait for a writer. The mode stays in the file: its
+    // -wal and -shm companions belong to it while a program has it open. Where the file system
+    // cannot share the log's memory map the file keeps its rollback journal.
+    if (!m_server && m_ready)
+        QSqlQuery(m_db).exec(QStringLiteral("PRAGMA journal_mode = WAL"));
 }

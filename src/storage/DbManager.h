@@ -44,6 +44,9 @@ public:
     bool ensureIndexes();
     // Whether the indexes, counters and buckets of ensureIndexes() are in place.
     bool hasIndexes() const;
+    // Switches an accepted file to the write-ahead log. Done once its extras are built: the one-time
+    // build is a single large transaction, which the rollback journal writes once, the log twice.
+    void useWriteAheadLog();
     QSqlDatabase database() const { return m_db; }
     bool isOpen() const { return m_db.isValid() && m_db.isOpen(); }
 

@@ -83,6 +83,21 @@ private slots:
             (QList<int>{25, 3, 3, 5, 21}));
     }
 
+    // A filter of one or two characters counts up to 1,000 matches; below that it counts exactly.
+    void shortFilterCountIsCapped()
+    {
+        addCustomers(1200);
+        m_fx->service.sort(0, 0);
+        m_fx->service.setFilterName(QStringLiteral("c"));
+        QCOMPARE((QVariantList{m_fx->service.totalCount(), m_fx->service.countCapped(),
+                               m_fx->service.totalPages(), m_fx->model.customerIdAt(0)}),
+                 (QVariantList{1000, true, 100, 1}));
+        m_fx->service.setFilterName(QStringLiteral("11"));
+        QCOMPARE((QVariantList{m_fx->service.totalCount(), m_fx->service.countCapped()}),
+                 (QVariantList{scalar(QStringLiteral("SELECT COUNT(*) FROM customers WHERE id LIKE '%11%'")),
+                               false}));
+    }
+
     void filterAndSort_data()
     {
         QTest::addColumn<QString>("text");

@@ -395,6 +395,37 @@ private slots:
         }
     }
 
+    // More done tasks than one chunk: the rest goes from the event loop with rising progress, only
+    // the user's done tasks go, and the counters end exact.
+    void deleteDoneInChunks()
+    {
+        QVERIFY(
+            execSql(*m_db, u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1300)"
+                           " INSERT INTO tasks (user_id, name, active, level) SELECT CASE WHEN i % 13 = 0"
+                           " THEN %1 ELSE %2 END, 't' || i, i % 5 > 0, i % 90 + 1 FROM n"_s.arg(m_bob)
+                               .arg(m_alice)));
+        const QVariant bobsDone =
+            scalar(u"SELECT COUNT(*) FROM tasks WHERE active = 1 AND user_id = %1"_s.arg(m_bob));
+        QSignalSpy changed(m_service.get(), &TaskService::tasksChanged);
+        QList<double> progress;
+        connect(m_service.get(), &TaskService::deletingDoneChanged, this,
+                [&] { progress << m_service->deleteProgress(); });
+        QVERIFY(m_service->deleteAllInactive());
+        QVERIFY(m_service->deletingDone() && changed.isEmpty());
+        QTRY_VERIFY(!m_service->deletingDone());
+        QCOMPARE(changed.size(), 1);
+        QVERIFY2(progress.size() >= 3 && std::is_sorted(progress.begin(), progress.end()) &&
+                     progress.last() == 1.0,
+                 qPrintable(QString::number(progress.size())));
+        QCOMPARE(scalar(u"SELECT COUNT(*) FROM tasks WHERE active = 1 AND user_id = %1"_s.arg(m_bob)),
+                 bobsDone);
+        const QString fresh =
+            u"SELECT COUNT(*) || '/' || SUM(active = 1) FROM tasks WHERE user_id = %1"_s.arg(m_alice);
+        QCOMPARE(scalar(fresh), QVariant(u"%1/0"_s.arg(m_service->totalCount())));
+        QCOMPARE(scalar(u"SELECT total || '/' || done FROM task_counts WHERE user_id = %1"_s.arg(m_alice)),
+                 scalar(fresh));
+    }
+
     void randomSequenceMatchesReference()
     {
         std::mt19937 random(kSeed);
