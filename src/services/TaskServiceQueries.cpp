@@ -83,19 +83,19 @@ QString piecesAsJson(const QList<Piece> &pieces)
 // well, and those of them that are done.
 QString rawPieceCounts(const SqlDialect &dialect)
 {
-    return QStringLiteral("SELECT p.key, COUNT(*), SUM(CASE WHEN t.expire_at IS NOT NULL THEN 1 ELSE 0 END),"
-                          " SUM(CASE WHEN t.expire_at IS NOT NULL AND t.active = 1 THEN 1 ELSE 0 END)"
-                          " FROM %1 p CROSS JOIN tasks t"
-                          " WHERE p.span = 0 AND t.user_id = :uid AND t.expire_at_epoch >= p.lo"
-                          " AND t.expire_at_epoch < p.hi GROUP BY p.key")
-        .arg(dialect.pieces(QStringLiteral(":pieces")));
+    return dialect.perPiece(
+        QStringLiteral("COUNT(*), SUM(CASE WHEN t.expire_at IS NOT NULL THEN 1 ELSE 0 END),"
+                       " SUM(CASE WHEN t.expire_at IS NOT NULL AND t.active = 1 THEN 1 ELSE 0 END)"),
+        QStringLiteral("tasks t"),
+        QStringLiteral("p.span = 0 AND t.user_id = :uid AND t.expire_at_epoch >= p.lo"
+                       " AND t.expire_at_epoch < p.hi"));
 }
 QString bucketPieceCounts(const SqlDialect &dialect)
 {
-    return QStringLiteral("SELECT p.key, SUM(b.n), SUM(b.s), SUM(b.d) FROM %1 p CROSS JOIN task_buckets b"
-                          " WHERE b.user_id = :uid AND b.span = p.span AND b.start_epoch >= p.lo"
-                          " AND b.start_epoch < p.hi GROUP BY p.key UNION ALL ")
-        .arg(dialect.pieces(QStringLiteral(":pieces")));
+    return dialect.perPiece(QStringLiteral("SUM(b.n), SUM(b.s), SUM(b.d)"), QStringLiteral("task_buckets b"),
+                            QStringLiteral("b.user_id = :uid AND b.span = p.span AND b.start_epoch >= p.lo"
+                                           " AND b.start_epoch < p.hi")) +
+           QStringLiteral(" UNION ALL ");
 }
 // The user's tasks with an expiry instant in [from, to), counted per local day, only for the days
 // between the first and the last such task. Whole hours and quarters come from the expiry buckets.

@@ -29,12 +29,12 @@ public:
     {
         return QStringLiteral("SELECT rowid FROM customer_search WHERE customer_search MATCH :trigrams");
     }
-    QString pieces(const QString &param) const override
+    QString perPiece(const QString &select, const QString &from, const QString &where) const override
     {
-        return QStringLiteral(
-                   "(SELECT key, json_extract(value, '$[0]') AS span, json_extract(value, '$[1]') AS lo,"
-                   " json_extract(value, '$[2]') AS hi FROM json_each(%1))")
-            .arg(param);
+        return QStringLiteral("SELECT p.key, %1 FROM (SELECT key, json_extract(value, '$[0]') AS span,"
+                              " json_extract(value, '$[1]') AS lo, json_extract(value, '$[2]') AS hi"
+                              " FROM json_each(:pieces)) p CROSS JOIN %2 WHERE %3 GROUP BY p.key")
+            .arg(select, from, where);
     }
     QString beginWrite() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
     // total_changes() counts this connection's changes, data_version those committed by others.
@@ -77,12 +77,16 @@ public:
                  like(QStringLiteral("CAST(id AS TEXT)"), QStringLiteral(":name")),
                  like(QStringLiteral("value"), QStringLiteral(":name")));
     }
-    QString pieces(const QString &param) const override
+    // Each piece reads its own range of the index; a join of all pieces with all of the user's rows
+    // would be hashed instead.
+    QString perPiece(const QString &select, const QString &from, const QString &where) const override
     {
-        return QStringLiteral("(SELECT ord - 1 AS key, (e->>0)::bigint AS span, (e->>1)::bigint AS lo,"
-                              " (e->>2)::bigint AS hi FROM jsonb_array_elements(CAST(%1 AS jsonb))"
-                              " WITH ORDINALITY AS elements(e, ord))")
-            .arg(param);
+        return QStringLiteral(
+                   "SELECT p.key, x.* FROM (SELECT ord - 1 AS key, (e->>0)::bigint AS span,"
+                   " (e->>1)::bigint AS lo, (e->>2)::bigint AS hi"
+                   " FROM jsonb_array_elements(CAST(:pieces AS jsonb)) WITH ORDINALITY AS elements(e, ord)) p"
+                   " CROSS JOIN LATERAL (SELECT %1 FROM %2 WHERE %3) AS x")
+            .arg(select, from, where);
     }
     QString beginWrite() const override { return QStringLiteral("BEGIN"); }
     // A sequence that a statement trigger on every table advances; sequences are not transactional,

@@ -36,9 +36,11 @@ public:
     virtual QString taskCandidateRows() const = 0;
     // The same for customers: name, id text and the values of their contacts.
     virtual QString customerCandidates() const = 0;
-    // A table (key, span, lo, hi) of the JSON array bound as param, whose elements are arrays
-    // [span, lo, hi] of integers; key counts the elements from 0.
-    virtual QString pieces(const QString &param) const = 0;
+    // One row (key, select...) per element of the JSON array bound as :pieces whose elements are
+    // arrays [span, lo, hi] of integers, key counting them from 0: select aggregates the rows of from
+    // that meet where, which may name p.span, p.lo and p.hi. A piece without rows may be left out or
+    // give zero counts and NULL sums.
+    virtual QString perPiece(const QString &select, const QString &from, const QString &where) const = 0;
     // Starts a transaction that is going to write. Two of them never interleave their changes of one
     // row: on a file it takes the write lock at once (waiting for it like any statement), so that no
     // read before its first write can make that write fail at once instead of waiting; on a server

@@ -402,7 +402,8 @@ private slots:
         QVERIFY(
             execSql(*m_db, u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1300)"
                            " INSERT INTO tasks (user_id, name, active, level) SELECT CASE WHEN i % 13 = 0"
-                           " THEN %1 ELSE %2 END, 't' || i, i % 5 > 0, i % 90 + 1 FROM n"_s.arg(m_bob)
+                           " THEN %1 ELSE %2 END, 't' || i, CASE WHEN i % 5 > 0 THEN 1 ELSE 0 END, i % 90 + 1"
+                           " FROM n"_s.arg(m_bob)
                                .arg(m_alice)));
         const QVariant bobsDone =
             scalar(u"SELECT COUNT(*) FROM tasks WHERE active = 1 AND user_id = %1"_s.arg(m_bob));
@@ -420,7 +421,8 @@ private slots:
         QCOMPARE(scalar(u"SELECT COUNT(*) FROM tasks WHERE active = 1 AND user_id = %1"_s.arg(m_bob)),
                  bobsDone);
         const QString fresh =
-            u"SELECT COUNT(*) || '/' || SUM(active = 1) FROM tasks WHERE user_id = %1"_s.arg(m_alice);
+            u"SELECT COUNT(*) || '/' || SUM(CASE WHEN active = 1 THEN 1 ELSE 0 END) FROM tasks WHERE user_id = %1"_s
+                .arg(m_alice);
         QCOMPARE(scalar(fresh), QVariant(u"%1/0"_s.arg(m_service->totalCount())));
         QCOMPARE(scalar(u"SELECT total || '/' || done FROM task_counts WHERE user_id = %1"_s.arg(m_alice)),
                  scalar(fresh));
