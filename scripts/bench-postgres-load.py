@@ -46,7 +46,11 @@ def main():
         print(f"copied {table}", flush=True)
     moves = "; ".join(f"SELECT setval(pg_get_serial_sequence('{table}', 'id'), "
                       f"(SELECT COALESCE(MAX(id), 0) + 1 FROM {table}), false)" for table in TABLES)
-    subprocess.run(["psql", "-q", "-v", "ON_ERROR_STOP=1", *psql_args, "-c", moves + "; ANALYZE"],
+    subprocess.run(["psql", "-q", "-v", "ON_ERROR_STOP=1", *psql_args, "-c", moves],
+                   check=True, stdout=subprocess.DEVNULL)
+    # A vacuum sets the visibility map that index-only scans need, as autovacuum would in time; it
+    # cannot run inside the transaction that psql -c wraps several statements in.
+    subprocess.run(["psql", "-q", "-v", "ON_ERROR_STOP=1", *psql_args, "-c", "VACUUM (ANALYZE)"],
                    check=True, stdout=subprocess.DEVNULL)
 
 
