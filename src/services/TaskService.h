@@ -232,6 +232,7 @@ private:
     bool m_countCapped = false;
     // Whether the page reads the candidates of the search index by id instead of walking an index.
     bool m_searchCandidates = false;
+    bool m_rangeByOrder = false;
     // The matching count and the filters and data it was counted for.
     int m_counted = 0;
     QString m_countedView;

@@ -75,12 +75,14 @@ QString TaskService::nullsOrder(bool ascending) const
 
 QString TaskService::sortIndex() const
 {
-    // Few matches of a search are read by id and sorted. With an expiry range the planner picks the
-    // narrower index. Otherwise the index of the order is read, which also covers the state and level
-    // filters, and the dense matches of a search are found by walking it.
+    // Few matches of a search are read by id and sorted. A page near the rows shown, or near either
+    // end, of a dense expiry range walks the index of the order; other pages of a range leave the
+    // choice to the planner, which reads the expiry index and sorts. Otherwise the index of the order
+    // is read, which also covers the state and level filters, and the dense matches of a search are
+    // found by walking it.
     if (m_searchCandidates)
         return dialect().readById();
-    if (!m_filterExpireFrom.isEmpty() || !m_filterExpireTo.isEmpty())
+    if ((!m_filterExpireFrom.isEmpty() || !m_filterExpireTo.isEmpty()) && !m_rangeByOrder)
         return QString();
     const char *const direction = m_sortColumn == 0 ? "" : m_sortOrder == 0 ? "_asc" : "_desc";
     return dialect().readIndex(QLatin1String(kSortColumns[m_sortColumn].index) + QLatin1String(direction));
@@ -316,6 +318,13 @@ QList<TaskRow> TaskService::readPage(int userId, int matching)
     const bool continues =
         m_shown.first.id > 0 && m_shown.view == view && version.isValid() && m_shown.version == version;
     const int shift = m_shown.shift;
+
+    // A walk of the order's index passes about all / matching rows for each one it keeps; reading the
+    // range and sorting it costs about matching.
+    const bool near =
+        target == 1 || target == m_totalPages || (continues && std::abs(target - m_shown.page) <= 1);
+    const qint64 passed = near ? 0 : std::min<qint64>(offset, matching - offset);
+    m_rangeByOrder = (passed + m_pageSize) * m_totalCount <= qint64(matching) * matching;
 
     QList<TaskRow> rows;
     QList<PageEdge> edges;
