@@ -202,6 +202,7 @@ private:
     QList<TaskRow> walk(int userId, const PageEdge *edge, bool inclusive, bool backward, int limit,
                         QList<PageEdge> *edges);
     std::optional<PageEdge> edgeAt(int userId, qint64 offset, bool fromEnd);
+    bool readsKeyGroups() const;
     bool isBeforeFirstShown(int userId, int taskId);
     // Runs a prepared change of the user's rows; on success reloads the page and emits tasksChanged.
     // taskId names the one row it changes, 0 a row it inserts, -1 any number of rows. With mustMatch,

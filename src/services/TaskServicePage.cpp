@@ -84,8 +84,17 @@ QString TaskService::sortIndex() const
         return dialect().readById();
     if ((!m_filterExpireFrom.isEmpty() || !m_filterExpireTo.isEmpty()) && !m_rangeByOrder)
         return QString();
-    const char *const direction = m_sortColumn == 0 ? "" : m_sortOrder == 0 ? "_asc" : "_desc";
-    return dialect().readIndex(QLatin1String(kSortColumns[m_sortColumn].index) + QLatin1String(direction));
+    const char *const suffix = m_sortColumn == 0 ? "" : "_asc";
+    return dialect().readIndex(QLatin1String(kSortColumns[m_sortColumn].index) + QLatin1String(suffix));
+}
+
+// Whether the page reads the index of its order (see sortIndex()). That index holds equal keys in
+// ascending id only: read backwards it gives them in descending id, so a descending order, whose
+// equal keys still follow in ascending id, is read one key at a time.
+bool TaskService::readsKeyGroups() const
+{
+    const bool ranged = !m_filterExpireFrom.isEmpty() || !m_filterExpireTo.isEmpty();
+    return m_sortColumn != 0 && m_sortOrder == 1 && !m_searchCandidates && (!ranged || m_rangeByOrder);
 }
 
 QString TaskService::filterClauses(bool withName) const
@@ -384,10 +393,12 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
     {
         QString condition;
         QString order;
+        bool byKey = false; // ordered by the key, not only by id
     };
     const bool nullable = kSortColumns[m_sortColumn].nullable;
     const Part nulls{key + QStringLiteral(" IS NULL"), idOrder};
-    const Part values{nullable ? key + QStringLiteral(" IS NOT NULL") : QStringLiteral("1 = 1"), keyOrder};
+    const Part values{nullable ? key + QStringLiteral(" IS NOT NULL") : QStringLiteral("1 = 1"), keyOrder,
+                      true};
     QList<Part> parts;
     if (m_sortColumn == 0) { // ids are unique and never NULL
         const QString bound = QStringLiteral("tasks.id ") +
@@ -405,8 +416,8 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
                              (inclusive ? QStringLiteral("= :edgeId") : QStringLiteral(" :edgeId"));
         parts.append({ties, idOrder});
         if (!nullKey)
-            parts.append(
-                {key + (keyAscending ? QStringLiteral(" > :key") : QStringLiteral(" < :key")), keyOrder});
+            parts.append({key + (keyAscending ? QStringLiteral(" > :key") : QStringLiteral(" < :key")),
+                          keyOrder, true});
         if (nullKey && keyAscending)
             parts.append(values);
         if (!nullKey && !keyAscending)
@@ -416,21 +427,20 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
         parts.removeIf([&](const Part &part) { return part.condition == nulls.condition; });
 
     QList<TaskRow> rows;
-    for (const Part &part : std::as_const(parts)) {
-        if (rows.size() >= limit)
-            break;
-        QSqlQuery query = SqlSupport::prepare(m_db, kPageSelect.arg(key, sortIndex()) + filterClauses() +
-                                                        QStringLiteral(" AND ") + part.condition +
-                                                        QStringLiteral("\nORDER BY ") + part.order +
-                                                        QStringLiteral("\nLIMIT :lim"));
+    const auto read = [&](const QString &condition, const QString &order, const QVariant &groupKey) {
+        QSqlQuery query = SqlSupport::prepare(
+            m_db, kPageSelect.arg(key, sortIndex()) + filterClauses() + QStringLiteral(" AND ") + condition +
+                      QStringLiteral("\nORDER BY ") + order + QStringLiteral("\nLIMIT :lim"));
         bindFilters(query, userId);
-        if (part.condition.contains(QStringLiteral(":key")))
+        if (condition.contains(QStringLiteral(":key")))
             query.bindValue(QStringLiteral(":key"), edge->key);
-        if (part.condition.contains(QStringLiteral(":edgeId")))
+        if (condition.contains(QStringLiteral(":edgeId")))
             query.bindValue(QStringLiteral(":edgeId"), edge->id);
+        SqlSupport::bindIfUsed(query, QStringLiteral(":groupKey"), groupKey);
         query.bindValue(QStringLiteral(":lim"), int(limit - rows.size()));
+        const qsizetype before = rows.size();
         if (!query.exec())
-            continue;
+            return false;
         while (query.next()) {
             TaskRow row;
             row.id = query.value(QStringLiteral("id")).toInt();
@@ -445,6 +455,28 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
             edges->append({query.value(QStringLiteral("sort_key")), row.id});
             rows.append(std::move(row));
         }
+        return rows.size() > before;
+    };
+    const bool groups = readsKeyGroups();
+    for (const Part &part : std::as_const(parts)) {
+        if (rows.size() >= limit)
+            break;
+        if (!groups || !part.byKey) {
+            read(part.condition, part.order, QVariant());
+            continue;
+        }
+        // The next key after the part's bound (then after the last group read), its rows by id.
+        const QString nextKey =
+            QStringLiteral(
+                " = (SELECT %1 FROM tasks%2%3 WHERE tasks.user_id = :uid%4 AND %5 ORDER BY %1 %6%7 LIMIT 1)")
+                .arg(key, sortIndex(), customerJoin(), filterClauses(), QStringLiteral("%1"),
+                     keyAscending ? QStringLiteral("ASC") : QStringLiteral("DESC"), nullsOrder(keyAscending));
+        const QString after =
+            key + (keyAscending ? QStringLiteral(" > :groupKey") : QStringLiteral(" < :groupKey"));
+        if (!read(key + nextKey.arg(part.condition), idOrder, QVariant()))
+            continue;
+        while (rows.size() < limit && read(key + nextKey.arg(after), idOrder, edges->last().key)) {
+        }
     }
     return rows;
 }
@@ -452,19 +484,53 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
 std::optional<TaskService::PageEdge> TaskService::edgeAt(int userId, qint64 offset, bool fromEnd)
 {
     const bool keyAscending = (m_sortOrder == 0) != fromEnd;
-    QSqlQuery query = SqlSupport::prepare(
-        m_db,
-        QStringLiteral("SELECT %1 AS sort_key, tasks.id FROM tasks%2%3 WHERE tasks.user_id = :uid")
-                .arg(sortKey(), sortIndex(), customerJoin()) +
-            filterClauses() +
-            QStringLiteral("\nORDER BY %1 %2%3, tasks.id %4 LIMIT 1 OFFSET :off")
-                .arg(sortKey(), keyAscending ? QStringLiteral("ASC") : QStringLiteral("DESC"),
-                     nullsOrder(keyAscending), fromEnd ? QStringLiteral("DESC") : QStringLiteral("ASC")));
-    bindFilters(query, userId);
-    query.bindValue(QStringLiteral(":off"), offset);
-    if (!query.exec() || !query.next())
+    const QString idOrder = fromEnd ? QStringLiteral("DESC") : QStringLiteral("ASC");
+    const QString from =
+        QStringLiteral(" FROM tasks%1%2 WHERE tasks.user_id = :uid").arg(sortIndex(), customerJoin()) +
+        filterClauses();
+    const auto query = [&](const QString &sql, const QVariant &key, qint64 skip) {
+        QSqlQuery query = SqlSupport::prepare(m_db, sql);
+        bindFilters(query, userId);
+        SqlSupport::bindIfUsed(query, QStringLiteral(":key"), key);
+        SqlSupport::bindIfUsed(query, QStringLiteral(":off"), skip);
+        return query;
+    };
+    const QString key = sortKey();
+    const QString keyOrder = QStringLiteral("%1 %2%3").arg(
+        key, keyAscending ? QStringLiteral("ASC") : QStringLiteral("DESC"), nullsOrder(keyAscending));
+    // Read in the index's own order, equal keys in the key's direction too, the row there has the key
+    // of the row wanted; the rows of that key before it are counted, and it is found among them by id.
+    const bool groups = readsKeyGroups();
+    QSqlQuery row =
+        query(QStringLiteral("SELECT %1 AS sort_key, tasks.id").arg(key) + from +
+                  QStringLiteral("\nORDER BY %1, tasks.id %2 LIMIT 1 OFFSET :off")
+                      .arg(keyOrder, groups ? (keyAscending ? QStringLiteral("ASC") : QStringLiteral("DESC"))
+                                            : idOrder),
+              QVariant(), offset);
+    if (!row.exec() || !row.next())
         return std::nullopt;
-    return PageEdge{query.value(0), query.value(1).toInt()};
+    PageEdge edge{row.value(0), row.value(1).toInt()};
+    if (!groups)
+        return edge;
+    const bool nullKey = edge.key.isNull();
+    QString before;
+    if (keyAscending)
+        before = nullKey ? QStringLiteral("1 = 0") : QStringLiteral("(%1 IS NULL OR %1 < :key)").arg(key);
+    else
+        before = nullKey ? QStringLiteral("%1 IS NOT NULL").arg(key) : QStringLiteral("%1 > :key").arg(key);
+    QSqlQuery count =
+        query(QStringLiteral("SELECT COUNT(*)") + from + QStringLiteral(" AND ") + before, edge.key, 0);
+    if (!count.exec() || !count.next())
+        return std::nullopt;
+    const QString same =
+        nullKey ? QStringLiteral("%1 IS NULL").arg(key) : QStringLiteral("%1 = :key").arg(key);
+    QSqlQuery inGroup =
+        query(QStringLiteral("SELECT %1 AS sort_key, tasks.id").arg(key) + from + QStringLiteral(" AND ") +
+                  same + QStringLiteral("\nORDER BY tasks.id %1 LIMIT 1 OFFSET :off").arg(idOrder),
+              edge.key, offset - count.value(0).toLongLong());
+    if (!inGroup.exec() || !inGroup.next())
+        return std::nullopt;
+    return PageEdge{inGroup.value(0), inGroup.value(1).toInt()};
 }
 
 bool TaskService::isBeforeFirstShown(int userId, int taskId)

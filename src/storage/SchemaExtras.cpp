@@ -8,7 +8,7 @@ namespace SchemaExtras {
 
 int currentVersion()
 {
-    return 4;
+    return 5;
 }
 
 bool isCurrent(const QSqlDatabase &db)

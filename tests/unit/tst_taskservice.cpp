@@ -331,10 +331,13 @@ private slots:
         for (int page = pages; page >= 1; --page)
             visits << page;
         visits << 3 << pages - 2 << 2;
+        QList<QList<int>> expected;
+        for (const int page : visits)
+            expected << offsetPage(page);
         const QStringList statements = statementsRunBy(*m_db, [&] {
-            for (const int page : visits) {
-                m_service->loadPage(page);
-                QCOMPARE(shownIds(), offsetPage(page));
+            for (qsizetype i = 0; i < visits.size(); ++i) {
+                m_service->loadPage(visits.at(i));
+                QCOMPARE(shownIds(), expected.at(i));
             }
         });
         QVERIFY(!QTest::currentTestFailed());
