@@ -26,12 +26,13 @@ constexpr int kIdsPerStatement = 500;
 
 // Matches the name, the id written in decimal, or the value of any contact. The user's % and _ act
 // as wildcards on purpose. Each customer looks up its own contacts, and only when its name and id
-// do not match, so that a page or a capped count stops as soon as it has its rows.
+// do not match, so that a page or a capped count stops as soon as it has its rows. (A scalar
+// subquery, because PostgreSQL answers an EXISTS here by matching every contact first.)
 QString matchClause(const SqlDialect &dialect)
 {
     const QString name = QStringLiteral(":name");
-    return QStringLiteral("(%1 or %2 or EXISTS (SELECT 1 FROM customer_contacts"
-                          " WHERE customer_id = customers.id AND %3))")
+    return QStringLiteral("(%1 or %2 or (SELECT 1 FROM customer_contacts"
+                          " WHERE customer_id = customers.id AND %3 LIMIT 1) IS NOT NULL)")
         .arg(dialect.like(QStringLiteral("name"), name),
              dialect.like(QStringLiteral("CAST(id AS TEXT)"), name),
              dialect.like(QStringLiteral("value"), name));

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QObject>
 #include <QSettings>
+#include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
 
@@ -183,7 +184,9 @@ private:
     bool canQuery() const;
     std::optional<QList<DayCount>> countsPerLocalDayByText(const QString &from, const QString &to) const;
     // Calendar task maps of the day in query order, at most limit of them (-1: all).
-    std::optional<QVariantList> tasksOfLocalDay(int uid, const QDate &day, int limit, QString *error) const;
+    QSqlQuery prepareDayTasks() const;
+    std::optional<QVariantList> tasksOfLocalDay(QSqlQuery &query, int uid, const QDate &day, int limit,
+                                                QString *error) const;
     int countTasks(int userId);
     QString filterClauses(bool withName = true) const;
     QString sortIndex() const;

@@ -360,13 +360,14 @@ void TaskService::loadTasksForRange(const QString &fromDate, const QString &toDa
         const std::optional<QList<DayCount>> days =
             countsPerLocalDay(m_db, uid, startOfLocalDay(first), startOfLocalDay(last.addDays(1)));
         QString error;
+        QSqlQuery dayTasks = prepareDayTasks();
         if (days) {
             for (const DayCount &day : *days) {
                 if (day.all == 0)
                     continue;
                 const QString key = day.date.toString(kDayFormat);
                 m_taskCountByDate.insert(key, day.all);
-                const std::optional<QVariantList> tasks = tasksOfLocalDay(uid, day.date, 2, &error);
+                const std::optional<QVariantList> tasks = tasksOfLocalDay(dayTasks, uid, day.date, 2, &error);
                 if (!tasks)
                     break;
                 m_firstTasksByDate.insert(key, *tasks);
@@ -383,17 +384,23 @@ void TaskService::loadTasksForRange(const QString &fromDate, const QString &toDa
     emit tasksChanged();
 }
 
-std::optional<QVariantList> TaskService::tasksOfLocalDay(int uid, const QDate &day, int limit,
-                                                         QString *error) const
+QSqlQuery TaskService::prepareDayTasks() const
 {
-    QSqlQuery query =
-        SqlSupport::prepare(m_db, QStringLiteral("SELECT t.name AS title, t.expire_at_epoch, t.id, t.active,"
-                                                 " c.name AS customer_name, t.level"
-                                                 " FROM tasks t LEFT JOIN customers c ON t.customer_id = c.id"
-                                                 " WHERE t.user_id = :uid AND t.expire_at_epoch >= :fromEpoch"
-                                                 " AND t.expire_at_epoch < :toEpoch"
-                                                 " ORDER BY t.expire_at_epoch%1, t.id LIMIT :lim")
-                                      .arg(m_db->dialect().nullsLow(true)));
+    return SqlSupport::prepare(m_db,
+                               QStringLiteral("SELECT t.name AS title, t.expire_at_epoch, t.id, t.active,"
+                                              " c.name AS customer_name, t.level"
+                                              " FROM tasks t LEFT JOIN customers c ON t.customer_id = c.id"
+                                              " WHERE t.user_id = :uid AND t.expire_at_epoch >= :fromEpoch"
+                                              " AND t.expire_at_epoch < :toEpoch"
+                                              " ORDER BY t.expire_at_epoch%1, t.id LIMIT :lim")
+                                   .arg(m_db->dialect().nullsLow(true)));
+}
+
+// query comes from prepareDayTasks(); the calendar runs it once per day, prepared once (a server
+// takes a round trip for each preparation).
+std::optional<QVariantList> TaskService::tasksOfLocalDay(QSqlQuery &query, int uid, const QDate &day,
+                                                         int limit, QString *error) const
+{
     // A failed prepare shows up at exec as a parameter mismatch; its own error says more.
     const QSqlError prepareError = query.lastError();
     query.bindValue(QStringLiteral(":uid"), uid);
@@ -445,8 +452,9 @@ QVariantList TaskService::tasksForDate(const QString &date) const
     if (!m_taskCountByDate.contains(date) || !SqlSupport::isOpen(m_db))
         return {};
     QString error;
+    QSqlQuery dayTasks = prepareDayTasks();
     const std::optional<QVariantList> tasks =
-        tasksOfLocalDay(m_auth ? m_auth->userId() : -1, dayFromText(date), -1, &error);
+        tasksOfLocalDay(dayTasks, m_auth ? m_auth->userId() : -1, dayFromText(date), -1, &error);
     if (!tasks)
         qWarning().noquote() << "Reading the tasks of" << date << "failed:" << error;
     return tasks.value_or(QVariantList());
