@@ -94,7 +94,8 @@ QString TaskService::sortIndex() const
 bool TaskService::readsKeyGroups() const
 {
     const bool ranged = !m_filterExpireFrom.isEmpty() || !m_filterExpireTo.isEmpty();
-    return m_sortColumn != 0 && m_sortOrder == 1 && !m_searchCandidates && (!ranged || m_rangeByOrder);
+    return m_sortColumn != 0 && m_sortOrder == 1 && !m_searchCandidates && (!ranged || m_rangeByOrder) &&
+           !dialect().indexPerDirection();
 }
 
 QString TaskService::filterClauses(bool withName) const
@@ -427,7 +428,9 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
         parts.removeIf([&](const Part &part) { return part.condition == nulls.condition; });
 
     QList<TaskRow> rows;
-    const auto read = [&](const QString &condition, const QString &order, const QVariant &groupKey) {
+    // Appends the rows of one statement, at most limit - rows.size() of them.
+    const auto read = [&](const QString &condition, const QString &order, const QVariant &groupKey,
+                          QList<TaskRow> &into, QList<PageEdge> &intoEdges) {
         QSqlQuery query = SqlSupport::prepare(
             m_db, kPageSelect.arg(key, sortIndex()) + filterClauses() + QStringLiteral(" AND ") + condition +
                       QStringLiteral("\nORDER BY ") + order + QStringLiteral("\nLIMIT :lim"));
@@ -438,9 +441,8 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
             query.bindValue(QStringLiteral(":edgeId"), edge->id);
         SqlSupport::bindIfUsed(query, QStringLiteral(":groupKey"), groupKey);
         query.bindValue(QStringLiteral(":lim"), int(limit - rows.size()));
-        const qsizetype before = rows.size();
         if (!query.exec())
-            return false;
+            return;
         while (query.next()) {
             TaskRow row;
             row.id = query.value(QStringLiteral("id")).toInt();
@@ -452,30 +454,65 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
             row.createAt = SqlSupport::localFromUtcText(query.value(QStringLiteral("create_at")));
             row.customerId = query.value(QStringLiteral("customer_id")).toInt();
             row.customerName = query.value(QStringLiteral("customer_name")).toString();
-            edges->append({query.value(QStringLiteral("sort_key")), row.id});
-            rows.append(std::move(row));
+            intoEdges.append({query.value(QStringLiteral("sort_key")), row.id});
+            into.append(std::move(row));
         }
-        return rows.size() > before;
+    };
+    // Keys compare as the statement compares them: a caseless key folds ASCII letters only.
+    const bool caseless = kSortColumns[m_sortColumn].caseless;
+    const auto sameKey = [caseless](const QVariant &a, const QVariant &b) {
+        if (!caseless)
+            return a == b;
+        const QString x = a.toString();
+        const QString y = b.toString();
+        const auto fold = [](QChar c) {
+            return c.unicode() < 128 ? c.toLower() : c;
+        };
+        return x.size() == y.size() && std::equal(x.begin(), x.end(), y.begin(),
+                                                  [&](QChar p, QChar q) { return fold(p) == fold(q); });
     };
     const bool groups = readsKeyGroups();
+    const QString sameOrder = key + (keyAscending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")) +
+                              nullsOrder(keyAscending) + QStringLiteral(", tasks.id ") +
+                              (keyAscending ? QStringLiteral("ASC") : QStringLiteral("DESC"));
+    const QString after =
+        key + (keyAscending ? QStringLiteral(" > :groupKey") : QStringLiteral(" < :groupKey"));
     for (const Part &part : std::as_const(parts)) {
         if (rows.size() >= limit)
             break;
         if (!groups || !part.byKey) {
-            read(part.condition, part.order, QVariant());
+            read(part.condition, part.order, QVariant(), rows, *edges);
             continue;
         }
-        // The next key after the part's bound (then after the last group read), its rows by id.
-        const QString nextKey =
-            QStringLiteral(
-                " = (SELECT %1 FROM tasks%2%3 WHERE tasks.user_id = :uid%4 AND %5 ORDER BY %1 %6%7 LIMIT 1)")
-                .arg(key, sortIndex(), customerJoin(), filterClauses(), QStringLiteral("%1"),
-                     keyAscending ? QStringLiteral("ASC") : QStringLiteral("DESC"), nullsOrder(keyAscending));
-        const QString after =
-            key + (keyAscending ? QStringLiteral(" > :groupKey") : QStringLiteral(" < :groupKey"));
-        if (!read(key + nextKey.arg(part.condition), idOrder, QVariant()))
-            continue;
-        while (rows.size() < limit && read(key + nextKey.arg(after), idOrder, edges->last().key)) {
+        // The index gives equal keys in the key's direction. Its rows are read in that order: every
+        // key but the last one read is complete and turned round; the last key is read again by id.
+        QString condition = part.condition;
+        QVariant groupKey;
+        while (rows.size() < limit) {
+            QList<TaskRow> batch;
+            QList<PageEdge> batchEdges;
+            const qsizetype wanted = limit - rows.size();
+            read(condition, sameOrder, groupKey, batch, batchEdges);
+            const bool complete = batch.size() < wanted;
+            qsizetype end = batch.size();
+            if (!complete)
+                while (end > 0 && sameKey(batchEdges.at(end - 1).key, batchEdges.last().key))
+                    --end;
+            for (qsizetype first = 0; first < end;) {
+                qsizetype last = first + 1;
+                while (last < end && sameKey(batchEdges.at(last).key, batchEdges.at(first).key))
+                    ++last;
+                for (qsizetype i = last; i-- > first;) {
+                    rows.append(batch.at(i));
+                    edges->append(batchEdges.at(i));
+                }
+                first = last;
+            }
+            if (complete)
+                break;
+            groupKey = batchEdges.last().key;
+            read(key + QStringLiteral(" = :groupKey"), idOrder, groupKey, rows, *edges);
+            condition = after;
         }
     }
     return rows;

@@ -16,6 +16,7 @@ public:
     QString nullsLow(bool) const override { return QString(); }
     QString readIndex(const QString &index) const override { return QStringLiteral(" INDEXED BY ") + index; }
     QString readById() const override { return QStringLiteral(" NOT INDEXED"); }
+    bool indexPerDirection() const override { return false; }
     QString taskCandidates() const override
     {
         return QStringLiteral("SELECT rowid FROM task_search WHERE task_search MATCH :trigrams");
@@ -60,6 +61,7 @@ public:
     }
     QString readIndex(const QString &) const override { return QString(); }
     QString readById() const override { return QString(); }
+    bool indexPerDirection() const override { return true; }
     // Trigram indexes (pg_trgm) on the name and the id text answer ILIKE themselves.
     QString taskCandidates() const override
     {

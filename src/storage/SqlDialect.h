@@ -27,6 +27,10 @@ public:
     virtual QString readIndex(const QString &index) const = 0;
     // Asks the planner to read the rows by id rather than walk an index of their order.
     virtual QString readById() const = 0;
+    // Whether the task page indexes include one per direction, so that an order whose key descends
+    // while equal keys follow in ascending id reads an index as it is. The file keeps one ascending
+    // index per column (room), the server one per direction (a round trip per statement).
+    virtual bool indexPerDirection() const = 0;
     // A SELECT of the ids of tasks (of every user) whose name or id text may match the LIKE pattern
     // bound as :name. It never leaves out a match; LIKE decides. It may use :trigrams, bound to
     // SqlSupport::likeTrigrams() of the pattern, which is not empty whenever this is used.
