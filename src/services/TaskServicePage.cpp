@@ -88,9 +88,9 @@ QString TaskService::sortIndex() const
     return dialect().readIndex(QLatin1String(kSortColumns[m_sortColumn].index) + QLatin1String(suffix));
 }
 
-// Whether the page reads the index of its order (see sortIndex()). That index holds equal keys in
-// ascending id only: read backwards it gives them in descending id, so a descending order, whose
-// equal keys still follow in ascending id, is read one key at a time.
+// Whether a descending page reads the ascending index of its order (see sortIndex()) backwards. That
+// gives equal keys in descending id, while the page shows them in ascending id: walk() turns each key's
+// rows round and edgeAt() finds a row among its key's rows by id.
 bool TaskService::readsKeyGroups() const
 {
     const bool ranged = !m_filterExpireFrom.isEmpty() || !m_filterExpireTo.isEmpty();
@@ -535,8 +535,9 @@ std::optional<TaskService::PageEdge> TaskService::edgeAt(int userId, qint64 offs
     const QString key = sortKey();
     const QString keyOrder = QStringLiteral("%1 %2%3").arg(
         key, keyAscending ? QStringLiteral("ASC") : QStringLiteral("DESC"), nullsOrder(keyAscending));
-    // Read in the index's own order, equal keys in the key's direction too, the row there has the key
-    // of the row wanted; the rows of that key before it are counted, and it is found among them by id.
+    // Reading backwards, equal keys come in descending id: the row at the offset then has the right
+    // key but not the right place among that key's rows, so the rows before its key are counted and
+    // it is looked up among its key's rows by id.
     const bool groups = readsKeyGroups();
     QSqlQuery row =
         query(QStringLiteral("SELECT %1 AS sort_key, tasks.id").arg(key) + from +
