@@ -6,7 +6,6 @@
 #include <QHash>
 #include <QObject>
 #include <QSettings>
-#include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
 
@@ -184,9 +183,7 @@ private:
     bool canQuery() const;
     std::optional<QList<DayCount>> countsPerLocalDayByText(const QString &from, const QString &to) const;
     // Calendar task maps of the day in query order, at most limit of them (-1: all).
-    QSqlQuery prepareDayTasks() const;
-    std::optional<QVariantList> tasksOfLocalDay(QSqlQuery &query, int uid, const QDate &day, int limit,
-                                                QString *error) const;
+    std::optional<QVariantList> tasksOfLocalDay(int uid, const QDate &day, QString *error) const;
     int countTasks(int userId);
     QString filterClauses(bool withName = true) const;
     QString sortIndex() const;

@@ -17,6 +17,33 @@ namespace {
 
 const QString kDayFormat = QStringLiteral("yyyy-MM-dd");
 
+// The columns of a task in the calendar (tasks t, customers c) and the map the calendar shows.
+const QString kDayTaskColumns = QStringLiteral("t.name AS title, t.expire_at_epoch, t.id, t.active,"
+                                               " c.name AS customer_name, t.level");
+
+QVariantMap dayTask(const QSqlQuery &query)
+{
+    const QDateTime expireAt =
+        QDateTime::fromSecsSinceEpoch(query.value(QStringLiteral("expire_at_epoch")).toLongLong());
+    const QString title = query.value(QStringLiteral("title")).toString();
+    const QString customerName = query.value(QStringLiteral("customer_name")).toString();
+    const QString time = expireAt.toString(QStringLiteral("HH:mm"));
+    QString label = time + QStringLiteral(" - ");
+    if (!customerName.isEmpty())
+        label += QStringLiteral("[") + customerName + QStringLiteral("] ");
+    label += title;
+    return {
+        {QStringLiteral("title"), title},
+        {QStringLiteral("time"), time},
+        {QStringLiteral("label"), label},
+        {QStringLiteral("dueDate"), expireAt.toString(kDayFormat)},
+        {QStringLiteral("id"), query.value(QStringLiteral("id")).toInt()},
+        {QStringLiteral("active"), query.value(QStringLiteral("active")).toInt() != 0 ? 1 : 0},
+        {QStringLiteral("customerName"), customerName},
+        {QStringLiteral("level"), query.value(QStringLiteral("level")).toInt()},
+    };
+}
+
 // A day written exactly as "yyyy-MM-dd"; invalid for any other text.
 QDate dayFromText(const QString &text)
 {
@@ -360,17 +387,37 @@ void TaskService::loadTasksForRange(const QString &fromDate, const QString &toDa
         const std::optional<QList<DayCount>> days =
             countsPerLocalDay(m_db, uid, startOfLocalDay(first), startOfLocalDay(last.addDays(1)));
         QString error;
-        QSqlQuery dayTasks = prepareDayTasks();
         if (days) {
+            QList<Piece> counted;
+            QStringList keys;
             for (const DayCount &day : *days) {
                 if (day.all == 0)
                     continue;
                 const QString key = day.date.toString(kDayFormat);
                 m_taskCountByDate.insert(key, day.all);
-                const std::optional<QVariantList> tasks = tasksOfLocalDay(dayTasks, uid, day.date, 2, &error);
-                if (!tasks)
-                    break;
-                m_firstTasksByDate.insert(key, *tasks);
+                counted.append({0, startOfLocalDay(day.date), startOfLocalDay(day.date.addDays(1))});
+                keys.append(key);
+            }
+            // The first two tasks of every day with tasks, in one statement.
+            if (!counted.isEmpty()) {
+                QSqlQuery query = SqlSupport::prepare(
+                    m_db,
+                    QStringLiteral(
+                        "SELECT p.key AS piece, %1 FROM %2 LEFT JOIN customers c ON t.customer_id = c.id"
+                        " ORDER BY p.key, t.expire_at_epoch, t.id")
+                        .arg(kDayTaskColumns, m_db->dialect().firstPerPiece(
+                                                  QStringLiteral("tasks"),
+                                                  QStringLiteral("user_id = :uid AND expire_at_epoch >= p.lo"
+                                                                 " AND expire_at_epoch < p.hi"),
+                                                  QStringLiteral("expire_at_epoch, id"))));
+                query.bindValue(QStringLiteral(":pieces"), piecesAsJson(counted));
+                query.bindValue(QStringLiteral(":uid"), uid);
+                query.bindValue(QStringLiteral(":lim"), 2);
+                if (!query.exec())
+                    error = query.lastError().text();
+                while (query.next())
+                    m_firstTasksByDate[keys.value(query.value(QStringLiteral("piece")).toInt())].append(
+                        dayTask(query));
             }
         } else {
             error = QStringLiteral("the day counts could not be read");
@@ -384,56 +431,26 @@ void TaskService::loadTasksForRange(const QString &fromDate, const QString &toDa
     emit tasksChanged();
 }
 
-QSqlQuery TaskService::prepareDayTasks() const
+std::optional<QVariantList> TaskService::tasksOfLocalDay(int uid, const QDate &day, QString *error) const
 {
-    return SqlSupport::prepare(m_db,
-                               QStringLiteral("SELECT t.name AS title, t.expire_at_epoch, t.id, t.active,"
-                                              " c.name AS customer_name, t.level"
-                                              " FROM tasks t LEFT JOIN customers c ON t.customer_id = c.id"
-                                              " WHERE t.user_id = :uid AND t.expire_at_epoch >= :fromEpoch"
-                                              " AND t.expire_at_epoch < :toEpoch"
-                                              " ORDER BY t.expire_at_epoch%1, t.id LIMIT :lim")
-                                   .arg(m_db->dialect().nullsLow(true)));
-}
-
-// query comes from prepareDayTasks(); the calendar runs it once per day, prepared once (a server
-// takes a round trip for each preparation).
-std::optional<QVariantList> TaskService::tasksOfLocalDay(QSqlQuery &query, int uid, const QDate &day,
-                                                         int limit, QString *error) const
-{
+    QSqlQuery query = SqlSupport::prepare(
+        m_db, QStringLiteral("SELECT %1 FROM tasks t LEFT JOIN customers c ON t.customer_id = c.id"
+                             " WHERE t.user_id = :uid AND t.expire_at_epoch >= :fromEpoch"
+                             " AND t.expire_at_epoch < :toEpoch ORDER BY t.expire_at_epoch, t.id")
+                  .arg(kDayTaskColumns));
     // A failed prepare shows up at exec as a parameter mismatch; its own error says more.
     const QSqlError prepareError = query.lastError();
     query.bindValue(QStringLiteral(":uid"), uid);
     query.bindValue(QStringLiteral(":fromEpoch"), startOfLocalDay(day));
     query.bindValue(QStringLiteral(":toEpoch"), startOfLocalDay(day.addDays(1)));
-    // No limit (-1) is a large one: PostgreSQL refuses a negative LIMIT.
-    query.bindValue(QStringLiteral(":lim"), limit < 0 ? std::numeric_limits<int>::max() : limit);
     if (!query.exec()) {
         if (error)
             *error = (prepareError.isValid() ? prepareError : query.lastError()).text();
         return std::nullopt;
     }
     QVariantList tasks;
-    while (query.next()) {
-        const QDateTime expireAt = QDateTime::fromSecsSinceEpoch(query.value(1).toLongLong());
-        const QString title = query.value(QStringLiteral("title")).toString();
-        const QString customerName = query.value(QStringLiteral("customer_name")).toString();
-        const QString time = expireAt.toString(QStringLiteral("HH:mm"));
-        QString label = time + QStringLiteral(" - ");
-        if (!customerName.isEmpty())
-            label += QStringLiteral("[") + customerName + QStringLiteral("] ");
-        label += title;
-        tasks.append(QVariantMap{
-            {QStringLiteral("title"), title},
-            {QStringLiteral("time"), time},
-            {QStringLiteral("label"), label},
-            {QStringLiteral("dueDate"), expireAt.toString(kDayFormat)},
-            {QStringLiteral("id"), query.value(QStringLiteral("id")).toInt()},
-            {QStringLiteral("active"), query.value(QStringLiteral("active")).toInt() != 0 ? 1 : 0},
-            {QStringLiteral("customerName"), customerName},
-            {QStringLiteral("level"), query.value(QStringLiteral("level")).toInt()},
-        });
-    }
+    while (query.next())
+        tasks.append(dayTask(query));
     return tasks;
 }
 
@@ -452,9 +469,8 @@ QVariantList TaskService::tasksForDate(const QString &date) const
     if (!m_taskCountByDate.contains(date) || !SqlSupport::isOpen(m_db))
         return {};
     QString error;
-    QSqlQuery dayTasks = prepareDayTasks();
     const std::optional<QVariantList> tasks =
-        tasksOfLocalDay(dayTasks, m_auth ? m_auth->userId() : -1, dayFromText(date), -1, &error);
+        tasksOfLocalDay(m_auth ? m_auth->userId() : -1, dayFromText(date), &error);
     if (!tasks)
         qWarning().noquote() << "Reading the tasks of" << date << "failed:" << error;
     return tasks.value_or(QVariantList());

@@ -32,16 +32,29 @@ public:
     }
     QString perPiece(const QString &select, const QString &from, const QString &where) const override
     {
-        return QStringLiteral("SELECT p.key, %1 FROM (SELECT key, json_extract(value, '$[0]') AS span,"
-                              " json_extract(value, '$[1]') AS lo, json_extract(value, '$[2]') AS hi"
-                              " FROM json_each(:pieces)) p CROSS JOIN %2 WHERE %3 GROUP BY p.key")
-            .arg(select, from, where);
+        return QStringLiteral("SELECT p.key, %1 FROM %2 p CROSS JOIN %3 WHERE %4 GROUP BY p.key")
+            .arg(select, pieces(), from, where);
     }
+    // The subquery names p, so it is read once for each piece.
+    QString firstPerPiece(const QString &table, const QString &where, const QString &order) const override
+    {
+        return QStringLiteral("%1 p JOIN %2 t ON t.id IN (SELECT id FROM %2 WHERE %3 ORDER BY %4 LIMIT :lim)")
+            .arg(pieces(), table, where, order);
+    }
+
     QString beginWrite() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
     // total_changes() counts this connection's changes, data_version those committed by others.
     QString changeStamp() const override
     {
         return QStringLiteral("SELECT total_changes() || '/' || data_version FROM pragma_data_version");
+    }
+
+private:
+    static QString pieces()
+    {
+        return QStringLiteral(
+            "(SELECT key, json_extract(value, '$[0]') AS span, json_extract(value, '$[1]') AS lo,"
+            " json_extract(value, '$[2]') AS hi FROM json_each(:pieces))");
     }
 };
 
@@ -84,16 +97,28 @@ public:
     QString perPiece(const QString &select, const QString &from, const QString &where) const override
     {
         return QStringLiteral(
-                   "SELECT p.key, x.* FROM (SELECT ord - 1 AS key, (e->>0)::bigint AS span,"
-                   " (e->>1)::bigint AS lo, (e->>2)::bigint AS hi"
-                   " FROM jsonb_array_elements(CAST(:pieces AS jsonb)) WITH ORDINALITY AS elements(e, ord)) p"
-                   " CROSS JOIN LATERAL (SELECT %1 FROM %2 WHERE %3) AS x")
-            .arg(select, from, where);
+                   "SELECT p.key, x.* FROM %1 p CROSS JOIN LATERAL (SELECT %2 FROM %3 WHERE %4) AS x")
+            .arg(pieces(), select, from, where);
     }
+    QString firstPerPiece(const QString &table, const QString &where, const QString &order) const override
+    {
+        return QStringLiteral(
+                   "%1 p CROSS JOIN LATERAL (SELECT * FROM %2 WHERE %3 ORDER BY %4 LIMIT :lim) AS t")
+            .arg(pieces(), table, where, order);
+    }
+
     QString beginWrite() const override { return QStringLiteral("BEGIN"); }
     // A sequence that a statement trigger on every table advances; sequences are not transactional,
     // so every session sees the latest value at once.
     QString changeStamp() const override { return QStringLiteral("SELECT last_value FROM data_changes"); }
+
+private:
+    static QString pieces()
+    {
+        return QStringLiteral("(SELECT ord - 1 AS key, (e->>0)::bigint AS span, (e->>1)::bigint AS lo,"
+                              " (e->>2)::bigint AS hi FROM jsonb_array_elements(CAST(:pieces AS jsonb))"
+                              " WITH ORDINALITY AS elements(e, ord))");
+    }
 };
 
 } // namespace

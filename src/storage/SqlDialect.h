@@ -45,6 +45,10 @@ public:
     // that meet where, which may name p.span, p.lo and p.hi. A piece without rows may be left out or
     // give zero counts and NULL sums.
     virtual QString perPiece(const QString &select, const QString &from, const QString &where) const = 0;
+    // A FROM clause of the same pieces (alias p) joined with the first rows of table for each piece
+    // (alias t): those that meet where, which may name p.lo and p.hi, in order, at most :lim of them.
+    // The table's key column is id.
+    virtual QString firstPerPiece(const QString &table, const QString &where, const QString &order) const = 0;
     // Starts a transaction that is going to write. Two of them never interleave their changes of one
     // row: on a file it takes the write lock at once (waiting for it like any statement), so that no
     // read before its first write can make that write fail at once instead of waiting; on a server
