@@ -182,7 +182,7 @@ private:
 
     bool canQuery() const;
     std::optional<QList<DayCount>> countsPerLocalDayByText(const QString &from, const QString &to) const;
-    // Calendar task maps of the day in query order, at most limit of them (-1: all).
+    // Calendar task maps of the day in query order.
     std::optional<QVariantList> tasksOfLocalDay(int uid, const QDate &day, QString *error) const;
     int countTasks(int userId);
     QString filterClauses(bool withName = true) const;

@@ -168,19 +168,17 @@ bool DbManager::open(const QString &path)
     close();
     m_server = false;
     m_db = DatabaseTarget{false, path}.add(m_connectionName);
-    if (!m_db.open()) {
-        fail(m_db.lastError().text());
-        emit connectionChanged();
-        return false;
+    const bool opened = m_db.open() || fail(m_db.lastError().text());
+    if (opened) {
+        // Settings of this connection only; the file is not written before ensureSchema() accepts it.
+        // FULL: a commit is on disk before the call returns, in either journal mode. A bulk change can
+        // grow the write-ahead log; it is cut back to this size once its pages are in the file.
+        QSqlQuery query(m_db);
+        query.exec(QStringLiteral("PRAGMA synchronous = FULL"));
+        query.exec(QStringLiteral("PRAGMA journal_size_limit = 33554432"));
     }
-    // Settings of this connection only; the file is not written before ensureSchema() accepts it.
-    // FULL: a commit is on disk before the call returns, in either journal mode. A bulk change can
-    // grow the write-ahead log; it is cut back to this size once its pages are in the file.
-    QSqlQuery query(m_db);
-    query.exec(QStringLiteral("PRAGMA synchronous = FULL"));
-    query.exec(QStringLiteral("PRAGMA journal_size_limit = 33554432"));
     emit connectionChanged();
-    return true;
+    return opened;
 }
 
 bool DbManager::openServer(const QString &connection)

@@ -297,11 +297,10 @@ bool isCurrent(const QSqlDatabase &db)
 
 bool ensure(const QSqlDatabase &db, QString &error)
 {
-    QSqlQuery query(db);
     // The common case, a prepared database, costs this one query (which fails on an empty one).
-    if (query.exec(QStringLiteral("SELECT version FROM duevia_schema")) && query.next() &&
-        query.value(0).toInt() == currentVersion())
+    if (isCurrent(db))
         return true;
+    QSqlQuery query(db);
 
     const auto fail = [&](const QString &reason) {
         error = reason;

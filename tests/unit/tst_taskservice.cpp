@@ -242,6 +242,11 @@ private slots:
                      u"23:59"_s);
             QCOMPARE(m_service->taskCountForDate(dayText(day.addDays(1))), 0);
         }
+        // A range of many days reads every day's first tasks at once: each lands on its own day.
+        m_service->loadTasksForRange(dayText(kDstChangeDays.first()),
+                                     dayText(kDstChangeDays.last().addDays(1)));
+        for (const QString &day : std::as_const(labels))
+            QCOMPARE(m_service->firstTasksForDate(day), m_service->tasksForDate(day).mid(0, 2));
         m_auth->logout(); // forgets the statistics and the calendar at once
         QCOMPARE(
             m_service->dailyTotals().size() + m_service->taskCountForDate(dayText(kDstChangeDays.last())), 0);
