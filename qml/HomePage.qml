@@ -165,6 +165,12 @@ Page {
                 objectName: "chartPage"
             }
         }
+
+        SyncStatusBar {
+            objectName: "syncStatusBar"
+            Layout.fillWidth: true
+            visible: syncService.configured
+        }
     }
 
     SettingsDialog {

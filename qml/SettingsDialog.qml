@@ -199,6 +199,10 @@ Dialog {
                 Layout.fillWidth: true
             }
 
+            SyncSettings {
+                Layout.fillWidth: true
+            }
+
             TransferPanel {
                 Layout.fillWidth: true
             }

@@ -15,6 +15,8 @@ Dialog {
     property var expireAtLocal: null
     property var selectedCustomerId: null
     property bool showCustomerButton: true
+    // What a sync merge replaced in this task, until the user dismisses it.
+    property string syncNotice: ""
 
     readonly property bool blocked: customerSelectionDialog.visible || customerDialog.visible
 
@@ -41,6 +43,7 @@ Dialog {
         root.setCustomer(null, "")
         root.showCustomerButton = true
         errorLabel.text = ""
+        root.syncNotice = ""
     }
 
     function openForCreate(expireDateTime = null) {
@@ -71,6 +74,7 @@ Dialog {
         const expiry = task.expireAt ? new Date(task.expireAt) : null
         root.setExpiry(expiry && !isNaN(expiry.getTime()) ? expiry : null)
         errorLabel.text = ""
+        root.syncNotice = syncService.noticeFor(task.taskId)
         root.open()
         nameField.forceActiveFocus()
     }
@@ -170,6 +174,17 @@ Dialog {
     ColumnLayout {
         width: 420
         spacing: 10
+
+        SyncNotice {
+            objectName: "syncNotice"
+            Layout.fillWidth: true
+            text: root.syncNotice
+            visible: root.syncNotice !== ""
+            onDismissed: {
+                syncService.dismissNotice(root.editingId)
+                root.syncNotice = ""
+            }
+        }
 
         RowLayout {
             Layout.fillWidth: true

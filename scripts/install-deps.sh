@@ -26,6 +26,8 @@ packages=(
     dpkg-dev desktop-file-utils appstream sqlite3 dbus
     # the team database: Qt's PostgreSQL driver, and the server the tests start privately (with pg_trgm)
     libqt6sql6-psql postgresql
+    # CalDAV sync: the secret store client, and the servers, second client and keyring its tests run
+    qtkeychain-qt6-dev gnome-keyring libsecret-tools radicale xandikos python3-caldav python3-icalendar
 )
 
 missing=()

@@ -12,6 +12,8 @@
 #include "services/TaskTransferService.h"
 #include "storage/ChangeWatcher.h"
 #include "storage/DbManager.h"
+#include "sync/SecretStore.h"
+#include "sync/SyncService.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -66,6 +68,15 @@ int main(int argc, char *argv[])
     QObject::connect(&changeWatcher, &ChangeWatcher::changedElsewhere, &customerService,
                      &CustomerService::onChangedElsewhere);
 
+    // Two-way CalDAV sync of the signed-in user's tasks; what it receives reloads like a change
+    // made elsewhere, and every local change is sent a few seconds later.
+    SecretStore secrets;
+    SyncService sync(&dbManager, &auth, &secrets);
+    QObject::connect(&taskService, &TaskService::tasksChanged, &sync, &SyncService::onLocalChange);
+    QObject::connect(&sync, &SyncService::tasksReceived, &taskService, &TaskService::onChangedElsewhere);
+    QObject::connect(&sync, &SyncService::tasksReceived, &customerService,
+                     &CustomerService::onChangedElsewhere);
+
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     QQmlContext *context = engine.rootContext();
@@ -76,6 +87,7 @@ int main(int argc, char *argv[])
     context->setContextProperty(QStringLiteral("customerService"), &customerService);
     context->setContextProperty(QStringLiteral("taskTransfer"), &taskTransfer);
     context->setContextProperty(QStringLiteral("connectionTest"), &connectionTest);
+    context->setContextProperty(QStringLiteral("syncService"), &sync);
     context->setContextProperty(QStringLiteral("dbPath"), dbPath);
     context->setContextProperty(QStringLiteral("defaultDbPath"), defaultDbPath);
 

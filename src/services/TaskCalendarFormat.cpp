@@ -12,9 +12,6 @@ namespace TaskCalendarFormat {
 
 namespace {
 
-const char kLevelProperty[] = "X-DUEVIA-LEVEL";
-const char kCustomerProperty[] = "X-DUEVIA-CUSTOMER";
-
 // Index: priority 0-9. Each level lies in the band of its priority and maps back onto it.
 constexpr int kLevelOfPriority[] = {1, 95, 82, 70, 57, 35, 18, 13, 8, 3};
 
@@ -37,27 +34,7 @@ QByteArray componentText(icalcomponent *component)
 // A date-time property in UTC, or none for a year outside 1-9999.
 icalproperty *utcProperty(icalproperty_kind kind, const QDateTime &dateTime)
 {
-    const QDateTime utc = dateTime.toUTC();
-    const QDate date = utc.date();
-    const QTime clock = utc.time();
-    if (date.year() < 1 || date.year() > 9999)
-        return nullptr;
-    icalvalue *value = nullptr;
-    if (date.year() <= kLastIcalYear) {
-        icaltimetype time = icaltime_null_time();
-        time.year = date.year();
-        time.month = date.month();
-        time.day = date.day();
-        time.hour = clock.hour();
-        time.minute = clock.minute();
-        time.second = clock.second();
-        time.zone = icaltimezone_get_utc_timezone();
-        value = icalvalue_new_datetime(time);
-    } else {
-        // libical's time type stops at the year 3000; its parser takes the later years.
-        const QByteArray text = utc.toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")).toLatin1();
-        value = icalvalue_new_from_string(ICAL_DATETIME_VALUE, text.constData());
-    }
+    icalvalue *value = utcValue(dateTime);
     if (!value)
         return nullptr;
     icalproperty *property = icalproperty_new(kind);
@@ -93,16 +70,6 @@ void addX(icalcomponent *todo, const char *name, const QString &value)
     icalcomponent_add_property(todo, property);
 }
 
-icalproperty *findX(icalcomponent *todo, const char *name)
-{
-    for (icalproperty *p = icalcomponent_get_first_property(todo, ICAL_X_PROPERTY); p;
-         p = icalcomponent_get_next_property(todo, ICAL_X_PROPERTY)) {
-        if (qstricmp(icalproperty_get_x_name(p), name) == 0)
-            return p;
-    }
-    return nullptr;
-}
-
 // A zone that neither the file nor libical knows: an IANA or Windows name Qt knows, else none.
 QTimeZone qtZone(const QByteArray &tzid)
 {
@@ -110,43 +77,6 @@ QTimeZone qtZone(const QByteArray &tzid)
         return QTimeZone(tzid);
     const QByteArray iana = QTimeZone::windowsIdToDefaultIanaId(tzid);
     return iana.isEmpty() ? QTimeZone() : QTimeZone(iana);
-}
-
-// The DUE of a VTODO as UTC; nullopt when it is present but unreadable.
-std::optional<QDateTime> dueOf(icalcomponent *calendar, icalproperty *due)
-{
-    if (!due)
-        return QDateTime();
-    icaltimetype time = icalproperty_get_due(due);
-    if (icaltime_is_null_time(time))
-        return std::nullopt;
-    if (icaltime_is_date(time)) {
-        time.hour = 23;
-        time.minute = 59;
-        return dateTimeOf(time, Qt::LocalTime);
-    }
-    if (icaltime_is_utc(time))
-        return dateTimeOf(time, Qt::UTC);
-    const std::optional<QDateTime> wall = dateTimeOf(time, Qt::LocalTime);
-    if (!wall)
-        return std::nullopt;
-
-    const char *tzid = icalproperty_get_parameter_as_string(due, "TZID");
-    if (!tzid)
-        return wall->toUTC();
-    icaltimezone *zone = calendar ? icalcomponent_get_timezone(calendar, tzid) : nullptr;
-    if (!zone)
-        zone = icaltimezone_get_builtin_timezone_from_tzid(tzid);
-    if (!zone)
-        zone = icaltimezone_get_builtin_timezone(tzid);
-    if (zone) {
-        return dateTimeOf(
-            icaltime_convert_to_zone(icaltime_set_timezone(&time, zone), icaltimezone_get_utc_timezone()),
-            Qt::UTC);
-    }
-    const QTimeZone fallback = qtZone(tzid);
-    // An unknown zone name is read as the user's own clock, like a floating time.
-    return fallback.isValid() ? QDateTime(wall->date(), wall->time(), fallback).toUTC() : wall->toUTC();
 }
 
 void readTodo(icalcomponent *calendar, icalcomponent *todo, ReadResult &result)
@@ -185,6 +115,83 @@ void readCalendar(icalcomponent *calendar, ReadResult &result)
 }
 
 } // namespace
+
+icalvalue *utcValue(const QDateTime &dateTime)
+{
+    const QDateTime utc = dateTime.toUTC();
+    const QDate date = utc.date();
+    const QTime clock = utc.time();
+    if (date.year() < 1 || date.year() > 9999)
+        return nullptr;
+    icalvalue *value = nullptr;
+    if (date.year() <= kLastIcalYear) {
+        icaltimetype time = icaltime_null_time();
+        time.year = date.year();
+        time.month = date.month();
+        time.day = date.day();
+        time.hour = clock.hour();
+        time.minute = clock.minute();
+        time.second = clock.second();
+        time.zone = icaltimezone_get_utc_timezone();
+        value = icalvalue_new_datetime(time);
+    } else {
+        // libical's time type stops at the year 3000; its parser takes the later years.
+        const QByteArray text = utc.toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")).toLatin1();
+        value = icalvalue_new_from_string(ICAL_DATETIME_VALUE, text.constData());
+    }
+    return value;
+}
+
+std::optional<QDateTime> utcOf(icalcomponent *calendar, const icaltimetype &dateTime, const char *tzid)
+{
+    icaltimetype time = dateTime;
+    if (icaltime_is_date(time)) {
+        time.hour = 23;
+        time.minute = 59;
+        return dateTimeOf(time, Qt::LocalTime);
+    }
+    if (icaltime_is_utc(time))
+        return dateTimeOf(time, Qt::UTC);
+    const std::optional<QDateTime> wall = dateTimeOf(time, Qt::LocalTime);
+    if (!wall)
+        return std::nullopt;
+
+    if (!tzid)
+        return wall->toUTC();
+    icaltimezone *zone = calendar ? icalcomponent_get_timezone(calendar, tzid) : nullptr;
+    if (!zone)
+        zone = icaltimezone_get_builtin_timezone_from_tzid(tzid);
+    if (!zone)
+        zone = icaltimezone_get_builtin_timezone(tzid);
+    if (zone) {
+        return dateTimeOf(
+            icaltime_convert_to_zone(icaltime_set_timezone(&time, zone), icaltimezone_get_utc_timezone()),
+            Qt::UTC);
+    }
+    const QTimeZone fallback = qtZone(tzid);
+    // An unknown zone name is read as the user's own clock, like a floating time.
+    return fallback.isValid() ? QDateTime(wall->date(), wall->time(), fallback).toUTC() : wall->toUTC();
+}
+
+std::optional<QDateTime> dueOf(icalcomponent *calendar, icalproperty *due)
+{
+    if (!due)
+        return QDateTime();
+    const icaltimetype time = icalproperty_get_due(due);
+    if (icaltime_is_null_time(time))
+        return std::nullopt;
+    return utcOf(calendar, time, icalproperty_get_parameter_as_string(due, "TZID"));
+}
+
+icalproperty *findX(icalcomponent *todo, const char *name)
+{
+    for (icalproperty *p = icalcomponent_get_first_property(todo, ICAL_X_PROPERTY); p;
+         p = icalcomponent_get_next_property(todo, ICAL_X_PROPERTY)) {
+        if (qstricmp(icalproperty_get_x_name(p), name) == 0)
+            return p;
+    }
+    return nullptr;
+}
 
 int priorityOfLevel(int level)
 {

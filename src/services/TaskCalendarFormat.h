@@ -5,6 +5,13 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
+struct icaltimetype;
+typedef struct icalcomponent_impl icalcomponent;
+typedef struct icalproperty_impl icalproperty;
+typedef struct icalvalue_impl icalvalue;
+
 // Tasks as iCalendar VTODO components (RFC 5545), read and written through libical.
 namespace TaskCalendarFormat {
 
@@ -35,6 +42,20 @@ struct ReadResult
 int priorityOfLevel(int level);
 // A level inside the band of an iCalendar priority; 0 (undefined) and values outside 1-9 give level 1.
 int levelOfPriority(int priority);
+
+// The X- properties that carry what the priority cannot: the exact level and the customer.
+inline constexpr char kLevelProperty[] = "X-DUEVIA-LEVEL";
+inline constexpr char kCustomerProperty[] = "X-DUEVIA-CUSTOMER";
+
+// A DATE-TIME value in UTC, or null for a year outside 1-9999.
+icalvalue *utcValue(const QDateTime &dateTime);
+// A date-time of the calendar read the way a DUE is (a date alone as 23:59 local, a floating time as
+// local, else in the zone of tzid) as UTC; nullopt when it names no moment the program can keep.
+std::optional<QDateTime> utcOf(icalcomponent *calendar, const icaltimetype &time, const char *tzid);
+// The DUE of a VTODO as UTC: an invalid date-time when there is none, nullopt when it is unreadable.
+std::optional<QDateTime> dueOf(icalcomponent *calendar, icalproperty *due);
+// The first X- property of that name, or null.
+icalproperty *findX(icalcomponent *todo, const char *name);
 
 // Every VTODO of the data, in file order. Due dates with a time zone become UTC; floating ones and
 // dates without a time (taken as 23:59) are local.

@@ -40,9 +40,9 @@ public:
     bool ensureSchema();
     QString errorText() const { return m_error; }
     // Everything the file holds beside the four tables (indexes, counters, search index), built in
-    // one transaction when the file lacks it. Returns whether the file holds it now.
+    // one transaction when the file lacks it, and the sync's tables. Returns whether the file holds it now.
     bool ensureIndexes();
-    // Whether the indexes, counters and buckets of ensureIndexes() are in place.
+    // Whether the indexes, counters and buckets of ensureIndexes() and the sync's tables are in place.
     bool hasIndexes() const;
     // Switches an accepted file to the write-ahead log. Done once its extras are built: the one-time
     // build is a single large transaction, which the rollback journal writes once, the log twice.

@@ -1,5 +1,7 @@
 #include "storage/SqlDialect.h"
 
+#include <QSqlDatabase>
+
 namespace {
 
 class SqliteDialect final : public SqlDialect
@@ -48,6 +50,7 @@ public:
     {
         return QStringLiteral("SELECT total_changes() || '/' || data_version FROM pragma_data_version");
     }
+    QString epochNow() const override { return QStringLiteral("CAST(strftime('%s', 'now') AS INTEGER)"); }
 
 private:
     static QString pieces()
@@ -111,6 +114,11 @@ public:
     // A sequence that a statement trigger on every table advances; sequences are not transactional,
     // so every session sees the latest value at once.
     QString changeStamp() const override { return QStringLiteral("SELECT last_value FROM data_changes"); }
+    // The clock of the moment of the call, not of the transaction's start.
+    QString epochNow() const override
+    {
+        return QStringLiteral("floor(extract(epoch FROM clock_timestamp()))::bigint");
+    }
 
 private:
     static QString pieces()
@@ -133,4 +141,9 @@ const SqlDialect &SqlDialect::postgres()
 {
     static const PostgresDialect dialect;
     return dialect;
+}
+
+const SqlDialect &SqlDialect::of(const QSqlDatabase &db)
+{
+    return db.driverName() == QLatin1String("QPSQL") ? postgres() : sqlite();
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QSqlDatabase;
+
 // What a statement must say differently on the two storage engines. The services write every
 // statement once and take these fragments where the engines differ; nothing else in a statement may
 // depend on the engine.
@@ -12,6 +14,8 @@ public:
 
     static const SqlDialect &sqlite();
     static const SqlDialect &postgres();
+    // The dialect of the engine the connection leads to.
+    static const SqlDialect &of(const QSqlDatabase &db);
 
     // expr LIKE pattern, ignoring the case of ASCII letters only; % and _ are the wildcards and no
     // character escapes them.
@@ -57,4 +61,6 @@ public:
     // A query of one value that changes whenever a change to the data was committed, by this
     // connection or any other.
     virtual QString changeStamp() const = 0;
+    // The present moment in whole seconds since the epoch, as an integer expression.
+    virtual QString epochNow() const = 0;
 };

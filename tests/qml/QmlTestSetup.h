@@ -10,6 +10,8 @@
 #include "services/NotificationService.h"
 #include "services/TaskService.h"
 #include "services/TaskTransferService.h"
+#include "sync/SecretStore.h"
+#include "sync/SyncService.h"
 
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -52,6 +54,7 @@ public slots:
                                     m_sandbox.filePath(QStringLiteral("default.db")));
         context->setContextProperty(QStringLiteral("settings"), &m_settings);
         context->setContextProperty(QStringLiteral("connectionTest"), &m_connectionTest);
+        context->setContextProperty(QStringLiteral("syncService"), &m_sync);
         context->setContextProperty(QStringLiteral("testSupport"), this);
         // As in the program: the notifier comes after the engine, polls from the start and forgets its
         // announcements on sign-out.
@@ -81,5 +84,7 @@ private:
     TaskTransferService m_taskTransfer{&m_db, &m_auth, &m_taskService};
     DesktopNotifier m_desktopNotifier{&m_settings};
     ConnectionTestService m_connectionTest;
+    SecretStore m_secrets;
+    SyncService m_sync{&m_db, &m_auth, &m_secrets};
     std::unique_ptr<NotificationService> m_notifier;
 };
