@@ -155,6 +155,7 @@ CalDavClient::Status CalDavClient::sendOnce(const QByteArray &verb, const QUrl &
     for (const auto &header : headers)
         request.setRawHeader(header.first, header.second);
 
+    ++m_requests;
     QNetworkReply *network = nullptr;
     if (verb == "GET")
         network = m_network->get(request);
@@ -522,12 +523,24 @@ CalDavClient::Status CalDavClient::multiget(const QUrl &collection, const QStrin
                                             QList<Resource> &resources)
 {
     resources.clear();
-    m_origin = originOf(collection);
     if (hrefs.isEmpty())
         return {};
+    return report(collection, DavXml::calendarMultiget(hrefs), resources);
+}
+
+CalDavClient::Status CalDavClient::allTasks(const QUrl &collection, QList<Resource> &resources)
+{
+    resources.clear();
+    return report(collection, DavXml::calendarQueryTasks(), resources);
+}
+
+CalDavClient::Status CalDavClient::report(const QUrl &collection, const QByteArray &body,
+                                          QList<Resource> &resources)
+{
+    m_origin = originOf(collection);
     Reply reply;
     const Headers headers{{"Depth", "1"}, {"Content-Type", xmlType}};
-    Status status = send("REPORT", collection, DavXml::calendarMultiget(hrefs), headers, reply);
+    Status status = send("REPORT", collection, body, headers, reply);
     if (status.ok())
         status = statusOf(reply, Stage::Resource);
     DavXml::MultiStatus result;

@@ -108,6 +108,9 @@ public:
     // calendar-multiget of the given hrefs (the caller keeps the batches small); resources the
     // server no longer has are left out.
     Status multiget(const QUrl &collection, const QStringList &hrefs, QList<Resource> &resources);
+    // calendar-query of every task of the collection with its data: one request where many would be
+    // needed (servers answer a multiget in time that grows with the list).
+    Status allTasks(const QUrl &collection, QList<Resource> &resources);
     // GET of one resource with its ETag.
     Status get(const QString &href, Resource &resource);
     // PUT; an empty ifMatch sends If-None-Match: * (a new resource). etag receives the new ETag from
@@ -120,6 +123,8 @@ public:
     QUrl urlOf(const QString &href) const;
     // The calendar home found by the last discover().
     QUrl calendarHome() const { return m_home; }
+    // Requests sent so far, redirects included.
+    int requestCount() const { return m_requests; }
 
 private:
     // One HTTP answer, after the redirects that were followed.
@@ -148,6 +153,7 @@ private:
     Status propfind(const QUrl &url, int depth, const QList<DavXml::Name> &properties, Stage stage,
                     DavXml::MultiStatus &result, QUrl *answeredBy = nullptr);
     Status readMultiStatus(const Reply &reply, DavXml::MultiStatus &result) const;
+    Status report(const QUrl &collection, const QByteArray &body, QList<Resource> &resources);
     Status findPrincipal(QUrl &principal, QList<Collection> &collections, bool &isCalendar);
     Status syncOnce(const QUrl &collection, const QByteArray &token, Changes &changes, bool &truncated);
     QUrl resolved(const QUrl &base, const QString &href) const;
@@ -163,4 +169,5 @@ private:
     // Scheme, host and port the hrefs are relative to: the server's, or where discovery led.
     QUrl m_origin;
     std::atomic_bool m_cancelled{false};
+    int m_requests = 0;
 };

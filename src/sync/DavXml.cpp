@@ -209,6 +209,21 @@ QByteArray calendarMultiget(const QStringList &hrefs)
     return writer.finish();
 }
 
+QByteArray calendarQueryTasks()
+{
+    BodyWriter writer({calDavNs, QStringLiteral("calendar-query")});
+    QXmlStreamWriter &xml = writer.xml();
+    writer.writeProps({getEtag, {calDavNs, QStringLiteral("calendar-data")}});
+    xml.writeStartElement(calDavNs, QStringLiteral("filter"));
+    xml.writeStartElement(calDavNs, QStringLiteral("comp-filter"));
+    xml.writeAttribute(QStringLiteral("name"), QStringLiteral("VCALENDAR"));
+    xml.writeEmptyElement(calDavNs, QStringLiteral("comp-filter"));
+    xml.writeAttribute(QStringLiteral("name"), QStringLiteral("VTODO"));
+    xml.writeEndElement();
+    xml.writeEndElement();
+    return writer.finish();
+}
+
 QByteArray makeTaskCalendar(const QString &name)
 {
     BodyWriter writer({calDavNs, QStringLiteral("mkcalendar")});

@@ -64,6 +64,8 @@ QByteArray propfind(const QList<Name> &properties);
 QByteArray syncCollection(const QByteArray &token);
 // calendar-multiget REPORT of getetag and calendar-data for the hrefs, written as given.
 QByteArray calendarMultiget(const QStringList &hrefs);
+// calendar-query REPORT of every VTODO of a collection, with ETags and data.
+QByteArray calendarQueryTasks();
 // MKCALENDAR of a collection that holds only VTODO.
 QByteArray makeTaskCalendar(const QString &displayName);
 

@@ -13,6 +13,8 @@ namespace {
 
 // Resources fetched per calendar-multiget, and changes recorded per transaction.
 constexpr int kBatch = 100;
+// Beyond this many resources to fetch, every task of the list is asked for at once.
+constexpr int kWholeList = 500;
 // Tries of a PUT that keeps meeting a newer version on the server before the pass gives up.
 constexpr int kPutAttempts = 3;
 
@@ -117,6 +119,7 @@ QVariantMap SyncEngine::execute()
         }
         QSqlDatabase::removeDatabase(name);
     }
+    m_extra.insert(QStringLiteral("requests"), client.requestCount());
     QMutexLocker lock(&m_clientLock);
     m_client = nullptr;
     return result();
@@ -174,6 +177,27 @@ bool SyncEngine::pull(SyncStore &store, const SyncStore::Account &account)
     m_total = int(wanted.size()) + store.dirtyCount() + int(store.pendingDeletes(1 << 30).size());
     m_phase = tr("Receiving changes");
     report(m_done);
+    if (wanted.size() > kWholeList) {
+        // Most of the list: one query of every task instead of many multigets.
+        QList<CalDavClient::Resource> all;
+        if (failed(m_client->allTasks(collection, all)))
+            return false;
+        const QSet<QString> wantedSet(wanted.cbegin(), wanted.cend());
+        QList<CalDavClient::Resource> batch;
+        for (qsizetype i = 0; i < all.size(); ++i) {
+            if (wantedSet.contains(all.at(i).href))
+                batch.append(all.at(i));
+            if (batch.size() == kBatch || (i + 1 == all.size() && !batch.isEmpty())) {
+                if (m_cancelled)
+                    return failed({CalDavClient::Error::Cancelled, 0, tr("Cancelled.")});
+                if (!applyBatch(store, batch))
+                    return false;
+                report(m_done + int(batch.size()));
+                batch.clear();
+            }
+        }
+        wanted.clear();
+    }
     for (qsizetype i = 0; i < wanted.size(); i += kBatch) {
         if (m_cancelled)
             return failed({CalDavClient::Error::Cancelled, 0, tr("Cancelled.")});

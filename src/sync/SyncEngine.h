@@ -52,7 +52,8 @@ signals:
     void progressChanged(const QString &phase, int done, int total);
     // "error": empty, or "auth", "network", "tls", "insecure", "server", "notasks", "storage",
     // "cancelled"; "text": the reason in words. A pass adds "pulled", "pushed", "deleted" and
-    // "notices"; FindLists "lists" (maps of "url" and "name"); CreateList "url" and "name".
+    // "notices", and every job "requests" (how many it sent); FindLists "lists" (maps of "url" and "name");
+    // CreateList "url" and "name".
     void finished(const QVariantMap &result);
 
 private:

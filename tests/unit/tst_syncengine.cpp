@@ -121,7 +121,8 @@ private:
     // A fresh list on the shared server and an account for the device on it.
     void connect(Device &device);
     // onProgress sees every step of the pass, on this thread, while the pass waits.
-    QVariantMap sync(Device &device, const std::function<void(const QString &, int)> &onProgress = {});
+    QVariantMap sync(Device &device,
+                     const std::function<void(SyncEngine &, const QString &, int)> &onProgress = {});
     Peer peer() { return Peer(m_server, m_user, m_password, m_collection); }
 
     QString m_server;
@@ -154,7 +155,8 @@ void SyncEngineTest::connect(Device &device)
     QVERIFY(device.store().saveAccount({m_server, m_user, m_collection, QStringLiteral("Tasks"), {}, {}}));
 }
 
-QVariantMap SyncEngineTest::sync(Device &device, const std::function<void(const QString &, int)> &onProgress)
+QVariantMap SyncEngineTest::sync(Device &device,
+                                 const std::function<void(SyncEngine &, const QString &, int)> &onProgress)
 {
     // A server reads 10,000 resources it has never seen for a long time before it answers.
     SyncEngine engine({SyncEngine::Operation::Sync,
@@ -167,7 +169,7 @@ QVariantMap SyncEngineTest::sync(Device &device, const std::function<void(const 
                        120000});
     if (onProgress)
         QObject::connect(&engine, &SyncEngine::progressChanged, &engine,
-                         [&](const QString &phase, int done) { onProgress(phase, done); });
+                         [&](const QString &phase, int done) { onProgress(engine, phase, done); });
     return engine.execute();
 }
 
@@ -264,7 +266,7 @@ void SyncEngineTest::preconditionFailureMerges()
     // The other device writes between this pass's look at the server and its PUT.
     QVERIFY(anna.tasks.updateTaskDone(id, true));
     bool written = false;
-    const QVariantMap result = sync(anna, [&](const QString &phase, int) {
+    const QVariantMap result = sync(anna, [&](SyncEngine &, const QString &phase, int) {
         if (phase.startsWith(QLatin1String("Sending changes")) && !std::exchange(written, true))
             other.run({{"op", "set"}, {"uid", uid}, {"prop", "DESCRIPTION"}, {"value", "Paid by card"}});
     });
@@ -392,14 +394,22 @@ void SyncEngineTest::serverStoppedAndLargeFirstSync()
     for (int i = 0; i < 5; ++i)
         QVERIFY(anna.tasks.createTask(QStringLiteral("Local %1").arg(i), {}, false, 1));
 
-    // The server goes away halfway through the first pass, and comes back.
-    const QVariantMap cut = sync(anna, [&](const QString &, int done) {
-        if (done >= 5000)
+    // A first pass cancelled halfway leaves whole tasks only; the next one goes on where it stopped.
+    const QVariantMap cancelled = sync(anna, [&](SyncEngine &engine, const QString &, int done) {
+        if (done >= 3000)
+            engine.cancel();
+    });
+    QCOMPARE(cancelled.value("error").toString(), QStringLiteral("cancelled"));
+    const int halfway = queryValue(anna.db, "SELECT COUNT(*) FROM tasks").toInt();
+    QVERIFY(halfway > 5 && halfway < 10005);
+    QCOMPARE(queryValue(anna.db, "SELECT COUNT(*) FROM sync_links WHERE etag IS NULL").toInt(), 5);
+    // The server goes away while the pass sends, and comes back.
+    const QVariantMap cut = sync(anna, [&](SyncEngine &, const QString &phase, int) {
+        if (phase.startsWith(QLatin1String("Sending changes")))
             server.stop();
     });
     QCOMPARE(cut.value("error").toString(), QStringLiteral("network"));
-    const int halfway = queryValue(anna.db, "SELECT COUNT(*) FROM tasks").toInt();
-    QVERIFY(halfway > 5 && halfway < 10005);
+    QCOMPARE(queryValue(anna.db, "SELECT COUNT(*) FROM tasks").toInt(), 10005);
     QVERIFY(server.start());
     QCOMPARE(sync(anna).value("error").toString(), QString());
     QCOMPARE(queryValue(anna.db, "SELECT COUNT(*) FROM tasks").toInt(), 10005);

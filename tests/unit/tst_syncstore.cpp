@@ -104,6 +104,15 @@ private slots:
             {"customer renamed",
              [](Fixture &f) { QVERIFY(f.customers.updateCustomer(1, u"Acme 2"_s, {}, {})); },
              u"1:1:2,2:1:1 / "_s},
+            {"customer notes",
+             [](Fixture &f) { QVERIFY(f.customers.updateCustomer(1, u"Acme"_s, u"n"_s, {})); },
+             u"1:0:1,2:1:1 / "_s},
+            // No window does this; the resource leaves the old owner's list.
+            {"moved to bob",
+             [](Fixture &f) {
+                 QVERIFY(execSql(f.db, u"UPDATE tasks SET user_id = %1 WHERE id = 1"_s.arg(f.bob)));
+             },
+             u"2:1:1 / /l/a.ics"_s},
         };
         for (const auto &[name, action, expected] : rows) {
             QTest::newRow(name) << true << action << expected;
