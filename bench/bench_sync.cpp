@@ -77,7 +77,7 @@ QString seededList(int count)
 class Device
 {
 public:
-    explicit Device(const QString &list)
+    explicit Device(const QString &list) : m_db(QUuid::createUuid().toString())
     {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.filePath("config"));
         m_db.open(m_dir.filePath("bench.db"));

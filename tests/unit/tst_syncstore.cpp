@@ -24,11 +24,10 @@ struct Fixture
     TaskTableModel model;
     TaskService tasks{&db, &auth, &model};
     CustomerService customers{&db, &auth, nullptr};
-    int bob = -1;
-    int ada = -1;
 };
 
 using Action = std::function<void(Fixture &)>;
+constexpr int kBob = 1, kAda = 2;
 
 QDateTime utc(qint64 hours)
 {
@@ -61,9 +60,8 @@ private slots:
     {
         m_fx = std::make_unique<Fixture>();
         QVERIFY(m_fx->sandbox.openDatabase(m_fx->db));
-        m_fx->bob = signInTestUser(m_fx->auth, u"bob"_s);
-        m_fx->ada = signInTestUser(m_fx->auth, u"ada"_s);
-        QVERIFY(m_fx->bob > 0 && m_fx->ada > m_fx->bob);
+        QCOMPARE(signInTestUser(m_fx->auth, u"bob"_s), kBob);
+        QCOMPARE(signInTestUser(m_fx->auth, u"ada"_s), kAda);
     }
 
     void cleanup() { m_fx.reset(); }
@@ -74,13 +72,14 @@ private slots:
         QTest::addColumn<Action>("action");
         QTest::addColumn<QString>("expected");
         // Task 1 (customer 1) is synced as /l/a.ics, task 2 is done and not sent yet, task 3 is bob's.
+        const QString same = u"1:0:1,2:1:1 / "_s, changed = u"1:1:2,2:1:1 / "_s;
         const QList<std::tuple<const char *, Action, QString>> rows = {
             {"create", [](Fixture &f) { f.tasks.createTask(u"Gamma"_s, QDateTime()); },
              u"1:0:1,2:1:1,4:1:1 / "_s},
             {"update", [](Fixture &f) { f.tasks.updateTask(1, u"Alpha 2"_s, false, QDateTime(), 1, 1); },
-             u"1:1:2,2:1:1 / "_s},
-            {"done", [](Fixture &f) { f.tasks.updateTaskDone(1, true); }, u"1:1:2,2:1:1 / "_s},
-            {"same values", [](Fixture &f) { f.tasks.updateTaskDone(1, false); }, u"1:0:1,2:1:1 / "_s},
+             changed},
+            {"done", [](Fixture &f) { f.tasks.updateTaskDone(1, true); }, changed},
+            {"same values", [](Fixture &f) { f.tasks.updateTaskDone(1, false); }, same},
             {"delete synced", [](Fixture &f) { f.tasks.deleteTask(1); }, u"2:1:1 / /l/a.ics"_s},
             {"delete unsent", [](Fixture &f) { f.tasks.deleteTask(2); }, u"1:0:1 / "_s},
             {"delete done",
@@ -92,26 +91,19 @@ private slots:
              u" / /l/a.ics"_s},
             {"import",
              [](Fixture &f) {
-                 TaskTransferWorker::Job job{TaskTransferWorker::Operation::ImportCalendar, f.db.target()};
-                 job.filePath = QFINDTESTDATA("data/rfc5545-todos.ics");
-                 job.userId = f.ada;
-                 TaskTransferWorker worker(job);
-                 QCOMPARE(worker.execute().value(u"imported"_s).toInt(), 3);
+                 TaskTransferWorker::Job job{TaskTransferWorker::Operation::ImportCalendar, f.db.target(),
+                                             QFINDTESTDATA("data/rfc5545-todos.ics"), kAda};
+                 QCOMPARE(TaskTransferWorker(job).execute().value(u"imported"_s).toInt(), 3);
              },
              u"1:0:1,2:1:1,4:1:1,5:1:1,6:1:1 / "_s},
-            {"customer deleted", [](Fixture &f) { QVERIFY(f.customers.deleteCustomer(1)); },
-             u"1:1:2,2:1:1 / "_s},
-            {"customer renamed",
-             [](Fixture &f) { QVERIFY(f.customers.updateCustomer(1, u"Acme 2"_s, {}, {})); },
-             u"1:1:2,2:1:1 / "_s},
-            {"customer notes",
-             [](Fixture &f) { QVERIFY(f.customers.updateCustomer(1, u"Acme"_s, u"n"_s, {})); },
-             u"1:0:1,2:1:1 / "_s},
+            {"customer deleted", [](Fixture &f) { f.customers.deleteCustomer(1); }, changed},
+            {"customer renamed", [](Fixture &f) { f.customers.updateCustomer(1, u"Acme 2"_s, {}, {}); },
+             changed},
+            {"customer notes", [](Fixture &f) { f.customers.updateCustomer(1, u"Acme"_s, u"n"_s, {}); },
+             same},
             // No window does this; the resource leaves the old owner's list.
             {"moved to bob",
-             [](Fixture &f) {
-                 QVERIFY(execSql(f.db, u"UPDATE tasks SET user_id = %1 WHERE id = 1"_s.arg(f.bob)));
-             },
+             [](Fixture &f) { execSql(f.db, u"UPDATE tasks SET user_id = 1 WHERE id = 1"_s); },
              u"2:1:1 / /l/a.ics"_s},
         };
         for (const auto &[name, action, expected] : rows) {
@@ -127,14 +119,13 @@ private slots:
         QFETCH(Action, action);
         QFETCH(QString, expected);
         Fixture &f = *m_fx;
-        SyncStore store(f.db.database(), f.ada);
+        SyncStore store(f.db.database(), kAda);
         if (account)
             QVERIFY(store.saveAccount(kAccount));
         QVERIFY(f.customers.createCustomer(u"Acme"_s, {}, {}));
         QVERIFY(f.tasks.createTask(u"Alpha"_s, utc(491000), false, 1, 1));
         QVERIFY(f.tasks.createTask(u"Beta"_s, QDateTime(), true));
-        QVERIFY(execSql(
-            f.db, u"INSERT INTO tasks (user_id, name, customer_id) VALUES (%1, 'Bob''s', 1)"_s.arg(f.bob)));
+        QVERIFY(execSql(f.db, u"INSERT INTO tasks (user_id, name, customer_id) VALUES (1, 'Bob''s', 1)"_s));
         if (account)
             QVERIFY(store.markSynced(1, 1, u"/l/a.ics"_s, u"a"_s, "\"e1\"", "TEXT"));
         action(f);
@@ -147,7 +138,7 @@ private slots:
     {
         Fixture &f = *m_fx;
         QVERIFY(f.tasks.createTask(u"Local"_s, QDateTime()));
-        SyncStore store(f.db.database(), f.ada);
+        SyncStore store(f.db.database(), kAda);
         QVERIFY(store.saveAccount(kAccount));
         QVERIFY(store.account()->syncToken == "t1" && store.account()->lastSync == kAccount.lastSync);
         QCOMPARE(store.linkUnlinkedTasks(), 1);
@@ -156,7 +147,7 @@ private slots:
         const SyncTaskFields fields = {u"Remote"_s, u"two\nlines"_s, 60, true, utc(492000), u"NewCo"_s};
         const qint64 id = store.insertFromServer(fields, u"/l/r.ics"_s, u"r"_s, "\"e1\"", "V1");
         QVERIFY(id > 0 && store.task(id) == fields);
-        QCOMPARE(queryValue(f.db, u"SELECT user_id FROM customers WHERE name = 'NewCo'"_s).toInt(), f.ada);
+        QCOMPARE(queryValue(f.db, u"SELECT user_id FROM customers WHERE name = 'NewCo'"_s).toInt(), kAda);
         std::optional<SyncStore::Link> link = store.linkByHref(u"/l/r.ics"_s);
         QVERIFY(link && link->taskId == id && !link->dirty && link->uid == "r"_L1 &&
                 link->syncedText == "V1");
@@ -196,7 +187,7 @@ private slots:
         QCOMPARE(store.dirtyLinks(10).size(), 2);
 
         // Another user's store sees none of it and changes nothing.
-        SyncStore other(f.db.database(), f.bob);
+        SyncStore other(f.db.database(), kBob);
         QVERIFY(!other.task(id));
         QVERIFY(!other.updateFromServer(id, fields, u"/l/r.ics"_s, "\"e\"", "V", false));
         QVERIFY(other.deleteFromServer(id) && store.task(id));
