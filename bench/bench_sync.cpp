@@ -175,7 +175,11 @@ void BM_FirstSyncFromServer(benchmark::State &state)
         report(state, device->sync());
     }
 }
-BENCHMARK(BM_FirstSyncFromServer)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_FirstSyncFromServer)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(1);
 
 void BM_FirstSyncToServer(benchmark::State &state)
 {
@@ -188,7 +192,7 @@ void BM_FirstSyncToServer(benchmark::State &state)
         report(state, device->sync());
     }
 }
-BENCHMARK(BM_FirstSyncToServer)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_FirstSyncToServer)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
 
 } // namespace
 

@@ -153,7 +153,7 @@ ColumnLayout {
         }
 
         RowLayout {
-            visible: syncService.errorKind === "auth"
+            visible: syncService.errorKind === "auth" || syncService.errorKind === "secrets"
 
             TextField {
                 id: newPasswordField
