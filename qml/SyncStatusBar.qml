@@ -8,6 +8,8 @@ Rectangle {
 
     implicitHeight: row.implicitHeight + 8
     color: "#252525"
+    Accessible.role: Accessible.StatusBar
+    Accessible.name: statusLabel.text
 
     RowLayout {
         id: row
@@ -18,6 +20,8 @@ Rectangle {
         spacing: 10
 
         Label {
+            id: statusLabel
+
             objectName: "syncStatusLabel"
             Layout.fillWidth: true
             text: syncService.noticeCount > 0
@@ -25,8 +29,6 @@ Rectangle {
                   : syncService.status
             color: syncService.error !== "" ? "#ff9966" : "#cccccc"
             elide: Text.ElideRight
-            Accessible.role: Accessible.StatusBar
-            Accessible.name: text
         }
 
         ProgressBar {

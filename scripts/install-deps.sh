@@ -28,6 +28,8 @@ packages=(
     libqt6sql6-psql postgresql
     # CalDAV sync: the secret store client, and the servers, second client and keyring its tests run
     qtkeychain-qt6-dev gnome-keyring libsecret-tools radicale xandikos python3-caldav python3-icalendar
+    # the sync flow in the real window, read through the accessibility tree
+    at-spi2-core python3-pyatspi
 )
 
 missing=()

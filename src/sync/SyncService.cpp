@@ -140,9 +140,10 @@ void SyncService::loadAccount()
 
 void SyncService::findLists(const QString &serverUrl, const QString &username, const QString &password)
 {
+    start(SyncEngine::Operation::FindLists, serverUrl.trimmed(), username.trimmed(), password);
+    // Cleared once the lookup is under way, so that the clearing is not taken for its answer.
     m_lists.clear();
     emit listsChanged();
-    start(SyncEngine::Operation::FindLists, serverUrl.trimmed(), username.trimmed(), password);
 }
 
 void SyncService::connectAccount(const QString &serverUrl, const QString &username, const QString &password,
