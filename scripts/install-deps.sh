@@ -30,6 +30,8 @@ packages=(
     qtkeychain-qt6-dev gnome-keyring libsecret-tools radicale xandikos python3-caldav python3-icalendar
     # the sync flow in the real window, read through the accessibility tree
     at-spi2-core python3-pyatspi
+    # a server with a certificate nobody trusts
+    openssl
 )
 
 missing=()

@@ -3,7 +3,10 @@
 #include "sync/CalDavClient.h"
 
 #include <QNetworkAccessManager>
+#include <QProcess>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 
 using Error = CalDavClient::Error;
@@ -47,6 +50,7 @@ private slots:
     void invalidSyncToken();
     void failures_data();
     void failures();
+    void untrustedCertificate();
 
 private:
     QString href(const QString &name) const { return m_list.url.path() + name; }
@@ -176,6 +180,42 @@ void TestCalDavClient::failures()
     const auto status = client.discover(found);
     QCOMPARE(status.error, expected);
     QVERIFY(!status.text.isEmpty());
+}
+
+// A server whose certificate the system does not trust is refused with the reason, never used.
+void TestCalDavClient::untrustedCertificate()
+{
+    if (m_server.name != QLatin1String("radicale"))
+        QSKIP("one server with TLS is enough");
+    QTemporaryDir dir;
+    QCOMPARE(QProcess::execute("openssl",
+                               {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1",
+                                "-days", "1", "-keyout", dir.filePath("key"), "-out", dir.filePath("cert")}),
+             0);
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const QString port = QString::number(probe.serverPort());
+    probe.close();
+    QProcess server;
+    server.start("radicale",
+                 {"--config", "", "--storage-filesystem-folder", dir.filePath("data"), "--server-hosts",
+                  "127.0.0.1:" + port, "--auth-type", "none", "--server-ssl", "True", "--server-certificate",
+                  dir.filePath("cert"), "--server-key", dir.filePath("key")});
+    const auto listening = [&] {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port.toUShort());
+        return socket.waitForConnected(200);
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(listening(), 10000);
+    QNetworkAccessManager network;
+    CalDavClient client(&network);
+    client.setAccount(QUrl("https://127.0.0.1:" + port + "/"), "anna", "x");
+    QList<CalDavClient::Collection> lists;
+    const CalDavClient::Status status = client.discover(lists);
+    QCOMPARE(status.error, CalDavClient::Error::Tls);
+    QVERIFY(!status.text.isEmpty());
+    server.kill();
+    server.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(TestCalDavClient)
