@@ -16,6 +16,23 @@ Dialog {
         font.pointSize: 14
     }
 
+    // Keeps the control that has the keyboard focus in view while Tab moves through the long form.
+    function showFocused() {
+        const window = content.Window.window
+        const item = window ? window.activeFocusItem : null
+        let inside = item
+        while (inside && inside !== content)
+            inside = inside.parent
+        if (!root.visible || !inside)
+            return
+        const flick = scroller.contentItem
+        const top = item.mapToItem(content, 0, 0).y
+        if (top < flick.contentY)
+            flick.contentY = Math.max(0, top - 8)
+        else if (top + item.height > flick.contentY + flick.height)
+            flick.contentY = Math.min(top + item.height + 8 - flick.height, content.height - flick.height)
+    }
+
     parent: Overlay.overlay
     anchors.centerIn: parent
     // The reference list is long: on a low window the content scrolls instead of being cut off.
@@ -24,7 +41,17 @@ Dialog {
     title: qsTr("Settings")
     standardButtons: Dialog.Ok | Dialog.Cancel
 
+    Connections {
+        target: content.Window.window
+
+        function onActiveFocusItemChanged() {
+            root.showFocused()
+        }
+    }
+
     ScrollView {
+        id: scroller
+
         anchors.fill: parent
         implicitWidth: 360 + ScrollBar.vertical.width
         implicitHeight: content.implicitHeight

@@ -84,7 +84,10 @@ ColumnLayout {
             objectName: "syncPasswordField"
             Layout.fillWidth: true
             echoMode: TextInput.Password
+            // Qt 6.4 gives a password field no accessible name; its placeholder is read as the description.
+            placeholderText: qsTr("Password or app password")
             Accessible.name: qsTr("Password or app password")
+            Accessible.passwordEdit: true
         }
 
         RowLayout {
