@@ -41,11 +41,24 @@ ApplicationWindow {
     Connections {
         target: notifier
 
-        function onTaskDueSoon(taskId, name, expireAtText) {
-            toast.showToast(taskId, qsTr("Task expiring soon: ") + name, qsTr("Expire at: ") + expireAtText)
+        // Tasks that enter the warning window together share one notice; "Show" opens the first.
+        function onTasksDueSoon(tasks) {
+            const first = tasks[0]
+            let message = qsTr("Task expiring soon: ") + first.name
+            let sub = qsTr("Expire at: ") + first.expire_at_text
+            if (tasks.length > 1) {
+                const shown = tasks.slice(0, 5)
+                const names = shown.map(task => task.name)
+                if (tasks.length > shown.length)
+                    names.push(qsTr("and %n more", "", tasks.length - shown.length))
+                message = qsTr("%n tasks expiring soon: ", "", tasks.length) + names.join(", ")
+                sub = qsTr("Expire at: ") + shown.map(task => task.expire_at_text)
+                    .filter((text, i, all) => all.indexOf(text) === i).join(", ")
+            }
+            toast.showToast(first.id, message, sub)
             // A user in another program or with the window minimised would not see the toast.
             if (!root.active)
-                desktopNotifier.notifyTaskDueSoon(taskId, name, expireAtText)
+                desktopNotifier.notifyTasksDueSoon(tasks)
         }
     }
 

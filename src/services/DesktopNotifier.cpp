@@ -2,7 +2,10 @@
 
 #include "services/SettingsService.h"
 
+#include <algorithm>
+
 #include <QApplication>
+#include <QStringList>
 #include <QSystemTrayIcon>
 
 #ifdef DUEVIA_WITH_DBUS
@@ -15,6 +18,8 @@
 namespace {
 
 const QString kAppName = QStringLiteral("Duevia");
+// Several tasks due together are listed by name up to this many.
+constexpr int kListedTasks = 5;
 
 #ifdef DUEVIA_WITH_DBUS
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
@@ -38,12 +43,26 @@ DesktopNotifier::DesktopNotifier(SettingsService *settings, QObject *parent)
 
 DesktopNotifier::~DesktopNotifier() = default;
 
-void DesktopNotifier::notifyTaskDueSoon(int taskId, const QString &name, const QString &expireAtText)
+void DesktopNotifier::notifyTasksDueSoon(const QVariantList &tasks)
 {
-    if (!m_settings || !m_settings->desktopNotifications())
+    if (tasks.isEmpty() || !m_settings || !m_settings->desktopNotifications())
         return;
-    const QString title = tr("Task due soon");
-    const QString body = name + QLatin1Char('\n') + tr("Expire at: ") + expireAtText;
+    const auto field = [&tasks](int i, const char *key) {
+        return tasks.at(i).toMap().value(QLatin1String(key)).toString();
+    };
+    const int taskId = tasks.first().toMap().value(QStringLiteral("id")).toInt();
+    QString title = tr("Task due soon");
+    QString body = field(0, "name") + QLatin1Char('\n') + tr("Expire at: ") + field(0, "expire_at_text");
+    if (tasks.size() > 1) {
+        title = tr("%n tasks due soon", nullptr, int(tasks.size()));
+        QStringList lines;
+        const int shown = std::min<int>(int(tasks.size()), kListedTasks);
+        for (int i = 0; i < shown; ++i)
+            lines.append(tr("%1, expire at %2").arg(field(i, "name"), field(i, "expire_at_text")));
+        if (tasks.size() > shown)
+            lines.append(tr("and %n more", nullptr, int(tasks.size()) - shown));
+        body = lines.join(QLatin1Char('\n'));
+    }
 #ifdef DUEVIA_WITH_DBUS
     sendToNotificationService(taskId, title, body);
 #else

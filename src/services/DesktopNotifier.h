@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QVariantList>
 
 class QSystemTrayIcon;
 class SettingsService;
@@ -19,8 +20,9 @@ public:
     explicit DesktopNotifier(SettingsService *settings, QObject *parent = nullptr);
     ~DesktopNotifier() override;
 
-    // Announces a task that falls due soon, unless the user turned desktop notifications off.
-    Q_INVOKABLE void notifyTaskDueSoon(int taskId, const QString &name, const QString &expireAtText);
+    // Announces tasks that fall due soon (entries as NotificationService gives them) in one
+    // notification, unless the user turned desktop notifications off. "Show" opens the first.
+    Q_INVOKABLE void notifyTasksDueSoon(const QVariantList &tasks);
 
 signals:
     // The user chose "Show" on the notification of this task.

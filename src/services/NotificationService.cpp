@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kPollIntervalMs = 60000;
 constexpr float kAlarmVolume = 0.8f;
+constexpr int kPageSize = 200;
 
 } // namespace
 
@@ -32,14 +33,29 @@ void NotificationService::checkDueTasks()
 {
     if (!m_tasks || !m_settings)
         return;
-    const QVariantMap task = m_tasks->nextDueTask(m_settings->notifyMinutes());
-    if (task.isEmpty())
-        return;
-    const int id = task.value(QStringLiteral("id")).toInt();
-    const QString name = task.value(QStringLiteral("name")).toString();
-    const QString expireAtText = task.value(QStringLiteral("expire_at_text")).toString();
-    const auto announced = m_notified.constFind(id);
-    if (announced != m_notified.cend() && *announced == expireAtText)
+    QVariantList fresh;
+    qint64 afterEpoch = -1;
+    int afterId = 0;
+    for (;;) {
+        const QVariantList page =
+            m_tasks->dueSoonTasks(m_settings->notifyMinutes(), afterEpoch, afterId, kPageSize);
+        for (const QVariant &entry : page) {
+            const QVariantMap task = entry.toMap();
+            const int id = task.value(QStringLiteral("id")).toInt();
+            const QString expireAtText = task.value(QStringLiteral("expire_at_text")).toString();
+            const auto announced = m_notified.constFind(id);
+            if (announced != m_notified.cend() && *announced == expireAtText)
+                continue;
+            m_notified.insert(id, expireAtText);
+            fresh.append(task);
+        }
+        if (page.size() < kPageSize)
+            break;
+        const QVariantMap last = page.constLast().toMap();
+        afterEpoch = last.value(QStringLiteral("expire_at_epoch")).toLongLong();
+        afterId = last.value(QStringLiteral("id")).toInt();
+    }
+    if (fresh.isEmpty())
         return;
 
     const QString soundFile = m_settings->soundFile();
@@ -49,8 +65,7 @@ void NotificationService::checkDueTasks()
         alarm->setSource(QUrl::fromLocalFile(soundFile));
         alarm->play();
     }
-    m_notified.insert(id, expireAtText);
-    emit taskDueSoon(id, name, expireAtText);
+    emit tasksDueSoon(fresh);
 }
 
 void NotificationService::clearNotified()

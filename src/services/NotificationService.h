@@ -4,14 +4,16 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <QVariantList>
 
 class QAudioOutput;
 class QMediaPlayer;
 class SettingsService;
 class TaskService;
 
-// Once a minute, announces the signed-in user's earliest open task that expires within the warning
-// window, once for each expiry it is announced with, and plays the alarm sound.
+// Once a minute, announces every open task of the signed-in user that has entered the warning
+// window, once for each expiry it is announced with, in expiry order, and plays the alarm sound.
+// Tasks that enter the window together are announced together.
 class NotificationService : public QObject
 {
     Q_OBJECT
@@ -26,7 +28,8 @@ public:
     void checkDueTasks();
 
 signals:
-    void taskDueSoon(int taskId, const QString &name, const QString &expireAtText);
+    // Each entry: "id", "name", "expire_at_text", "expire_at_epoch"; never empty.
+    void tasksDueSoon(const QVariantList &tasks);
 
 public slots:
     void clearNotified();

@@ -93,6 +93,8 @@ public:
     Q_INVOKABLE bool updateTaskDone(int id, bool active);
     Q_INVOKABLE bool deleteTask(int id);
     Q_INVOKABLE QVariantMap nextDueTask(int withinMinutes);
+    // Open tasks expiring from now to now plus the minutes, by expiry and id, after the given one.
+    QVariantList dueSoonTasks(int withinMinutes, qint64 afterEpoch = -1, int afterId = 0, int limit = 1);
     Q_INVOKABLE void loadStatistics(const QString &expireFrom = QString(),
                                     const QString &expireTo = QString());
     Q_INVOKABLE QVariantMap taskById(int taskId) const;

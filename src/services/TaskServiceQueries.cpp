@@ -236,29 +236,43 @@ QVariantList TaskService::tasksForCustomer(int customerId) const
 
 QVariantMap TaskService::nextDueTask(int withinMinutes)
 {
+    return dueSoonTasks(withinMinutes).value(0).toMap();
+}
+
+QVariantList TaskService::dueSoonTasks(int withinMinutes, qint64 afterEpoch, int afterId, int limit)
+{
+    QVariantList tasks;
     if (!canQuery())
-        return {};
+        return tasks;
     const qint64 now = currentDateTime().toSecsSinceEpoch();
-    const qint64 limit = now + qint64(withinMinutes) * 60;
+    const qint64 limitEpoch = now + qint64(withinMinutes) * 60;
     QSqlQuery query = SqlSupport::prepare(
-        m_db, QStringLiteral("SELECT id, name, expire_at_epoch FROM tasks"
-                             " WHERE user_id = :uid AND active = 0 AND expire_at_epoch IS NOT NULL"
-                             " AND expire_at_epoch BETWEEN :now AND :lim"
-                             " ORDER BY expire_at_epoch ASC%1 LIMIT 1")
-                  .arg(m_db->dialect().nullsLow(true)));
+        m_db, QStringLiteral(
+                  "SELECT id, name, expire_at_epoch FROM tasks"
+                  " WHERE user_id = :uid AND active = 0 AND expire_at_epoch IS NOT NULL"
+                  " AND expire_at_epoch BETWEEN :now AND :lim"
+                  " AND (expire_at_epoch > :afterEpoch OR (expire_at_epoch = :sameEpoch AND id > :afterId))"
+                  " ORDER BY expire_at_epoch ASC, id ASC LIMIT :count"));
     query.bindValue(QStringLiteral(":uid"), m_auth->userId());
     query.bindValue(QStringLiteral(":now"), now);
-    query.bindValue(QStringLiteral(":lim"), limit);
-    if (!query.exec() || !query.next())
-        return {};
-    const qint64 epoch = query.value(QStringLiteral("expire_at_epoch")).toLongLong();
-    return {
-        {QStringLiteral("id"), query.value(QStringLiteral("id")).toInt()},
-        {QStringLiteral("name"), query.value(QStringLiteral("name")).toString()},
-        {QStringLiteral("expire_at_text"),
-         QDateTime::fromSecsSinceEpoch(epoch).toString(QStringLiteral("yyyy-MM-dd HH:mm"))},
-        {QStringLiteral("expire_at_epoch"), epoch},
-    };
+    query.bindValue(QStringLiteral(":lim"), limitEpoch);
+    query.bindValue(QStringLiteral(":afterEpoch"), afterEpoch);
+    query.bindValue(QStringLiteral(":sameEpoch"), afterEpoch);
+    query.bindValue(QStringLiteral(":afterId"), afterId);
+    query.bindValue(QStringLiteral(":count"), limit);
+    if (!query.exec())
+        return tasks;
+    while (query.next()) {
+        const qint64 epoch = query.value(QStringLiteral("expire_at_epoch")).toLongLong();
+        tasks.append(QVariantMap{
+            {QStringLiteral("id"), query.value(QStringLiteral("id")).toInt()},
+            {QStringLiteral("name"), query.value(QStringLiteral("name")).toString()},
+            {QStringLiteral("expire_at_text"),
+             QDateTime::fromSecsSinceEpoch(epoch).toString(QStringLiteral("yyyy-MM-dd HH:mm"))},
+            {QStringLiteral("expire_at_epoch"), epoch},
+        });
+    }
+    return tasks;
 }
 
 void TaskService::loadStatistics(const QString &expireFrom, const QString &expireTo)

@@ -24,8 +24,11 @@ Item {
             verify(taskService.createTask("Call back", new Date(Date.now() + 5 * 60000), false))
             const taskId = taskService.nextDueTask(10).id
             const toast = part("toast")
-            notifier.taskDueSoon(taskId + 100, "Older", "2026-03-22 17:00")
-            notifier.taskDueSoon(taskId, "Call back", "2026-03-22 17:50")
+            notifier.tasksDueSoon([{ id: taskId + 100, name: "Older", expire_at_text: "2026-03-22 17:00" }])
+            notifier.tasksDueSoon([{ id: taskId + 101, name: "A", expire_at_text: "2026-03-22 17:50" },
+                                   { id: taskId + 102, name: "B", expire_at_text: "2026-03-22 17:50" }])
+            compare([toast.message, toast.subMessage], ["2 tasks expiring soon: A, B", "Expire at: 2026-03-22 17:50"])
+            notifier.tasksDueSoon([{ id: taskId, name: "Call back", expire_at_text: "2026-03-22 17:50" }])
             tryVerify(() => toast.opened)
             compare([toast.message, toast.subMessage], ["Task expiring soon: Call back", "Expire at: 2026-03-22 17:50"])
             subject.showMaximized()
