@@ -19,12 +19,20 @@ Dialog {
     property string syncNotice: ""
 
     readonly property bool blocked: customerSelectionDialog.visible || customerDialog.visible
+    readonly property string requiredMessage: qsTr("task name and expire date are required")
 
     signal taskSaved()
 
     function setExpiry(d) {
         root.expireAtLocal = d
         expireField.text = d ? Qt.formatDateTime(d, "yyyy-MM-dd HH:mm") : ""
+        root.clearRequiredError()
+    }
+
+    // The "required" message goes once what it asked for is given.
+    function clearRequiredError() {
+        if (errorLabel.text === root.requiredMessage && nameField.text.trim() !== "" && root.expireAtLocal)
+            errorLabel.text = ""
     }
 
     function setCustomer(id, name) {
@@ -83,8 +91,9 @@ Dialog {
         errorLabel.text = ""
         if (levelSpin.activeFocus)
             nameField.forceActiveFocus() // the spin box takes a typed value when it loses the focus
+        root.addMinutes() // minutes typed but not yet applied count, as the Return key would apply them
         if (nameField.text.trim() === "" || !root.expireAtLocal) {
-            errorLabel.text = qsTr("task name and expire date are required")
+            errorLabel.text = root.requiredMessage
             return
         }
         const expire = root.expireAtLocal.toISOString()
@@ -120,6 +129,8 @@ Dialog {
         if (!base)
             return
         base.setSeconds(0, 0) // expiry moments are kept to the minute, as the field shows them
+        // Applied once: the field empties, so leaving it or saving afterwards adds nothing more.
+        minutesField.text = ""
         root.setExpiry(new Date(base.getTime() + parseInt(text, 10) * 60000))
     }
 
@@ -226,6 +237,7 @@ Dialog {
             placeholderText: qsTr("Task name")
             maximumLength: InputLimits.nameLength
             Layout.fillWidth: true
+            onTextChanged: root.clearRequiredError()
         }
 
         TextField {

@@ -172,6 +172,25 @@ Item {
             compare(stored("expire_at_epoch", "Call Bob"), Math.floor(expiry.getTime() / 1000))
         }
 
+        // The minutes are added once, whether the field is left with Return, Tab or Save, and the
+        // "required" message goes once both name and expiry are given.
+        function test_addMinutesOnce() {
+            openNew()
+            keyClick(Qt.Key_Return)
+            compare(part("taskErrorLabel").text, "task name and expire date are required")
+            type("Call Bob")
+            part("minutesField").forceActiveFocus()
+            type("30")
+            keyClick(Qt.Key_Return)
+            const shown = part("expireField").text
+            verify(dialog.visible)
+            compare(part("taskErrorLabel").text, "")
+            keyClick(Qt.Key_Tab)
+            compare(part("expireField").text, shown)
+            closed(dialog, () => mouseClick(part("taskSaveButton")))
+            compare(Qt.formatDateTime(new Date(stored("expire_at", "Call Bob")), "yyyy-MM-dd HH:mm"), shown)
+        }
+
         function test_refusedSave_data() {
             return [{ tag: "blank name", name: "   ", error: "task name and expire date are required" },
                     { tag: "read-only database", name: "Unsaved work", readOnly: true, error: "Could not save the task." }]
