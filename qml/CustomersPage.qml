@@ -12,8 +12,8 @@ Item {
     required property StackView stackView
     property int selectedRow: -1
     property var homePageRef: null
-    // The customer under the highlight when the table was last read again.
-    property int highlightedCustomerId: -1
+    // The selection belongs to this customer, not to a row number (-1: none).
+    property int selectedCustomerId: -1
 
     readonly property var pageSizes: [10, 25, 50, 100]
 
@@ -49,20 +49,19 @@ Item {
 
     Component.onCompleted: customerService.loadPage(1)
 
-    // After a change made elsewhere the highlight stays with its customer, or goes when it left the page.
+    onSelectedRowChanged: root.selectedCustomerId = customerModel.customerIdAt(root.selectedRow)
+
+    // Whenever the table is read again the highlight stays with its customer while it is shown and
+    // goes when it is not.
     Connections {
         target: customerModel
 
-        function onModelAboutToBeReset() {
-            root.highlightedCustomerId = customerModel.customerIdAt(root.selectedRow)
+        function onModelReset() {
+            root.selectedRow = customerModel.rowForId(root.selectedCustomerId)
         }
-    }
 
-    Connections {
-        target: customerService
-
-        function onChangedElsewhere() {
-            root.selectedRow = customerModel.rowForId(root.highlightedCustomerId)
+        function onDataChanged() {
+            root.selectedRow = customerModel.rowForId(root.selectedCustomerId)
         }
     }
 

@@ -15,8 +15,8 @@ Item {
     property int selectedRow: -1
     property bool selectedTaskActive: false
     property int focusTaskId: -1
-    // The task under the highlight when the table was last read again.
-    property int highlightedTaskId: -1
+    // The selection belongs to this task, not to a row number (-1: none).
+    property int selectedTaskId: -1
 
     readonly property var pageSizes: [10, 25, 50, 100]
 
@@ -114,21 +114,20 @@ Item {
             focusTimer.start()
     }
 
-    // After a change made elsewhere the highlight stays with its task, or goes when the task left the
-    // page, so that a key or an action never reaches another task than the one the user chose.
+    onSelectedRowChanged: root.selectedTaskId = taskModel.taskIdAt(root.selectedRow)
+
+    // Whenever the table is read again (another page, a sort, a change made here or elsewhere) the
+    // highlight stays with its task while it is shown and goes when it is not, so that a key or an
+    // action never reaches another task than the one the user chose.
     Connections {
         target: taskModel
 
-        function onModelAboutToBeReset() {
-            root.highlightedTaskId = taskModel.taskIdAt(root.selectedRow)
+        function onModelReset() {
+            root.selectTaskRow(taskModel.rowForId(root.selectedTaskId))
         }
-    }
 
-    Connections {
-        target: taskService
-
-        function onChangedElsewhere() {
-            root.selectTaskRow(taskModel.rowForId(root.highlightedTaskId))
+        function onDataChanged() {
+            root.selectTaskRow(taskModel.rowForId(root.selectedTaskId))
         }
     }
 

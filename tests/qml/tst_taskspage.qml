@@ -91,6 +91,17 @@ Item {
                 keyClick(key)
                 compare(taskService.currentPage, number)
             }
+            // The selection went with its task's page: Delete reaches nothing until a task is chosen.
+            keyClick(Qt.Key_Delete)
+            compare([taskService.totalCount, page.selectedRow], [7, -1])
+            keyClick(Qt.Key_Down)
+            taskService.sort(0, Qt.DescendingOrder)
+            compare(page.selectedRow, -1)
+            taskService.sort(0, Qt.AscendingOrder)
+            keyClick(Qt.Key_Down)
+            const chosen = page.selectedTaskId
+            taskModel.sort(0, Qt.DescendingOrder)
+            compare([page.selectedRow, page.selectedTaskId], [2, chosen])
             keyClick(Qt.Key_Delete)
             compare([taskService.totalCount, page.selectedRow], [6, -1])
             const dialog = part("taskDialog")
