@@ -124,9 +124,8 @@ Item {
             return
         // The listed state may be stale: toggle what is stored now.
         const task = taskService.taskById(selectedCalendarTask.id)
-        if (task.taskId === undefined)
-            return
-        taskService.updateTaskDone(task.taskId, !task.active)
+        if (task.taskId === undefined || !taskService.updateTaskDone(task.taskId, !task.active))
+            undoService.report(qsTr("Could not change the task."))
     }
 
     function deleteSelectedTask() {
@@ -134,7 +133,7 @@ Item {
             return
         const id = selectedCalendarTask.id
         selectedCalendarTask = null
-        taskService.deleteTask(id)
+        undoService.deleteTask(id)
     }
 
     focus: true

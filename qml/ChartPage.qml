@@ -62,9 +62,8 @@ Rectangle {
             return
         // The listed state may be stale: toggle what is stored now.
         const task = taskService.taskById(selectedChartTask.id)
-        if (task.taskId === undefined)
-            return
-        taskService.updateTaskDone(task.taskId, !task.active)
+        if (task.taskId === undefined || !taskService.updateTaskDone(task.taskId, !task.active))
+            undoService.report(qsTr("Could not change the task."))
     }
 
     function deleteSelectedTask() {
@@ -72,7 +71,7 @@ Rectangle {
             return
         const id = selectedChartTask.id
         selectedChartTask = null
-        taskService.deleteTask(id)
+        undoService.deleteTask(id)
     }
 
     // An empty or unreadable field starts at the edge of today that it bounds.

@@ -66,7 +66,7 @@ Dialog {
 
     function deleteCustomer() {
         errorLabel.text = ""
-        if (!customerService.deleteCustomer(root.id)) {
+        if (!undoService.deleteCustomer(root.id)) {
             errorLabel.text = qsTr("Could not delete the customer.")
             return
         }

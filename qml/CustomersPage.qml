@@ -43,7 +43,7 @@ Item {
             return
         const id = customerModel.customerIdAt(selectedRow)
         if (id > 0)
-            customerService.deleteCustomer(id)
+            undoService.deleteCustomer(id)
         selectedRow = -1
     }
 

@@ -38,6 +38,10 @@ ApplicationWindow {
         onActivated: taskId => root.openTaskFromToast(taskId)
     }
 
+    UndoBar {
+        objectName: "undoBar"
+    }
+
     Connections {
         target: notifier
 

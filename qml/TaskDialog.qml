@@ -113,7 +113,7 @@ Dialog {
     }
 
     function deleteTask() {
-        if (!taskService.deleteTask(root.editingId)) {
+        if (!undoService.deleteTask(root.editingId)) {
             errorLabel.text = qsTr("Could not delete the task.")
             return
         }

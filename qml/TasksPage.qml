@@ -48,7 +48,7 @@ Item {
             return
         const id = taskModel.taskIdAt(root.selectedRow)
         if (id > 0)
-            taskService.deleteTask(id)
+            undoService.deleteTask(id)
         root.selectTaskRow(-1)
     }
 
@@ -59,10 +59,12 @@ Item {
         if (id <= 0)
             return
         const done = !root.selectedTaskActive
-        if (taskService.updateTaskDone(id, done))
+        if (taskService.updateTaskDone(id, done)) {
             root.selectedTaskActive = done
-        else
+        } else {
+            undoService.report(qsTr("Could not change the task."))
             taskService.loadPage(taskService.currentPage) // the task is gone: show the table as it is now
+        }
     }
 
     function clearFilters() {
@@ -429,11 +431,18 @@ Item {
         title: qsTr("Confirm deletion")
         modal: true
         anchors.centerIn: parent
+        property int doneCount: 0
+
         standardButtons: Dialog.Yes | Dialog.No
+        onAboutToShow: doneCount = taskService.doneTaskCount()
         onAccepted: taskService.deleteAllInactive()
 
         Label {
-            text: qsTr("Delete ALL tasks Done?\nThis action cannot be undone.")
+            objectName: "confirmDeleteText"
+            text: (confirmDeleteDialog.doneCount === 1
+                   ? qsTr("Delete ALL tasks Done? 1 task will be deleted.")
+                   : qsTr("Delete ALL tasks Done? %1 tasks will be deleted.").arg(confirmDeleteDialog.doneCount))
+                  + "\n" + qsTr("This action cannot be undone.")
             color: "white"
             padding: 10
         }

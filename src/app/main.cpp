@@ -10,6 +10,7 @@
 #include "services/SettingsService.h"
 #include "services/TaskService.h"
 #include "services/TaskTransferService.h"
+#include "services/UndoService.h"
 #include "storage/ChangeWatcher.h"
 #include "storage/DbManager.h"
 #include "sync/SecretStore.h"
@@ -58,6 +59,7 @@ int main(int argc, char *argv[])
     CustomerService customerService(&dbManager, &auth, &customerModel);
     QObject::connect(&customerService, &CustomerService::tasksChanged, &taskService,
                      &TaskService::onTasksChanged);
+    UndoService undo(&dbManager, &auth, &taskService, &customerService);
     TaskTransferService taskTransfer(&dbManager, &auth, &taskService);
     ConnectionTestService connectionTest;
 
@@ -85,6 +87,7 @@ int main(int argc, char *argv[])
     context->setContextProperty(QStringLiteral("taskService"), &taskService);
     context->setContextProperty(QStringLiteral("customerModel"), &customerModel);
     context->setContextProperty(QStringLiteral("customerService"), &customerService);
+    context->setContextProperty(QStringLiteral("undoService"), &undo);
     context->setContextProperty(QStringLiteral("taskTransfer"), &taskTransfer);
     context->setContextProperty(QStringLiteral("connectionTest"), &connectionTest);
     context->setContextProperty(QStringLiteral("syncService"), &sync);

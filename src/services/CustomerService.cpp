@@ -79,21 +79,6 @@ bool customerFits(const QString &name, const QString &notes, const QVariantList 
     });
 }
 
-// Runs work as one writing transaction on the manager's connection: commits when it succeeds,
-// otherwise rolls everything back. The queries of work must be gone when it returns, or COMMIT fails.
-// Two saves of one customer at once run one after the other: the later one replaces the name, notes
-// and contacts of the earlier one as a whole.
-bool runInTransaction(const DbManager *db, const std::function<bool()> &work)
-{
-    QSqlDatabase connection = db->database();
-    if (!QSqlQuery(connection).exec(db->dialect().beginWrite()))
-        return false;
-    if (work() && connection.commit())
-        return true;
-    connection.rollback();
-    return false;
-}
-
 } // namespace
 
 CustomerService::CustomerService(DbManager *db, AuthService *auth, CustomerTableModel *model, QObject *parent)
@@ -299,7 +284,7 @@ bool CustomerService::createCustomer(const QString &name, const QString &notes, 
     if (!isUsable() || trimmedName.isEmpty() || !customerFits(trimmedName, notes, contacts))
         return false;
 
-    const bool saved = runInTransaction(m_db, [&] {
+    const bool saved = SqlSupport::runInTransaction(m_db, [&] {
         QSqlQuery insert = SqlSupport::prepare(
             m_db,
             QStringLiteral("INSERT INTO customers (user_id,name,notes) VALUES ( :user_id, :name, :notes)"
@@ -328,7 +313,7 @@ bool CustomerService::updateCustomer(int id, const QString &name, const QString 
     if (!isUsable() || trimmedName.isEmpty() || !customerFits(trimmedName, notes, contacts))
         return false;
 
-    const bool saved = runInTransaction(m_db, [&] {
+    const bool saved = SqlSupport::runInTransaction(m_db, [&] {
         QSqlQuery update = SqlSupport::prepare(
             m_db, QStringLiteral("UPDATE customers SET name = :name, notes = :notes WHERE id = :id"));
         update.bindValue(QStringLiteral(":name"), trimmedName);
@@ -352,7 +337,7 @@ bool CustomerService::deleteCustomer(int id)
         return false;
 
     // The customer, its contacts and the link from its tasks (of every user) go together or not at all.
-    const bool deleted = runInTransaction(m_db, [&] {
+    const bool deleted = SqlSupport::runInTransaction(m_db, [&] {
         QSqlQuery query = SqlSupport::prepare(m_db, QStringLiteral("DELETE FROM customers WHERE id = :id"));
         query.bindValue(QStringLiteral(":id"), id);
         if (!query.exec())

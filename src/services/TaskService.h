@@ -93,6 +93,8 @@ public:
     Q_INVOKABLE bool updateTaskDone(int id, bool active);
     Q_INVOKABLE bool deleteTask(int id);
     Q_INVOKABLE QVariantMap nextDueTask(int withinMinutes);
+    // All done tasks of the signed-in user, whatever the filters: what "Delete Done" removes.
+    Q_INVOKABLE int doneTaskCount() const;
     // Open tasks expiring from now to now plus the minutes, by expiry and id, after the given one.
     QVariantList dueSoonTasks(int withinMinutes, qint64 afterEpoch = -1, int afterId = 0, int limit = 1);
     Q_INVOKABLE void loadStatistics(const QString &expireFrom = QString(),

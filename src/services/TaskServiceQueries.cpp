@@ -234,6 +234,16 @@ QVariantList TaskService::tasksForCustomer(int customerId) const
     return tasks;
 }
 
+int TaskService::doneTaskCount() const
+{
+    if (!canQuery())
+        return 0;
+    QSqlQuery query =
+        SqlSupport::prepare(m_db, QStringLiteral("SELECT done FROM task_counts WHERE user_id = :uid"));
+    query.bindValue(QStringLiteral(":uid"), m_auth->userId());
+    return query.exec() && query.next() ? query.value(0).toInt() : 0;
+}
+
 QVariantMap TaskService::nextDueTask(int withinMinutes)
 {
     return dueSoonTasks(withinMinutes).value(0).toMap();

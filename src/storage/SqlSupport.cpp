@@ -1,6 +1,7 @@
 #include "storage/SqlSupport.h"
 
 #include "storage/DbManager.h"
+#include "storage/SqlDialect.h"
 
 #include <QTimeZone>
 
@@ -89,6 +90,17 @@ QString likeTrigrams(const QString &pattern)
     }
     trigrams.removeDuplicates();
     return trigrams.join(QStringLiteral(" AND "));
+}
+
+bool runInTransaction(const DbManager *db, const std::function<bool()> &work)
+{
+    QSqlDatabase connection = db->database();
+    if (!QSqlQuery(connection).exec(db->dialect().beginWrite()))
+        return false;
+    if (work() && connection.commit())
+        return true;
+    connection.rollback();
+    return false;
 }
 
 } // namespace SqlSupport

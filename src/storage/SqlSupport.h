@@ -4,6 +4,8 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <functional>
+
 class DbManager;
 
 // Small helpers shared by every service that runs SQL on the manager's connection.
@@ -19,6 +21,10 @@ QSqlQuery prepare(const DbManager *db, const QString &sql);
 // Binds value to placeholder when the query's statement uses it (engines differ in the placeholders
 // a shared fragment needs).
 void bindIfUsed(QSqlQuery &query, const QString &placeholder, const QVariant &value);
+
+// Runs work as one writing transaction on the manager's connection: commits when it succeeds,
+// otherwise rolls everything back. The queries of work must be gone when it returns, or COMMIT fails.
+bool runInTransaction(const DbManager *db, const std::function<bool()> &work);
 
 // Date-times are stored as UTC text ("2026-03-22T17:50:00.000Z" or CURRENT_TIMESTAMP's
 // "2026-03-22 17:50:00"). Text without a zone is taken as UTC; the result is local time, or an

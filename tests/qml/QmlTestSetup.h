@@ -10,6 +10,7 @@
 #include "services/NotificationService.h"
 #include "services/TaskService.h"
 #include "services/TaskTransferService.h"
+#include "services/UndoService.h"
 #include "sync/SecretStore.h"
 #include "sync/SyncService.h"
 
@@ -47,6 +48,7 @@ public slots:
         context->setContextProperty(QStringLiteral("taskService"), &m_taskService);
         context->setContextProperty(QStringLiteral("customerModel"), &m_customerModel);
         context->setContextProperty(QStringLiteral("customerService"), &m_customerService);
+        context->setContextProperty(QStringLiteral("undoService"), &m_undo);
         context->setContextProperty(QStringLiteral("taskTransfer"), &m_taskTransfer);
         context->setContextProperty(QStringLiteral("desktopNotifier"), &m_desktopNotifier);
         context->setContextProperty(QStringLiteral("dbPath"), m_sandbox.databaseFile());
@@ -81,6 +83,7 @@ private:
     AuthService m_auth{&m_db};
     TaskService m_taskService{&m_db, &m_auth, &m_taskModel};
     CustomerService m_customerService{&m_db, &m_auth, &m_customerModel};
+    UndoService m_undo{&m_db, &m_auth, &m_taskService, &m_customerService};
     TaskTransferService m_taskTransfer{&m_db, &m_auth, &m_taskService};
     DesktopNotifier m_desktopNotifier{&m_settings};
     ConnectionTestService m_connectionTest;

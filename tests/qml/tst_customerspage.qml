@@ -57,7 +57,9 @@ Item {
             compare([dialog.id, dialog.name, dialog.notes, dialog.contactsModel.get(0).value], [2, "C2", "n2", "b@c.d"])
             closed(dialog, () => dialog.close())
             keyClick(Qt.Key_Delete)
-            compare([subject.selectedRow, customerService.totalCount], [-1, 2])
+            compare([subject.selectedRow, customerService.totalCount, undoService.notice], [-1, 2, "Deleted customer \"C2\""])
+            verify(undoService.undo())
+            compare([customerService.totalCount, customerService.customerById(2).contacts[0].value], [3, "b@c.d"])
         }
 
         // Changes of another window: the open dialog keeps what is typed, the highlight its customer.

@@ -39,6 +39,12 @@ Item {
             const tasksPage = part("tasksPage", pages.currentItem)
             tryVerify(() => tasksPage.isTaskDialogOpen(), 3000)
             compare(part("taskDialog", tasksPage).editingId, taskId)
+            part("taskDialog", tasksPage).close()
+            // Ctrl+Z takes a delete back while its notice shows.
+            verify(undoService.deleteTask(taskId))
+            tryVerify(() => part("undoBar").opened)
+            keyClick(Qt.Key_Z, Qt.ControlModifier)
+            compare([taskService.taskById(taskId).name, part("undoBar").visible], ["Call back", false])
         }
     }
 }

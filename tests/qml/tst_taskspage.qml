@@ -74,6 +74,7 @@ Item {
             addTasks([[1, true, future], [1, false, future], [1, true, past]])
             for (const answer of ["reject", "accept"]) {
                 opened(part("confirmDeleteDialog"), () => mouseClick(part("deleteDoneButton")))
+                compare(part("confirmDeleteText").text, "Delete ALL tasks Done? 2 tasks will be deleted.\nThis action cannot be undone.")
                 compare(taskService.totalCount, 3)
                 part("confirmDeleteDialog")[answer]()
             }
@@ -103,7 +104,10 @@ Item {
             taskModel.sort(0, Qt.DescendingOrder)
             compare([page.selectedRow, page.selectedTaskId], [2, chosen])
             keyClick(Qt.Key_Delete)
-            compare([taskService.totalCount, page.selectedRow], [6, -1])
+            compare([taskService.totalCount, page.selectedRow, undoService.notice], [6, -1, "Deleted task \"T1\""])
+            verify(undoService.undo())
+            compare([taskService.totalCount, taskService.taskById(chosen).taskId], [7, chosen])
+            undoService.deleteTask(chosen)
             const dialog = part("taskDialog")
             opened(dialog, () => keyClick(Qt.Key_N, Qt.ControlModifier))
             keyClick(Qt.Key_L, Qt.ControlModifier)
