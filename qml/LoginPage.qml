@@ -11,7 +11,17 @@ Page {
     // Raised with the address just before the system browser is asked to open it.
     signal footerLinkActivated(url link)
 
+    // After a registration: the new name is filled in and only the password is left to type.
+    function showRegistered(username, message) {
+        usernameField.text = username
+        passwordField.text = ""
+        messageLabel.color = "lightgreen"
+        messageLabel.text = message
+        passwordField.forceActiveFocus()
+    }
+
     function doLogin() {
+        messageLabel.color = "tomato"
         messageLabel.text = ""
         if (auth.login(usernameField.text, passwordField.text))
             root.stackView.replace("HomePage.qml", { stackView: root.stackView })
@@ -21,6 +31,7 @@ Page {
 
     background: null
     Component.onCompleted: usernameField.forceActiveFocus()
+    StackView.onActivated: (passwordField.activeFocus ? passwordField : usernameField).forceActiveFocus()
 
     ColumnLayout {
         anchors.centerIn: parent

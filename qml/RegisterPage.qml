@@ -28,15 +28,18 @@ Page {
             return
         }
         if (auth.registerUser(usernameField.text, passwordField.text, fullNameField.text)) {
-            messageLabel.color = "lightgreen"
-            messageLabel.text = qsTr("Account created. You can login now.")
+            // The message is shown on the sign-in page, which comes back with the new name filled in.
+            const name = usernameField.text.trim()
             root.stackView.pop()
+            if (root.stackView.currentItem && root.stackView.currentItem.showRegistered)
+                root.stackView.currentItem.showRegistered(name, qsTr("Account created. You can login now."))
         } else {
             messageLabel.text = qsTr("Registration failed (username already exists or DB error).")
         }
     }
 
     background: null
+    StackView.onActivated: fullNameField.forceActiveFocus()
 
     ColumnLayout {
         anchors.centerIn: parent
@@ -54,6 +57,7 @@ Page {
 
             objectName: "fullNameField"
             Layout.fillWidth: true
+            onAccepted: root.doRegister()
             placeholderText: qsTr("Full name")
             maximumLength: InputLimits.nameLength
         }
@@ -63,6 +67,7 @@ Page {
 
             objectName: "usernameField"
             Layout.fillWidth: true
+            onAccepted: root.doRegister()
             placeholderText: qsTr("Username")
             maximumLength: InputLimits.nameLength
         }
@@ -72,6 +77,7 @@ Page {
 
             objectName: "passwordField"
             Layout.fillWidth: true
+            onAccepted: root.doRegister()
             placeholderText: qsTr("Password (min 8 chars)")
             echoMode: TextInput.Password
         }
@@ -81,6 +87,7 @@ Page {
 
             objectName: "confirmField"
             Layout.fillWidth: true
+            onAccepted: root.doRegister()
             placeholderText: qsTr("Confirm password")
             echoMode: TextInput.Password
         }
