@@ -165,6 +165,10 @@ Rectangle {
             antialiasing: true
             animationOptions: ChartView.NoAnimation
             legend.labelColor: "white"
+            // Days per label: each whole label, slanted, needs about this many pixels.
+            readonly property int labelStep: Math.max(1, Math.ceil(taskService.dailyLabels.length * 64
+                                                                   / Math.max(1, chart.plotArea.width)))
+            margins.bottom: labelStep > 1 ? 80 : 20
 
             // The theme decorates the chart and its series as they are completed; the page's colours go on top.
             Component.onCompleted: {
@@ -180,6 +184,9 @@ Rectangle {
 
                 axisX: BarCategoryAxis {
                     categories: taskService.dailyLabels
+                    // Too many days for a label each: the chart's own ones would all be cut to "2…",
+                    // so every few days get a whole label of the page's instead (below).
+                    labelsVisible: chart.labelStep === 1
                     labelsAngle: -45
                     labelsFont.pixelSize: 12
                     color: "#000000"
@@ -219,6 +226,26 @@ Rectangle {
 
             HoverHandler {
                 cursorShape: root.barHovered ? Qt.PointingHandCursor : Qt.ArrowCursor
+            }
+
+            Repeater {
+                objectName: "dayLabels"
+                model: chart.labelStep > 1 ? Math.ceil(taskService.dailyLabels.length / chart.labelStep) : 0
+
+                delegate: Text {
+                    required property int index
+                    readonly property int day: index * chart.labelStep
+                    readonly property real slot: chart.plotArea.width / taskService.dailyLabels.length
+
+                    objectName: "dayLabel"
+                    text: taskService.dailyLabels[day] ?? ""
+                    color: "white"
+                    font.pixelSize: 12
+                    rotation: -45
+                    transformOrigin: Item.TopRight
+                    x: chart.plotArea.x + (day + 0.5) * slot - width
+                    y: chart.plotArea.y + chart.plotArea.height + 8
+                }
             }
         }
     }

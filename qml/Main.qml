@@ -15,6 +15,9 @@ ApplicationWindow {
 
     width: 1300
     height: 700
+    // Every page's bars, columns and boxes fit from this size up.
+    minimumWidth: 1000
+    minimumHeight: 600
     visible: true
     title: qsTr("Duevia")
 

@@ -17,6 +17,10 @@ Item {
     property int focusTaskId: -1
     // The selection belongs to this task, not to a row number (-1: none).
     property int selectedTaskId: -1
+    property bool pageEmpty: taskModel.rowCountQml() === 0
+    readonly property bool filtered: taskService.filterName !== "" || taskService.filterActive !== -1
+                                     || taskService.filterLevel !== -1 || taskService.filterExpireFrom !== ""
+                                     || taskService.filterExpireTo !== ""
 
     readonly property var pageSizes: [10, 25, 50, 100]
 
@@ -125,6 +129,7 @@ Item {
         target: taskModel
 
         function onModelReset() {
+            root.pageEmpty = taskModel.rowCountQml() === 0
             root.selectTaskRow(taskModel.rowForId(root.selectedTaskId))
         }
 
@@ -170,6 +175,9 @@ Item {
                 placeholderText: qsTr("Search by task id/name or customer name...")
                 maximumLength: InputLimits.searchLength
                 Layout.preferredWidth: 400
+                Layout.minimumWidth: 160
+                Layout.fillWidth: true
+                Layout.maximumWidth: 400
                 Component.onCompleted: text = taskService.filterName
                 onTextChanged: taskService.filterName = text
             }
@@ -283,6 +291,17 @@ Item {
                 }
             }
 
+            Label {
+                objectName: "noMatchLabel"
+                Layout.fillWidth: true
+                visible: root.pageEmpty && root.filtered
+                topPadding: 40
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.WordWrap
+                color: "white"
+                text: qsTr("No tasks match") + "\n" + qsTr("The counts below are of all your tasks; Clear shows them all again.")
+            }
+
             TableView {
                 id: table
                 objectName: "taskTable"
@@ -294,7 +313,8 @@ Item {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
 
-                columnWidthProvider: column => [50, Math.max(250, table.width - 560), 60, 60, 240, 140][column]
+                // The id column holds seven digits.
+                columnWidthProvider: column => [80, Math.max(250, table.width - 590), 60, 60, 240, 140][column]
                 rowHeightProvider: () => 36
                 onWidthChanged: forceLayout()
 

@@ -65,5 +65,17 @@ Item {
             compare(taskService.dailyTotals, [2])
             part("dayTaskList").close()
         }
+
+        // Forty days with tasks: fewer labels, each a whole date, in place of forty cut ones.
+        function test_denseDaysKeepReadableLabels() {
+            for (let day = 0; day < 40; ++day)
+                addTasks(1, new Date(tomorrow.getTime() - 10 * 86400000 + day * 86400000))
+            taskService.loadStatistics()
+            waitForRendering(part("taskChart"))
+            const labels = part("dayLabels")
+            verify(!part("taskChart").axisX(part("taskChart").series(0)).labelsVisible)
+            verify(labels.count > 5 && labels.count < 20, labels.count)
+            compare(labels.itemAt(1).text, taskService.dailyLabels[part("taskChart").labelStep])
+        }
     }
 }

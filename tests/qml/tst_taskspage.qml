@@ -81,6 +81,19 @@ Item {
             compare([taskService.totalCount, taskService.activeCount], [1, 0])
         }
 
+        // Ids of seven digits are shown whole; a search without a match says so.
+        function test_longIdsAndNoMatch() {
+            verify(testSupport.exec("INSERT INTO tasks (id, user_id, name) VALUES (1234567, " + auth.userId + ", 'Long id')"))
+            taskService.loadPage(1)
+            const table = part("taskTable")
+            table.forceLayout()
+            const idText = table.itemAtCell(Qt.point(0, 0)).children[2]
+            compare([idText.text, idText.truncated, part("noMatchLabel").visible], ["1234567", false, false])
+            taskService.filterName = "no such task"
+            tryVerify(() => part("noMatchLabel").visible)
+            taskService.filterName = ""
+        }
+
         function test_keys() {
             addTasks(Array(7).fill([1, false, future]), 3)
             for (const [key, row] of [[Qt.Key_Down, 0], [Qt.Key_Down, 1], [Qt.Key_Down, 2], [Qt.Key_Down, 2],
