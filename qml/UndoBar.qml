@@ -15,7 +15,7 @@ Popup {
     visible: undoService.notice !== ""
     padding: 10
     x: parent ? Math.round((parent.width - width) / 2) : 0
-    y: parent ? parent.height - height - 20 : 0
+    y: parent ? parent.height - height - 64 : 0 // above the pager and its counters
     width: Math.min(480, parent ? parent.width - 40 : 480)
 
     background: Rectangle {
