@@ -2,13 +2,33 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 
-// The "Server" group of the settings dialog: the connection string of a shared database, stored when
-// editing ends, and a test of it that runs in the background.
+// The "Server" group of the settings dialog: the connection string of a shared database, stored by
+// apply() when the dialog is accepted, and a test of it that runs in the background.
 ColumnLayout {
     id: root
 
+    property bool refused: false
+
+    // Stores the typed string; false when the settings refuse it (its reason then shows here).
+    function apply() {
+        refused = false
+        settings.dbServer = field.text
+        return !refused
+    }
+
     spacing: 10
-    onVisibleChanged: if (!visible) message.text = ""
+    // Each showing starts from the saved string, except right after a refused one.
+    onVisibleChanged: {
+        if (!visible)
+            return
+        if (refused) {
+            refused = false
+            field.forceActiveFocus()
+            return
+        }
+        field.text = settings.dbServer
+        message.text = ""
+    }
 
     Label {
         Layout.fillWidth: true
@@ -25,7 +45,7 @@ ColumnLayout {
         selectByMouse: true
         text: settings.dbServer
         placeholderText: qsTr("host=db.example port=5432 dbname=duevia user=anna")
-        onEditingFinished: settings.dbServer = text
+        Accessible.name: qsTr("Server")
     }
 
     RowLayout {
@@ -68,6 +88,7 @@ ColumnLayout {
         target: settings
 
         function onDbServerRefused(reason) {
+            root.refused = true
             message.text = reason
         }
     }

@@ -3,8 +3,8 @@ import QtQuick.Controls
 import QtQuick.Dialogs
 import QtQuick.Layouts
 
-// Edits the preferences in place: every change is written to the settings service at once, so
-// OK and Cancel only close the dialog.
+// Edits the preferences in place: every change is written to the settings service at once, except
+// the server string, which OK stores and Cancel drops. A refused one brings the dialog back.
 Dialog {
     id: root
 
@@ -40,6 +40,7 @@ Dialog {
     modal: true
     title: qsTr("Settings")
     standardButtons: Dialog.Ok | Dialog.Cancel
+    onAccepted: if (!serverSettings.apply()) Qt.callLater(open)
 
     Connections {
         target: content.Window.window
@@ -223,6 +224,8 @@ Dialog {
             }
 
             ServerSettings {
+                id: serverSettings
+
                 Layout.fillWidth: true
             }
 

@@ -22,21 +22,34 @@ DatabaseStartup::Prompt DatabaseStartup::defaultPrompt()
     if (!qobject_cast<QApplication *>(QCoreApplication::instance()) ||
         platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
         return {};
-    return [](const QString &message, bool offerDefault) {
+    return [](const QString &message, Choice alternative) {
         QMessageBox box(QMessageBox::Critical, QObject::tr("Database"), message);
-        QPushButton *useDefault =
-            offerDefault ? box.addButton(QObject::tr("Use default database"), QMessageBox::AcceptRole)
-                         : nullptr;
+        QPushButton *other = nullptr;
+        if (alternative == Choice::UseDefault)
+            other = box.addButton(QObject::tr("Use default database"), QMessageBox::AcceptRole);
+        else if (alternative == Choice::UseLocalFile)
+            other = box.addButton(QObject::tr("Use the local file this time"), QMessageBox::AcceptRole);
         box.addButton(QObject::tr("Quit"), QMessageBox::RejectRole);
         box.exec();
-        return useDefault && box.clickedButton() == useDefault ? Choice::UseDefault : Choice::Quit;
+        return other && box.clickedButton() == other ? alternative : Choice::Quit;
     };
 }
 
 bool DatabaseStartup::prepare(const Prompt &prompt)
 {
-    if (!m_settings->dbServer().isEmpty())
-        return prepareServer(prompt);
+    if (!m_settings->dbServer().isEmpty()) {
+        bool fallBack = false;
+        if (prepareServer(prompt, fallBack))
+            return true;
+        if (!fallBack)
+            return false;
+    }
+    return prepareFile(prompt);
+}
+
+bool DatabaseStartup::prepareFile(const Prompt &prompt)
+{
+    m_server = false;
     for (;;) {
         const bool chosen = !m_settings->dbPath().isEmpty();
         m_path = chosen ? m_settings->dbPath() : m_defaultPath;
@@ -47,13 +60,14 @@ bool DatabaseStartup::prepare(const Prompt &prompt)
         const QString message = failureMessage(m_db->errorText());
         m_db->close();
         qCritical().noquote() << message;
-        if (!prompt || prompt(message, chosen) != Choice::UseDefault || !chosen)
+        const Choice alternative = chosen ? Choice::UseDefault : Choice::Quit;
+        if (!prompt || prompt(message, alternative) != Choice::UseDefault || !chosen)
             return false;
         m_settings->setDbPath(QString());
     }
 }
 
-bool DatabaseStartup::prepareServer(const Prompt &prompt)
+bool DatabaseStartup::prepareServer(const Prompt &prompt, bool &fallBack)
 {
     m_server = true;
     const QString connection = m_settings->dbServer();
@@ -65,7 +79,10 @@ bool DatabaseStartup::prepareServer(const Prompt &prompt)
         return true;
     const QString reason = problem.isEmpty() ? m_db->errorText() : problem;
     m_db->close();
-    refuse(reason, prompt);
+    const QString message = failureMessage(reason) + QStringLiteral("\n\n") +
+                            QObject::tr("To stop using this server, clear \"Server\" in Settings.");
+    qCritical().noquote() << message;
+    fallBack = prompt && prompt(message, Choice::UseLocalFile) == Choice::UseLocalFile;
     return false;
 }
 
@@ -82,6 +99,6 @@ int DatabaseStartup::refuse(const QString &reason, const Prompt &prompt) const
     const QString message = failureMessage(reason);
     qCritical().noquote() << message;
     if (prompt)
-        prompt(message, false);
+        prompt(message, Choice::Quit);
     return 1;
 }

@@ -8,15 +8,15 @@ class DbManager;
 class SettingsService;
 
 // Chooses the database at start-up (the server when one is set, else the file), opens it and prepares
-// its schema. When that fails, the user learns why and, for a chosen file, may fall back to the default
-// one; the program never runs on a database it could not prepare. A server that fails ends the
-// program: falling back to a file of one's own would split the team's data unnoticed.
+// its schema. When that fails, the user learns why and may fall back: from a chosen file to the default
+// one, from a server to the local file for this run only (never unasked, which would split the team's
+// data unnoticed). The program never runs on a database it could not prepare.
 class DatabaseStartup
 {
 public:
-    enum class Choice { UseDefault, Quit };
-    // Shows the message; offerDefault says whether falling back to the default file is possible.
-    using Prompt = std::function<Choice(const QString &message, bool offerDefault)>;
+    enum class Choice { UseDefault, UseLocalFile, Quit };
+    // Shows the message and returns the user's choice: alternative (Quit when there is none) or Quit.
+    using Prompt = std::function<Choice(const QString &message, Choice alternative)>;
 
     explicit DatabaseStartup(DbManager *db, SettingsService *settings, const QString &defaultPath);
 
@@ -33,7 +33,9 @@ public:
     int refuse(const QString &reason, const Prompt &prompt = defaultPrompt()) const;
 
 private:
-    bool prepareServer(const Prompt &prompt);
+    // False when the server cannot be used; fallBack then says whether the user chose the file.
+    bool prepareServer(const Prompt &prompt, bool &fallBack);
+    bool prepareFile(const Prompt &prompt);
     QString failureMessage(const QString &reason) const;
 
     DbManager *m_db = nullptr;

@@ -21,7 +21,8 @@ private slots:
     void createsDatabaseInDataFolder();
     void databaseFiles_data();
     void databaseFiles();
-    void chosenFileFallsBackToDefault();
+    void failedDatabaseFallsBack_data();
+    void failedDatabaseFallsBack();
     void existingFileGainsExtras();
     void extrasThatCannotBeBuiltStopStartup();
     void unreachableServerStopsStartup();
@@ -137,25 +138,39 @@ void TstStartup::databaseFiles()
     QCOMPARE(fileBytes(path), before);
 }
 
-void TstStartup::chosenFileFallsBackToDefault()
+void TstStartup::failedDatabaseFallsBack_data()
 {
+    QTest::addColumn<bool>("server");
+    QTest::newRow("chosen file to the default one") << false;
+    QTest::newRow("server to the local file this time") << true;
+}
+
+void TstStartup::failedDatabaseFallsBack()
+{
+    QFETCH(bool, server);
     TestSandbox sandbox;
     const QString foreign = sandbox.filePath(QStringLiteral("foreign.db"));
     QVERIFY(runOnSqliteFile(foreign, {QStringLiteral("CREATE TABLE notes (id)")}).isValid());
+    const QString unreachable = QStringLiteral("host=/nonexistent dbname=duevia");
     SettingsService settings;
-    settings.setDbPath(foreign);
+    server ? settings.setDbServer(unreachable) : settings.setDbPath(foreign);
     DbManager db;
     DatabaseStartup startup(&db, &settings, sandbox.databaseFile());
-    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("^Cannot open SQLite database")));
-    QStringList offered;
-    QVERIFY(startup.prepare([&](const QString &message, bool offerDefault) {
-        offered << message;
-        return offerDefault ? DatabaseStartup::Choice::UseDefault : DatabaseStartup::Choice::Quit;
+    // The server's message also says how to stop using it.
+    QTest::ignoreMessage(QtCriticalMsg,
+                         QRegularExpression(server ? QStringLiteral("clear \"Server\" in Settings")
+                                                   : QStringLiteral("^Cannot open SQLite")));
+    using Choice = DatabaseStartup::Choice;
+    QList<Choice> offered;
+    QVERIFY(startup.prepare([&](const QString &, Choice alternative) {
+        offered << alternative;
+        return alternative;
     }));
-    QCOMPARE(offered.size(), 1);
+    QVERIFY(offered == QList<Choice>({server ? Choice::UseLocalFile : Choice::UseDefault}));
+    QCOMPARE(settings.dbServer(), server ? unreachable : QString());
     QVERIFY(settings.dbPath().isEmpty());
     QCOMPARE(startup.path(), sandbox.databaseFile());
-    QVERIFY(db.isOpen());
+    QVERIFY(db.isOpen() && !db.isServer());
 }
 
 // A file of an earlier version (the four tables only, with tasks) gets everything else at start-up.
@@ -206,7 +221,7 @@ void TstStartup::extrasThatCannotBeBuiltStopStartup()
     QCOMPARE(app.exitCode(), 1);
 }
 
-// The program never runs on a file of its own instead of the team's server.
+// Unasked (without a window), the program never runs on a file of its own instead of the team's server.
 void TstStartup::unreachableServerStopsStartup()
 {
     QTemporaryDir home;
