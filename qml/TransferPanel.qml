@@ -47,6 +47,25 @@ ColumnLayout {
         }
     }
 
+    // Opens a save dialog on the proposed file of operation.
+    function openSaveDialog(dialog, operation) {
+        dialog.selectedFile = taskTransfer.suggestedFile(operation)
+        dialog.open()
+    }
+
+    // Runs job on the file the save dialog chose, once an existing file may be replaced. The question
+    // is always this panel's: Qt's own dialog does not ask, and the native ones are told not to.
+    function saved(dialog, job) {
+        const file = dialog.selectedFile
+        if (!taskTransfer.fileExists(file)) {
+            job(file)
+            return
+        }
+        replaceDialog.path = taskTransfer.localPath(file)
+        replaceDialog.job = () => job(file)
+        replaceDialog.open()
+    }
+
     spacing: 10
     onVisibleChanged: if (!visible) message.text = ""
 
@@ -80,7 +99,7 @@ ColumnLayout {
 
         objectName: "transferMessage"
         Layout.fillWidth: true
-        wrapMode: Text.WrapAnywhere
+        wrapMode: Text.WrapAtWordBoundaryOrAnywhere
         visible: text !== ""
     }
 
@@ -98,34 +117,30 @@ ColumnLayout {
         Button {
             objectName: "exportTasksButton"
             text: qsTr("Export tasks…")
-            onClicked: {
-                calendarDialog.selectedFile = taskTransfer.suggestedFile("calendar")
-                calendarDialog.open()
-            }
+            onClicked: root.openSaveDialog(calendarDialog, "calendar")
         }
 
         Button {
             objectName: "exportCsvButton"
             text: qsTr("Export as CSV…")
-            onClicked: {
-                csvDialog.selectedFile = taskTransfer.suggestedFile("csv")
-                csvDialog.open()
-            }
+            onClicked: root.openSaveDialog(csvDialog, "csv")
         }
 
         Button {
             objectName: "backupButton"
             visible: taskTransfer.backupAvailable
             text: qsTr("Back up database…")
-            onClicked: {
-                backupDialog.selectedFile = taskTransfer.suggestedFile("backup")
-                backupDialog.open()
-            }
+            onClicked: root.openSaveDialog(backupDialog, "backup")
         }
     }
 
     Connections {
         target: taskTransfer
+
+        function onBusyChanged() {
+            if (taskTransfer.busy)
+                message.text = ""
+        }
 
         function onFinished(result) {
             message.text = root.resultText(result)
@@ -157,9 +172,11 @@ ColumnLayout {
         objectName: "exportFileDialog"
         title: qsTr("Export tasks")
         fileMode: FileDialog.SaveFile
+        options: FileDialog.DontConfirmOverwrite
+        acceptLabel: qsTr("Save")
         defaultSuffix: "ics"
         nameFilters: [qsTr("iCalendar files (*.ics)"), qsTr("All files (*)")]
-        onAccepted: taskTransfer.exportCalendar(selectedFile)
+        onAccepted: root.saved(this, file => taskTransfer.exportCalendar(file))
     }
 
     FileDialog {
@@ -168,9 +185,11 @@ ColumnLayout {
         objectName: "csvFileDialog"
         title: qsTr("Export as CSV")
         fileMode: FileDialog.SaveFile
+        options: FileDialog.DontConfirmOverwrite
+        acceptLabel: qsTr("Save")
         defaultSuffix: "csv"
         nameFilters: [qsTr("CSV files (*.csv)"), qsTr("All files (*)")]
-        onAccepted: taskTransfer.exportCsv(selectedFile)
+        onAccepted: root.saved(this, file => taskTransfer.exportCsv(file))
     }
 
     FileDialog {
@@ -179,8 +198,34 @@ ColumnLayout {
         objectName: "backupFileDialog"
         title: qsTr("Back up database")
         fileMode: FileDialog.SaveFile
+        options: FileDialog.DontConfirmOverwrite
+        acceptLabel: qsTr("Save")
         defaultSuffix: "db"
         nameFilters: [qsTr("SQLite database (*.db *.sqlite *.sqlite3)"), qsTr("All files (*)")]
-        onAccepted: taskTransfer.backupDatabase(selectedFile)
+        onAccepted: root.saved(this, file => taskTransfer.backupDatabase(file))
+    }
+
+    Dialog {
+        id: replaceDialog
+
+        property string path
+        property var job: null
+
+        objectName: "replaceFileDialog"
+        parent: Overlay.overlay
+        anchors.centerIn: parent
+        width: Math.min(480, parent ? parent.width - 24 : 480)
+        modal: true
+        standardButtons: Dialog.Ok | Dialog.Cancel
+        Component.onCompleted: standardButton(Dialog.Ok).text = qsTr("Replace")
+        onAccepted: job()
+
+        Label {
+            id: question
+
+            width: parent.width
+            text: qsTr("Replace \"%1\"?").arg(replaceDialog.path)
+            wrapMode: Text.WrapAtWordBoundaryOrAnywhere
+        }
     }
 }

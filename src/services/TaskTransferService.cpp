@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -66,14 +67,37 @@ QUrl TaskTransferService::suggestedFile(const QString &operation) const
         name = QStringLiteral("duevia-tasks-%1.csv").arg(today);
     else if (operation == QLatin1String("backup"))
         name = QStringLiteral("duevia-backup-%1.db").arg(today);
-    const QDir documents(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    return QUrl::fromLocalFile(documents.filePath(name));
+    const QDir folder(saveFolder(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
+    return QUrl::fromLocalFile(folder.filePath(name));
+}
+
+bool TaskTransferService::fileExists(const QUrl &file)
+{
+    return QFileInfo::exists(localPath(file));
+}
+
+QString TaskTransferService::saveFolder(const QString &wanted)
+{
+    if (!wanted.isEmpty() && QDir().mkpath(wanted))
+        return wanted;
+    return QDir::homePath();
+}
+
+QString TaskTransferService::localPath(const QUrl &file)
+{
+    if (file.isLocalFile())
+        return file.toLocalFile();
+    // Qt's own save dialog joins its folder and the typed name with "/" into a URL without a scheme,
+    // also when the name is a full path: "/home/anna/Documents//tmp/tasks.ics" means /tmp/tasks.ics.
+    const QString path = QUrl::fromPercentEncoding(file.toString(QUrl::FullyEncoded).toUtf8());
+    const qsizetype typed = path.indexOf(QLatin1String("//"), 1);
+    return typed < 0 ? path : path.mid(typed + 1);
 }
 
 bool TaskTransferService::start(TaskTransferWorker::Operation operation, const QString &operationName,
                                 const QUrl &file)
 {
-    const QString path = file.isLocalFile() ? file.toLocalFile() : file.toString();
+    const QString path = localPath(file);
     const bool forUser = operation != TaskTransferWorker::Operation::Backup;
     QString error;
     if (m_thread)

@@ -39,8 +39,14 @@ public:
     Q_INVOKABLE bool backupDatabase(const QUrl &file);
     Q_INVOKABLE void cancel();
     // The file a save dialog proposes for an operation ("calendar", "csv" or "backup"): a dated
-    // name in the documents folder.
+    // name in saveFolder() of the documents folder.
     Q_INVOKABLE QUrl suggestedFile(const QString &operation) const;
+    // The local path of a file a dialog chose.
+    Q_INVOKABLE static QString localPath(const QUrl &file);
+    Q_INVOKABLE static bool fileExists(const QUrl &file);
+
+    // wanted, made when missing; the home folder when it cannot be made.
+    static QString saveFolder(const QString &wanted);
 
 signals:
     void busyChanged();

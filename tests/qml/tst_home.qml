@@ -54,6 +54,31 @@ Item {
             compare(part("homeTabBar").currentIndex, 3)
         }
 
+        function test_exportAsksBeforeReplacing_data() {
+            return [{ tag: "Cancel keeps the file", button: Dialog.Cancel, texts: [] },
+                    { tag: "Replace exports, clearing the last result", button: Dialog.Ok, texts: ["", "Exported"] }]
+        }
+
+        // Qt's own save dialog replaces a file unasked: the panel asks. A new job clears the last result.
+        function test_exportAsksBeforeReplacing(data) {
+            const dialog = part("settingsDialog")
+            opened(dialog, () => mouseClick(part("settingsButton")))
+            const message = part("transferMessage", dialog)
+            taskTransfer.exportCalendar(taskTransfer.suggestedFile("calendar"))
+            tryVerify(() => !taskTransfer.busy && message.text !== "")
+            const texts = []
+            message.textChanged.connect(() => texts.push(message.text.split(" ")[0]))
+            part("exportTasksButton", dialog).clicked()
+            part("exportFileDialog", dialog).accept()
+            const replace = part("replaceFileDialog", dialog)
+            tryVerify(() => replace.opened)
+            waitForItemPolished(replace.footer.contentItem)
+            closed(replace, () => mouseClick(replace.standardButton(data.button)))
+            tryVerify(() => !taskTransfer.busy && texts.length === data.texts.length)
+            compare(texts, data.texts)
+            closed(dialog, () => dialog.reject())
+        }
+
         // Every change is written at once; Cancel closes without undoing it.
         function test_settingsWriteThroughAtOnce() {
             const dialog = part("settingsDialog")
@@ -71,18 +96,27 @@ Item {
             compare(settings.notifyMinutes, before + 1)
         }
 
-        // The test runs in the background and shows the server's own reason.
-        function test_connectionTestReportsServerError() {
+        function test_connectionTestReportsServerError_data() {
+            return [{ tag: "Cancel keeps the saved string", button: Dialog.Cancel, saved: "" },
+                    { tag: "OK stores it", button: Dialog.Ok, saved: "host=/nonexistent dbname=duevia" }]
+        }
+
+        // The test runs in the background and shows the server's own reason; only OK stores the string.
+        function test_connectionTestReportsServerError(data) {
             const dialog = part("settingsDialog")
             opened(dialog, () => mouseClick(part("settingsButton")))
             const field = part("dbServerField", dialog)
             field.forceActiveFocus()
             field.text = "host=/nonexistent dbname=duevia"
             mouseClick(part("testConnectionButton", dialog))
-            compare(settings.dbServer, "host=/nonexistent dbname=duevia") // stored when editing ended
             tryVerify(() => !connectionTest.busy, 20000)
             verify(part("serverMessage", dialog).text.indexOf("/nonexistent/.s.PGSQL.5432") > 0,
                    part("serverMessage", dialog).text)
+            compare(settings.dbServer, "")
+            closed(dialog, () => mouseClick(dialog.standardButton(data.button)))
+            compare(settings.dbServer, data.saved)
+            opened(dialog, () => mouseClick(part("settingsButton")))
+            compare(field.text, data.saved)
             closed(dialog, () => dialog.reject())
             settings.dbServer = ""
         }

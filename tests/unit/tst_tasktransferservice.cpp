@@ -333,6 +333,35 @@ private slots:
         QVERIFY(!QFile::exists(out));
     }
 
+    // A save dialog starts in a folder that exists: the wanted one, made when missing, or the home folder.
+    void saveFolder_data()
+    {
+        QTest::addColumn<QString>("wanted");
+        QTest::addColumn<bool>("usable");
+        QTest::newRow("existing") << u"."_s << true;
+        QTest::newRow("missing") << u"Documents/Work"_s << true;
+        QTest::newRow("under a file") << u"blocker/Documents"_s << false;
+        QTest::newRow("none") << QString() << false;
+    }
+
+    void saveFolder()
+    {
+        QFETCH(QString, wanted);
+        QFETCH(bool, usable);
+        QVERIFY(QFile(m_sandbox->filePath(u"blocker"_s)).open(QIODevice::WriteOnly));
+        const QString path = wanted.isEmpty() ? QString() : m_sandbox->filePath(wanted);
+        QCOMPARE(TaskTransferService::saveFolder(path), usable ? path : QDir::homePath());
+        QCOMPARE(QFileInfo(path).isDir(), usable);
+    }
+
+    // What Qt's own save dialog hands over for a typed name or full path.
+    void typedFilePath()
+    {
+        QCOMPARE(TaskTransferService::localPath(QUrl(u"/home/anna/50% #1.ics"_s)),
+                 u"/home/anna/50% #1.ics"_s);
+        QCOMPARE(TaskTransferService::localPath(QUrl(u"/home/anna//tmp/x.ics"_s)), u"/tmp/x.ics"_s);
+    }
+
     // The copy is a Duevia database with the same rows, written while the program's connection is open.
     void backup()
     {
