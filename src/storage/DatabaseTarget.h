@@ -22,6 +22,13 @@ struct DatabaseTarget
     // The same text for every connection to this database: the absolute path or the connection string.
     QString identity() const;
 
-    // Why a connection string must not be kept in the settings (it holds a password), or empty.
+    // Why a connection string must not be kept in the settings (it holds a password or names a
+    // password file, it is a URI, or libpq could not read it), or empty.
     static QString passwordProblem(const QString &connection);
+    // Why a connection to a host on the network can be read or changed on the way (sslmode weaker than
+    // verify-full), or empty. Not a reason to refuse the string.
+    static QString securityWarning(const QString &connection);
+    // The connection string to show: its pairs with any secret replaced by "***", or a fixed text
+    // for a string that cannot be read.
+    static QString displayText(const QString &connection);
 };
