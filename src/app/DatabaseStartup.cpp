@@ -3,6 +3,7 @@
 #include "services/SettingsService.h"
 #include "storage/DatabaseTarget.h"
 #include "storage/DbManager.h"
+#include "storage/PrivateFiles.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -54,7 +55,10 @@ bool DatabaseStartup::prepareFile(const Prompt &prompt)
         const bool chosen = !m_settings->dbPath().isEmpty();
         m_path = chosen ? m_settings->dbPath() : m_defaultPath;
         qDebug().noquote() << "DBPATH:" << m_path;
-        QDir().mkpath(QFileInfo(m_path).absolutePath());
+        const QString folder = QFileInfo(m_path).absolutePath();
+        // The program's own data folder is private; a folder the user chose is left as it is.
+        if (QDir().mkpath(folder) && !chosen)
+            PrivateFiles::makePrivateFolder(folder);
         if (m_db->open(m_path) && m_db->ensureSchema())
             return true;
         const QString message = failureMessage(m_db->errorText());
@@ -73,7 +77,7 @@ bool DatabaseStartup::prepareServer(const Prompt &prompt, bool &fallBack)
     const QString connection = m_settings->dbServer();
     // A password written into the settings file by hand is neither used nor shown.
     const QString problem = DatabaseTarget::passwordProblem(connection);
-    m_path = problem.isEmpty() ? connection : QObject::tr("(the setting \"dbServer\")");
+    m_path = DatabaseTarget::displayText(connection);
     qDebug().noquote() << "DBSERVER:" << m_path;
     if (problem.isEmpty() && m_db->openServer(connection) && m_db->ensureSchema())
         return true;

@@ -1,6 +1,7 @@
 #include "services/SettingsService.h"
 
 #include "storage/DatabaseTarget.h"
+#include "storage/PrivateFiles.h"
 
 #include <QUrl>
 
@@ -21,6 +22,9 @@ QString normalizedPath(const QString &path)
 
 SettingsService::SettingsService(QObject *parent) : QObject(parent)
 {
+    // The file names the database and its server. Writing it later keeps the mode of the file there.
+    PrivateFiles::createPrivateFile(m_settings.fileName());
+    PrivateFiles::makePrivateFile(m_settings.fileName());
     m_notifyMinutes = m_settings.value(QStringLiteral("notifyMinutes"), 10).toInt();
     m_soundFile = m_settings.value(QStringLiteral("soundFile"), QString()).toString();
     m_dbPath = m_settings.value(QStringLiteral("dbPath"), QString()).toString();

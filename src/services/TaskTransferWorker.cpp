@@ -1,6 +1,7 @@
 #include "services/TaskTransferWorker.h"
 
 #include "services/InputLimits.h"
+#include "storage/PrivateFiles.h"
 #include "storage/SqlSupport.h"
 
 #include <QCryptographicHash>
@@ -261,6 +262,7 @@ void TaskTransferWorker::exportTasks(QSqlDatabase &db)
         m_error = cancelled() ? QString() : QStringLiteral("cannotWrite");
         return;
     }
+    PrivateFiles::makePrivateFile(file);
     const bool csv = m_job.operation == Operation::ExportCsv;
     const QString databaseTag = QString::fromLatin1(
         QCryptographicHash::hash(m_job.database.identity().toUtf8(), QCryptographicHash::Sha1)
@@ -304,6 +306,7 @@ void TaskTransferWorker::backup(QSqlDatabase &db)
         QFile::remove(partial);
         return;
     }
+    PrivateFiles::makePrivateFile(partial);
     if (QFile::exists(m_job.filePath) && !QFile::remove(m_job.filePath)) {
         QFile::remove(partial);
         m_error = QStringLiteral("cannotWrite");

@@ -2,11 +2,13 @@
 
 #include "storage/DatabaseTarget.h"
 #include "storage/PostgresSchema.h"
+#include "storage/PrivateFiles.h"
 #include "storage/SchemaExtras.h"
 #include "storage/SqlDialect.h"
 #include "storage/SyncSchema.h"
 
 #include <QDebug>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -150,6 +152,16 @@ Verdict inspect(const QSqlDatabase &db, QStringList &work, int &version, QSqlErr
     return work.isEmpty() && version == DbManager::kLatestVersion ? Verdict::Current : Verdict::Upgrade;
 }
 
+// Only the owner may open the database file and the companions SQLite keeps beside it (which it
+// creates with the file's mode); with note, a mode found looser is logged.
+void keepPrivate(const QString &path, bool note)
+{
+    for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        if (PrivateFiles::makePrivateFile(path + suffix) && note)
+            qInfo().noquote() << path + suffix << "could be read by others; now only its owner can open it.";
+    }
+}
+
 } // namespace
 
 DbManager::DbManager(QObject *parent) : QObject(parent) {}
@@ -168,9 +180,13 @@ bool DbManager::open(const QString &path)
 {
     close();
     m_server = false;
+    const bool existed = QFileInfo::exists(path);
     m_db = DatabaseTarget{false, path}.add(m_connectionName);
     const bool opened = m_db.open() || fail(m_db.lastError().text());
     if (opened) {
+        // A file found here is tightened only once ensureSchema() accepts it as this program's.
+        if (!existed)
+            keepPrivate(path, false);
         // Settings of this connection only; the file is not written before ensureSchema() accepts it.
         // FULL: a commit is on disk before the call returns, in either journal mode. A bulk change can
         // grow the write-ahead log; it is cut back to this size once its pages are in the file.
@@ -240,6 +256,7 @@ bool DbManager::ready()
     m_ready = true;
     if (m_server)
         return true;
+    keepPrivate(m_db.databaseName(), true);
     if (SchemaExtras::isCurrent(m_db))
         useWriteAheadLog();
     // Keeps the planner statistics current for this long-lived connection (again at close).

@@ -1,7 +1,9 @@
 #include "TestSupport.h"
 
+#include "app/DatabaseStartup.h"
 #include "storage/SchemaExtras.h"
 
+#include <QFileInfo>
 #include <QSqlQuery>
 
 #include <QRegularExpression>
@@ -48,6 +50,29 @@ private slots:
                 .toInt());
         QVERIFY(SchemaExtras::build(db.database()));
         QVERIFY(SchemaExtras::isCurrent(db.database()));
+    }
+
+    // The program's data folder, the database and its companions are the owner's alone; a file found
+    // readable by others is tightened on the next start.
+    void filesArePrivate()
+    {
+        TestSandbox sandbox;
+        const QString path = sandbox.filePath(QStringLiteral("data/duevia.db"));
+        for (int start = 0; start < 2; ++start) {
+            DbManager db;
+            SettingsService settings;
+            QVERIFY(DatabaseStartup(&db, &settings, path).prepare({}));
+            QVERIFY(db.ensureIndexes()); // the write-ahead log from here on
+            queryValue(db, QStringLiteral("SELECT COUNT(*) FROM tasks"));
+            const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                               QFileDevice::WriteUser;
+            for (const char *suffix : {"", "-wal", "-shm"})
+                QVERIFY2(QFileInfo(path + QLatin1String(suffix)).permissions() == owner, suffix);
+            QCOMPARE(QFileInfo(sandbox.filePath(QStringLiteral("data"))).permissions(),
+                     owner | QFileDevice::ExeOwner | QFileDevice::ExeUser);
+            db.close();
+            QFile::setPermissions(path, owner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        }
     }
 
     void openFailsWhenFolderIsMissing()

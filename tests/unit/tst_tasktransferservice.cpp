@@ -7,6 +7,7 @@
 #include "services/TaskTransferService.h"
 #include "storage/SqlSupport.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -61,6 +62,8 @@ private:
     std::unique_ptr<CustomerService> m_customers;
     std::unique_ptr<TaskTransferService> m_transfer;
     int m_userId = -1;
+    static constexpr QFileDevice::Permissions kOwnerOnly =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser;
 
     // Runs one job to its end and returns its result.
     template<typename Start> QVariantMap run(Start start)
@@ -241,6 +244,7 @@ private slots:
         QVariantMap result = exportTo(file);
         QCOMPARE(result.value(u"error"_s).toString(), QString());
         QCOMPARE(result.value(u"exported"_s).toInt(), 5);
+        QCOMPARE(QFileInfo(file).permissions(), kOwnerOnly);
         const QStringList original = taskRows(*m_db, m_userId);
 
         const int bob = signInTestUser(*m_auth, u"bob"_s);
@@ -375,6 +379,7 @@ private slots:
         QCOMPARE(
             run([&] { m_transfer->backupDatabase(QUrl::fromLocalFile(copy)); }).value(u"error"_s).toString(),
             QString());
+        QCOMPARE(QFileInfo(copy).permissions(), kOwnerOnly);
         // Neither an export nor a backup may overwrite the open database.
         const QUrl self = QUrl::fromLocalFile(m_sandbox->databaseFile());
         QCOMPARE(run([&] { m_transfer->backupDatabase(self); }).value(u"error"_s).toString(),
