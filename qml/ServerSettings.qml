@@ -69,6 +69,15 @@ ColumnLayout {
     }
 
     Label {
+        objectName: "serverWarning"
+        Layout.fillWidth: true
+        text: connectionTest.securityWarning(field.text)
+        visible: text !== ""
+        color: "#ffb74d"
+        wrapMode: Text.WordWrap
+    }
+
+    Label {
         id: message
 
         objectName: "serverMessage"

@@ -56,3 +56,8 @@ void ConnectionTestService::onAttemptDone(bool ok, const QString &detail)
     emit busyChanged();
     emit finished(ok, detail);
 }
+
+QString ConnectionTestService::securityWarning(const QString &connection) const
+{
+    return DatabaseTarget::securityWarning(connection);
+}

@@ -21,6 +21,8 @@ public:
     // Connects to the server that connection (a libpq connection string) names; the answer comes as
     // finished(). Returns false, and starts nothing, while an attempt runs or for an empty string.
     Q_INVOKABLE bool test(const QString &connection);
+    // Why the connection could be read or changed on the way to a network host, or empty.
+    Q_INVOKABLE QString securityWarning(const QString &connection) const;
 
 signals:
     void busyChanged();

@@ -107,7 +107,10 @@ Item {
             opened(dialog, () => mouseClick(part("settingsButton")))
             const field = part("dbServerField", dialog)
             field.forceActiveFocus()
+            field.text = "host=db.example dbname=duevia" // warned of: not verified on the way
+            verify(part("serverWarning", dialog).visible)
             field.text = "host=/nonexistent dbname=duevia"
+            verify(!part("serverWarning", dialog).visible)
             mouseClick(part("testConnectionButton", dialog))
             tryVerify(() => !connectionTest.busy, 20000)
             verify(part("serverMessage", dialog).text.indexOf("/nonexistent/.s.PGSQL.5432") > 0,
