@@ -278,8 +278,11 @@ CalDavClient::Status CalDavClient::statusOf(const Reply &reply, Stage stage) con
     return {Error::Server, code, tr("HTTP %1: %2").arg(code).arg(reply.reason)};
 }
 
-CalDavClient::Status CalDavClient::readMultiStatus(const Reply &reply, DavXml::MultiStatus &result) const
+CalDavClient::Status CalDavClient::readMultiStatus(const Reply &reply, Stage stage,
+                                                   DavXml::MultiStatus &result) const
 {
+    if (const Status status = statusOf(reply, stage); !status.ok())
+        return status;
     QString why;
     if (reply.status != 207 && reply.status != 200)
         why = tr("HTTP %1 instead of a multistatus").arg(reply.status);
@@ -295,9 +298,7 @@ CalDavClient::Status CalDavClient::propfind(const QUrl &url, int depth, const QL
     const Headers headers{{"Depth", QByteArray::number(depth)}, {"Content-Type", xmlType}};
     Status status = send("PROPFIND", url, DavXml::propfind(properties), headers, reply);
     if (status.ok())
-        status = statusOf(reply, stage);
-    if (status.ok())
-        status = readMultiStatus(reply, result);
+        status = readMultiStatus(reply, stage, result);
     if (answeredBy)
         *answeredBy = reply.url;
     return status;
@@ -451,10 +452,8 @@ CalDavClient::Status CalDavClient::syncOnce(const QUrl &collection, const QByteA
         (code == 403 && DavXml::errorNames(reply.body, {DavXml::davNs, QStringLiteral("supported-report")}));
     if (unsupported)
         return {Error::InvalidSyncToken, code, tr("The server does not support WebDAV sync.")};
-    status = statusOf(reply, Stage::Resource);
     DavXml::MultiStatus result;
-    if (status.ok())
-        status = readMultiStatus(reply, result);
+    status = readMultiStatus(reply, Stage::Resource, result);
     if (!status.ok())
         return status;
     for (const DavXml::Response &response : std::as_const(result.responses)) {
@@ -541,11 +540,9 @@ CalDavClient::Status CalDavClient::report(const QUrl &collection, const QByteArr
     Reply reply;
     const Headers headers{{"Depth", "1"}, {"Content-Type", xmlType}};
     Status status = send("REPORT", collection, body, headers, reply);
-    if (status.ok())
-        status = statusOf(reply, Stage::Resource);
     DavXml::MultiStatus result;
     if (status.ok())
-        status = readMultiStatus(reply, result);
+        status = readMultiStatus(reply, Stage::Resource, result);
     if (!status.ok())
         return status;
     for (const DavXml::Response &response : std::as_const(result.responses)) {

@@ -152,7 +152,8 @@ private:
     Status statusOf(const Reply &reply, Stage stage) const;
     Status propfind(const QUrl &url, int depth, const QList<DavXml::Name> &properties, Stage stage,
                     DavXml::MultiStatus &result, QUrl *answeredBy = nullptr);
-    Status readMultiStatus(const Reply &reply, DavXml::MultiStatus &result) const;
+    // The answer's status (as statusOf), then its multistatus body.
+    Status readMultiStatus(const Reply &reply, Stage stage, DavXml::MultiStatus &result) const;
     Status report(const QUrl &collection, const QByteArray &body, QList<Resource> &resources);
     Status findPrincipal(QUrl &principal, QList<Collection> &collections, bool &isCalendar);
     Status syncOnce(const QUrl &collection, const QByteArray &token, Changes &changes, bool &truncated);

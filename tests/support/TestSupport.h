@@ -1,7 +1,10 @@
 #pragma once
 
+#include "models/TaskTableModel.h"
 #include "services/AuthService.h"
+#include "services/CustomerService.h"
 #include "services/SettingsService.h"
+#include "services/TaskService.h"
 #include "storage/DbManager.h"
 
 #include <QCoreApplication>
@@ -107,6 +110,17 @@ private:
 
     QTemporaryDir m_dir;
     QString m_serverDatabase;
+};
+
+// A temporary database with the task and customer services over it (open it with sandbox).
+struct ServiceFixture
+{
+    TestSandbox sandbox;
+    DbManager db;
+    AuthService auth{&db};
+    TaskTableModel model;
+    TaskService tasks{&db, &auth, &model};
+    CustomerService customers{&db, &auth, nullptr};
 };
 
 // Registers the account when it does not exist yet and signs it in; returns the user id (-1 on failure).

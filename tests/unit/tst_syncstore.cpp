@@ -16,15 +16,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Fixture
-{
-    TestSandbox sandbox;
-    DbManager db;
-    AuthService auth{&db};
-    TaskTableModel model;
-    TaskService tasks{&db, &auth, &model};
-    CustomerService customers{&db, &auth, nullptr};
-};
+using Fixture = ServiceFixture;
 
 using Action = std::function<void(Fixture &)>;
 constexpr int kBob = 1, kAda = 2;

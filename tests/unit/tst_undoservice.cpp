@@ -15,14 +15,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Fixture
+struct Fixture : ServiceFixture
 {
-    TestSandbox sandbox;
-    DbManager db;
-    AuthService auth{&db};
-    TaskTableModel model;
-    TaskService tasks{&db, &auth, &model};
-    CustomerService customers{&db, &auth, nullptr};
     UndoService undo{&db, &auth, &tasks, &customers};
 };
 
