@@ -90,6 +90,22 @@ bool DatabaseStartup::prepareServer(const Prompt &prompt, bool &fallBack)
     return false;
 }
 
+int DatabaseStartup::prepareServerOnly(DbManager *db, const QString &connection)
+{
+    const QString shown = DatabaseTarget::displayText(connection);
+    QString reason = DatabaseTarget::passwordProblem(connection);
+    if (reason.isEmpty() && (!db->openServer(connection) || !db->ensureSchema()))
+        reason = db->errorText();
+    db->close();
+    if (!reason.isEmpty()) {
+        qCritical().noquote()
+            << QObject::tr("Cannot open the database on the server \"%1\": %2").arg(shown, reason.trimmed());
+        return 1;
+    }
+    qInfo().noquote() << QObject::tr("The database on the server \"%1\" is prepared.").arg(shown);
+    return 0;
+}
+
 QString DatabaseStartup::failureMessage(const QString &reason) const
 {
     if (m_server)

@@ -29,6 +29,10 @@ public:
     // The file's path, or the server's connection string.
     QString path() const { return m_path; }
 
+    // Prepares a team's server database (tables, indexes and access rules) and returns the exit code:
+    // what its owner runs once before the members sign in. Prints the outcome.
+    static int prepareServerOnly(DbManager *db, const QString &connection);
+
     // Reports that the open file cannot be used after all (reason says why); returns the exit code.
     int refuse(const QString &reason, const Prompt &prompt = defaultPrompt()) const;
 

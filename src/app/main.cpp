@@ -32,6 +32,13 @@ int main(int argc, char *argv[])
     // Created first so that it outlives every service that holds a pointer to it.
     DbManager dbManager;
 
+    // The owner of a team's database prepares it once, without a window:
+    // appQuilloQml3 --prepare-server "host=db.example dbname=duevia user=duevia_owner"
+    if (argc == 3 && qstrcmp(argv[1], "--prepare-server") == 0) {
+        QCoreApplication tool(argc, argv);
+        return DatabaseStartup::prepareServerOnly(&dbManager, QString::fromLocal8Bit(argv[2]));
+    }
+
     QApplication app(argc, argv);
     QQuickStyle::setStyle(QStringLiteral("Universal"));
     app.setWindowIcon(QIcon(QStringLiteral(":/icons/example.duevia.Duevia.svg")));

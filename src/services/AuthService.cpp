@@ -1,21 +1,17 @@
 #include "services/AuthService.h"
 
 #include "services/InputLimits.h"
+#include "storage/SignInStore.h"
 #include "storage/SqlSupport.h"
 
 #include <QRandomGenerator>
 
-#include <openssl/crypto.h>
 #include <openssl/evp.h>
 
 namespace {
 
 constexpr int kSaltLength = 32;
 constexpr int kMinPasswordLength = 8;
-
-// Salt of the derivation spent on a sign-in name that no account has, so that such an attempt takes
-// as long as a wrong password and the time taken tells nobody which accounts exist.
-constexpr char kDummySalt[kSaltLength + 1] = "duevia-unknown-account-salt-0000";
 
 } // namespace
 
@@ -41,43 +37,17 @@ QByteArray AuthService::makeSalt()
 
 bool AuthService::login(const QString &username, const QString &password)
 {
-    if (!SqlSupport::isOpen(m_db))
+    QByteArray salt;
+    if (!SignInStore::salt(m_db, username, salt))
         return false;
-
-    QSqlQuery query = SqlSupport::prepare(m_db, QStringLiteral(R"(
-        SELECT id, name, password_hash, salt, active
-        FROM users
-        WHERE username = :u
-        LIMIT 1
-    )"));
-    query.bindValue(QStringLiteral(":u"), username);
-    if (!query.exec())
-        return false;
-    // Unknown and inactive accounts cost the same derivation as a wrong password.
-    bool active = false;
-    int id = -1;
-    QString name;
-    QByteArray storedHash;
-    QByteArray salt(kDummySalt, kSaltLength);
-    if (query.next()) {
-        active = query.value(QStringLiteral("active")).toBool();
-        id = query.value(QStringLiteral("id")).toInt();
-        name = query.value(QStringLiteral("name")).toString();
-        storedHash = query.value(QStringLiteral("password_hash")).toByteArray();
-        salt = query.value(QStringLiteral("salt")).toByteArray();
-    }
-    // Ends the read before the slow derivation, so that other programs on the file can write meanwhile.
-    query.finish();
-
+    // The read is over before the slow derivation, so that other programs on the file can write meanwhile.
     const QByteArray derived = deriveKey(password.toUtf8(), salt);
-    // Constant-time comparison, so the time taken tells nothing about how many bytes matched.
-    if (!active || derived.isEmpty() || derived.size() != storedHash.size() ||
-        CRYPTO_memcmp(derived.constData(), storedHash.constData(), size_t(derived.size())) != 0)
+    const SignInStore::Account account = SignInStore::verify(m_db, username, derived);
+    if (derived.isEmpty() || !account.found)
         return false;
-
     m_loggedIn = true;
-    m_userId = id;
-    m_userName = name;
+    m_userId = account.id;
+    m_userName = account.name;
     emit loggedInChanged();
     emit userIdChanged();
     emit userNameChanged();
@@ -118,8 +88,8 @@ bool AuthService::registerUser(const QString &username, const QString &password,
         return false;
 
     QSqlQuery insert = SqlSupport::prepare(m_db, QStringLiteral(R"(
-        INSERT INTO users (username, password_hash, salt, name, role, active)
-        VALUES (:u, :ph, :s, :n, 'user', 1)
+        INSERT INTO users (username, password_hash, salt, name)
+        VALUES (:u, :ph, :s, :n)
     )"));
     insert.bindValue(QStringLiteral(":u"), user);
     insert.bindValue(QStringLiteral(":ph"), hash);

@@ -4,6 +4,7 @@
 #include "storage/PostgresSchema.h"
 #include "storage/PrivateFiles.h"
 #include "storage/SchemaExtras.h"
+#include "storage/ServerAccess.h"
 #include "storage/SqlDialect.h"
 #include "storage/SyncSchema.h"
 
@@ -225,7 +226,8 @@ const SqlDialect &DbManager::dialect() const
 
 bool DbManager::hasIndexes() const
 {
-    return (m_server ? PostgresSchema::isCurrent(m_db) : SchemaExtras::isCurrent(m_db)) &&
+    return (m_server ? PostgresSchema::isCurrent(m_db) && ServerAccess::isCurrent(m_db)
+                     : SchemaExtras::isCurrent(m_db)) &&
            SyncSchema::isCurrent(m_db);
 }
 
@@ -272,7 +274,7 @@ bool DbManager::ensureSchema()
     // A server database gets its extras at once: building them on an empty database takes no time,
     // and every client relies on the change notifications.
     if (m_server)
-        return PostgresSchema::ensure(m_db, m_error) && SyncSchema::ensure(m_db, m_error) && ready();
+        return ensureIndexes() && ready();
     QSqlQuery query(m_db);
     QStringList work;
     int version = 0;
@@ -316,7 +318,8 @@ bool DbManager::ensureSchema()
 bool DbManager::ensureIndexes()
 {
     if (m_server)
-        return PostgresSchema::ensure(m_db, m_error) && SyncSchema::ensure(m_db, m_error);
+        return PostgresSchema::ensure(m_db, m_error) && SyncSchema::ensure(m_db, m_error) &&
+               ServerAccess::ensure(m_db, m_error);
     if (!SchemaExtras::isCurrent(m_db) && !SchemaExtras::build(m_db))
         return false;
     if (!SyncSchema::ensure(m_db, m_error))

@@ -1,6 +1,7 @@
 #include "storage/PostgresSchema.h"
 
 #include "storage/SchemaExtras.h"
+#include "storage/SchemaTransaction.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -290,9 +291,7 @@ int currentVersion()
 
 bool isCurrent(const QSqlDatabase &db)
 {
-    QSqlQuery query(db);
-    return query.exec(QStringLiteral("SELECT version FROM duevia_schema")) && query.next() &&
-           query.value(0).toInt() == currentVersion();
+    return SchemaTransaction::hasVersion(db, "duevia_schema", currentVersion());
 }
 
 bool ensure(const QSqlDatabase &db, QString &error)
@@ -300,54 +299,44 @@ bool ensure(const QSqlDatabase &db, QString &error)
     // The common case, a prepared database, costs this one query (which fails on an empty one).
     if (isCurrent(db))
         return true;
-    QSqlQuery query(db);
-
+    SchemaTransaction work(db, error);
+    QSqlQuery &query = work.query();
     const auto fail = [&](const QString &reason) {
-        error = reason;
-        query.finish();
-        query.exec(QStringLiteral("ROLLBACK"));
-        return false;
-    };
-    const auto run = [&](const QString &sql) {
-        if (query.exec(sql))
-            return true;
-        qWarning().noquote() << "SQL failed:" << query.lastError().text() << "\n" << sql;
-        return false;
+        return work.fail(reason);
     };
     // Without the server's notices of every object that IF EXISTS did not find.
-    if (!run(QStringLiteral("BEGIN")) || !run(QStringLiteral("SET LOCAL client_min_messages = warning")))
-        return fail(query.lastError().text());
     // Another program may have prepared the database while this one waited for the lock: what it
     // holds is read under the lock.
-    if (!run(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLock)))
-        return fail(query.lastError().text());
+    if (!work.runAll({QStringLiteral("BEGIN"), QStringLiteral("SET LOCAL client_min_messages = warning"),
+                      QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLock)}))
+        return false;
 
     QStringList names = {QStringLiteral("duevia_schema"), QStringLiteral("task_counts"),
                          QStringLiteral("task_buckets")};
     for (const Table &table : kTables)
         names.append(QLatin1String(table.name));
-    if (!run(QStringLiteral("SELECT table_name, column_name FROM information_schema.columns"
-                            " WHERE table_schema = current_schema() AND table_name IN ('%1')")
-                 .arg(names.join(QStringLiteral("', '")))))
-        return fail(query.lastError().text());
+    if (!work.run(QStringLiteral("SELECT table_name, column_name FROM information_schema.columns"
+                                 " WHERE table_schema = current_schema() AND table_name IN ('%1')")
+                      .arg(names.join(QStringLiteral("', '")))))
+        return work.failed();
     QHash<QString, QStringList> present;
     while (query.next())
         present[query.value(0).toString()].append(query.value(1).toString());
 
     int version = 0;
     if (present.contains(QStringLiteral("duevia_schema"))) {
-        if (!run(QStringLiteral("SELECT MAX(version) FROM duevia_schema")) || !query.next())
-            return fail(query.lastError().text());
+        if (!work.run(QStringLiteral("SELECT MAX(version) FROM duevia_schema")) || !query.next())
+            return work.failed();
         version = query.value(0).toInt();
     }
     if (version == currentVersion())
-        return run(QStringLiteral("COMMIT")) || fail(query.lastError().text());
+        return work.runAll({QStringLiteral("COMMIT")});
     if (version > currentVersion())
         return fail(translated("the database was prepared by a newer version of this program (version %1, "
                                "this program knows up to %2); it was left unchanged")
                         .arg(version)
                         .arg(currentVersion()));
-    QStringList work;
+    QStringList statements;
     for (const Table &table : kTables) {
         const QString name = QLatin1String(table.name);
         if (present.contains(name)) {
@@ -359,7 +348,7 @@ bool ensure(const QSqlDatabase &db, QString &error)
                             .arg(name, column));
             }
         }
-        work.append(createTable(table));
+        statements.append(createTable(table));
     }
     // Without a version these tables are not ours to rebuild.
     for (const char *derived : {"task_counts", "task_buckets"}) {
@@ -368,19 +357,15 @@ bool ensure(const QSqlDatabase &db, QString &error)
                 translated("the database holds a table \"%1\" of another program; it was left unchanged")
                     .arg(QLatin1String(derived)));
     }
-    work += indexes() + derivedTables() + changeNotifications();
-    work += {
+    statements += indexes() + derivedTables() + changeNotifications();
+    statements += {
         QStringLiteral("CREATE TABLE IF NOT EXISTS duevia_schema (version INTEGER NOT NULL)"),
         QStringLiteral("DELETE FROM duevia_schema"),
         QStringLiteral("INSERT INTO duevia_schema (version) VALUES (%1)").arg(currentVersion()),
         QStringLiteral("ANALYZE tasks, customers, customer_contacts, task_counts, task_buckets"),
         QStringLiteral("COMMIT"),
     };
-    for (const QString &sql : std::as_const(work)) {
-        if (!run(sql))
-            return fail(query.lastError().text());
-    }
-    return true;
+    return work.runAll(statements);
 }
 
 } // namespace PostgresSchema

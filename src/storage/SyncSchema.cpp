@@ -1,5 +1,6 @@
 #include "storage/SyncSchema.h"
 
+#include "storage/SchemaTransaction.h"
 #include "storage/SqlDialect.h"
 
 #include <QDebug>
@@ -217,16 +218,8 @@ bool ensure(const QSqlDatabase &db, QString &error)
     if (isCurrent(db))
         return true;
     const bool server = &SqlDialect::of(db) == &SqlDialect::postgres();
-    QSqlQuery query(db);
-    const auto run = [&](const QString &sql) {
-        if (query.exec(sql))
-            return true;
-        qWarning().noquote() << "SQL failed:" << query.lastError().text() << "\n" << sql;
-        error = query.lastError().text();
-        query.finish();
-        query.exec(QStringLiteral("ROLLBACK"));
-        return false;
-    };
+    SchemaTransaction work(db, error);
+    QSqlQuery &query = work.query();
     // On a file the write lock, on a server the lock of this schema, makes a second program wait.
     QStringList start = {SqlDialect::of(db).beginWrite()};
     if (server)
@@ -234,26 +227,19 @@ bool ensure(const QSqlDatabase &db, QString &error)
               << QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSyncSchemaLock);
     start << QStringLiteral("CREATE TABLE IF NOT EXISTS sync_schema (version INTEGER NOT NULL)")
           << QStringLiteral("SELECT MAX(version) FROM sync_schema");
-    for (const QString &sql : std::as_const(start)) {
-        if (!run(sql))
-            return false;
-    }
+    if (!work.runAll(start))
+        return false;
     const int version = query.next() ? query.value(0).toInt() : 0;
     query.finish();
     if (version >= currentVersion())
-        return run(QStringLiteral("COMMIT"));
-    const QStringList work =
+        return work.runAll({QStringLiteral("COMMIT")});
+    return work.runAll(
         tables(server) + triggers(server) +
         QStringList{
             QStringLiteral("DELETE FROM sync_schema"),
             QStringLiteral("INSERT INTO sync_schema (version) VALUES (%1)").arg(currentVersion()),
             QStringLiteral("COMMIT"),
-        };
-    for (const QString &sql : work) {
-        if (!run(sql))
-            return false;
-    }
-    return true;
+        });
 }
 
 } // namespace SyncSchema
