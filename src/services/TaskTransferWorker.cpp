@@ -8,13 +8,19 @@
 #include <QFile>
 #include <QHash>
 #include <QSaveFile>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTimeZone>
 
+#include <limits>
+#include <utility>
+
 namespace {
 
 constexpr int kCancelCheckInterval = 256;
+// Tasks per statement of an import: each a short transaction of its own.
+constexpr int kImportBatch = 500;
 
 const char kCsvHeader[] = "id,name,level,done,expiry,created,customer,notes\r\n";
 
@@ -107,28 +113,69 @@ void TaskTransferWorker::report(int done, int total)
     emit progressChanged(done, total);
 }
 
-// Prepared once per import and run for every task.
+// An import stages its tasks under the negative of the account's id, which no account has, so that
+// nothing of the account sees them, in one short transaction per batch; then it hands them to the
+// account a batch at a time. No lock of the account's counters is held across batches, and a failed
+// or cancelled import deletes what it staged (or the next import of the account does).
 struct TaskTransferWorker::ImportStatements
 {
-    explicit ImportStatements(const QSqlDatabase &db) : existing(db), customer(db), insert(db)
+    struct Row
     {
+        const TransferTask *task = nullptr;
+        QVariant epoch;
+        int customerId = -1;
+    };
+
+    ImportStatements(const QSqlDatabase &db, int userId)
+        : existing(db), customer(db), insert(db), stagedIds(db), publish(db), discard(db),
+          pendingOwner(-userId)
+    {
+        stagedIds.setForwardOnly(true);
         prepared =
             existing.prepare(QStringLiteral("SELECT 1 FROM tasks WHERE user_id = :uid AND name = :name"
                                             " AND expire_at_epoch IS NOT DISTINCT FROM :epoch LIMIT 1")) &&
             customer.prepare(
                 QStringLiteral("SELECT id FROM customers WHERE name = :name ORDER BY id LIMIT 1")) &&
-            insert.prepare(QStringLiteral(
-                "INSERT INTO tasks (user_id, name, active, notes, expire_at, expire_at_epoch, level,"
-                " customer_id)"
-                " VALUES (:uid, :name, :active, :notes, :expire, :expire_at_epoch, :level, :customerId)"));
+            insert.prepare(insertStatement(kImportBatch)) &&
+            stagedIds.prepare(QStringLiteral("SELECT id FROM tasks WHERE user_id = :pending AND id > :last"
+                                             " ORDER BY id LIMIT %1")
+                                  .arg(kImportBatch)) &&
+            publish.prepare(QStringLiteral("UPDATE tasks SET user_id = :uid WHERE user_id = :pending"
+                                           " AND id BETWEEN :first AND :last")) &&
+            discard.prepare(QStringLiteral("DELETE FROM tasks WHERE id IN (SELECT id FROM tasks"
+                                           " WHERE user_id = :pending ORDER BY id LIMIT %1)")
+                                .arg(kImportBatch));
     }
+
+    // One multi-row insert of the import's columns, with a placeholder for every value.
+    static QString insertStatement(int rows)
+    {
+        const QString row = QLatin1Char('(') +
+                            QStringList(kImportColumnCount, QStringLiteral("?")).join(QStringLiteral(", ")) +
+                            QLatin1Char(')');
+        return QStringLiteral("INSERT INTO tasks (user_id, name, active, notes, expire_at, expire_at_epoch,"
+                              " level, customer_id) VALUES ") +
+               QStringList(rows, row).join(QStringLiteral(", "));
+    }
+
+    static constexpr int kImportColumnCount = 8;
 
     QSqlQuery existing;
     QSqlQuery customer;
+    // Of kImportBatch rows.
     QSqlQuery insert;
+    QSqlQuery stagedIds;
+    QSqlQuery publish;
+    QSqlQuery discard;
     bool prepared = false;
+    int pendingOwner = 0;
     // Customer ids by name, -1 for a name no customer has.
     QHash<QString, int> customerIds;
+    // Name and expiry of the file's tasks taken so far.
+    QSet<std::pair<QString, qint64>> taken;
+    QList<Row> batch;
+    // Ascending.
+    QList<int> staged;
 };
 
 void TaskTransferWorker::importCalendar(QSqlDatabase &db)
@@ -144,37 +191,44 @@ void TaskTransferWorker::importCalendar(QSqlDatabase &db)
         return;
     }
     m_skipped = calendar.skipped;
-    // One transaction: a cancelled or failed import leaves nothing of itself.
-    if (!db.transaction()) {
+    ImportStatements statements(db, m_job.userId);
+    // What an import that could not finish left staged goes first.
+    if (!statements.prepared || !discardStaged(statements)) {
         m_error = QStringLiteral("database");
         return;
     }
-    {
-        ImportStatements statements(db);
-        if (!statements.prepared)
+    // A step per task of the file while staging, and as many again while publishing.
+    const int total = int(calendar.tasks.size());
+    for (int i = 0; i < total && m_error.isEmpty() && !cancelled(); ++i) {
+        if (!takeTask(statements, calendar.tasks.at(i)) ||
+            (statements.batch.size() == kImportBatch && !stageBatch(db, statements)))
             m_error = QStringLiteral("database");
-        const int total = int(calendar.tasks.size());
-        for (int i = 0; i < total && m_error.isEmpty() && !cancelled(); ++i) {
-            if (!importTask(statements, calendar.tasks.at(i)))
-                m_error = QStringLiteral("database");
-            report(i + 1, total);
-        }
+        report(i + 1, 2 * total);
     }
-    if (!m_error.isEmpty() || cancelled() || !db.commit()) {
-        db.rollback();
-        m_imported = 0;
-        if (m_error.isEmpty() && !cancelled())
-            m_error = QStringLiteral("database");
+    if (m_error.isEmpty() && !cancelled() && !stageBatch(db, statements))
+        m_error = QStringLiteral("database");
+    if (!m_error.isEmpty() || cancelled()) {
+        discardStaged(statements);
+        return;
     }
+    publish(statements, total);
 }
 
-bool TaskTransferWorker::importTask(ImportStatements &statements, const TransferTask &task)
+// Counts the task as skipped or as a duplicate, or adds it to the next batch; false when the
+// database fails.
+bool TaskTransferWorker::takeTask(ImportStatements &statements, const TransferTask &task)
 {
     if (!withinLimits(task)) {
         ++m_skipped;
         return true;
     }
     const QVariant epoch = SqlSupport::epochValue(task.expireAt);
+    const std::pair<QString, qint64> key(task.name, epoch.isNull() ? std::numeric_limits<qint64>::min()
+                                                                   : epoch.toLongLong());
+    if (statements.taken.contains(key)) {
+        ++m_duplicates;
+        return true;
+    }
     QSqlQuery &existing = statements.existing;
     existing.bindValue(QStringLiteral(":uid"), m_job.userId);
     existing.bindValue(QStringLiteral(":name"), task.name);
@@ -202,19 +256,84 @@ bool TaskTransferWorker::importTask(ImportStatements &statements, const Transfer
         }
         customerId = *known;
     }
+    statements.taken.insert(key);
+    statements.batch.append({&task, epoch, customerId});
+    return true;
+}
 
-    QSqlQuery &insert = statements.insert;
-    insert.bindValue(QStringLiteral(":uid"), m_job.userId);
-    insert.bindValue(QStringLiteral(":name"), task.name);
-    insert.bindValue(QStringLiteral(":active"), task.done ? 1 : 0);
-    insert.bindValue(QStringLiteral(":notes"), task.notes.trimmed());
-    insert.bindValue(QStringLiteral(":expire"), SqlSupport::utcValue(task.expireAt));
-    insert.bindValue(QStringLiteral(":expire_at_epoch"), epoch);
-    insert.bindValue(QStringLiteral(":level"), task.level);
-    insert.bindValue(QStringLiteral(":customerId"), customerId);
-    if (!insert.exec())
+// Inserts the batch under the pending owner and notes the ids it got, in one transaction.
+bool TaskTransferWorker::stageBatch(QSqlDatabase &db, ImportStatements &statements)
+{
+    const int rows = int(statements.batch.size());
+    if (rows == 0)
+        return true;
+    QSqlQuery shortInsert(db);
+    if (rows < kImportBatch && !shortInsert.prepare(ImportStatements::insertStatement(rows)))
         return false;
-    ++m_imported;
+    QSqlQuery &insert = rows < kImportBatch ? shortInsert : statements.insert;
+    int value = 0;
+    for (const ImportStatements::Row &row : std::as_const(statements.batch)) {
+        const TransferTask &task = *row.task;
+        insert.bindValue(value++, statements.pendingOwner);
+        insert.bindValue(value++, task.name);
+        insert.bindValue(value++, task.done ? 1 : 0);
+        insert.bindValue(value++, task.notes.trimmed());
+        insert.bindValue(value++, SqlSupport::utcValue(task.expireAt));
+        insert.bindValue(value++, row.epoch);
+        insert.bindValue(value++, task.level);
+        insert.bindValue(value++, row.customerId);
+    }
+    statements.batch.clear();
+    const qsizetype before = statements.staged.size();
+    QSqlQuery &ids = statements.stagedIds;
+    ids.bindValue(QStringLiteral(":pending"), statements.pendingOwner);
+    ids.bindValue(QStringLiteral(":last"), before > 0 ? statements.staged.constLast() : 0);
+    // The write comes first: on the file, a transaction that has read cannot wait for the write lock.
+    bool ok = db.transaction() && insert.exec() && ids.exec();
+    while (ok && ids.next())
+        statements.staged.append(ids.value(0).toInt());
+    ids.finish();
+    if (ok && db.commit())
+        return true;
+    db.rollback();
+    statements.staged.resize(before);
+    return false;
+}
+
+// Hands the staged tasks to the account, a batch per statement in ascending id; a cancel is no
+// longer followed.
+void TaskTransferWorker::publish(ImportStatements &statements, int total)
+{
+    m_publishing = true;
+    const QList<int> &staged = statements.staged;
+    QSqlQuery &publish = statements.publish;
+    for (qsizetype from = 0; from < staged.size(); from += kImportBatch) {
+        const qsizetype last = qMin(from + kImportBatch, staged.size()) - 1;
+        publish.bindValue(QStringLiteral(":uid"), m_job.userId);
+        publish.bindValue(QStringLiteral(":pending"), statements.pendingOwner);
+        publish.bindValue(QStringLiteral(":first"), staged.at(from));
+        publish.bindValue(QStringLiteral(":last"), staged.at(last));
+        if (!publish.exec()) {
+            m_error = QStringLiteral("database");
+            discardStaged(statements);
+            return;
+        }
+        m_imported += publish.numRowsAffected();
+        report(total + int((last + 1) * total / staged.size()), 2 * total);
+    }
+}
+
+// Deletes the account's staged rows, a batch per statement.
+bool TaskTransferWorker::discardStaged(ImportStatements &statements)
+{
+    QSqlQuery &discard = statements.discard;
+    int removed = kImportBatch;
+    while (removed == kImportBatch) {
+        discard.bindValue(QStringLiteral(":pending"), statements.pendingOwner);
+        if (!discard.exec())
+            return false;
+        removed = discard.numRowsAffected();
+    }
     return true;
 }
 

@@ -31,6 +31,7 @@ public:
     explicit TaskTransferWorker(Job job, QObject *parent = nullptr);
 
     // May be called from any thread; the work stops at its next step and leaves nothing of itself.
+    // An import that has begun to hand its tasks to the account finishes.
     void cancel() { m_cancelled = true; }
 
     // Does the work on the calling thread and returns the result map of finished().
@@ -52,15 +53,19 @@ private:
     struct ImportStatements;
 
     void importCalendar(QSqlDatabase &db);
-    bool importTask(ImportStatements &statements, const TransferTask &task);
+    bool takeTask(ImportStatements &statements, const TransferTask &task);
+    bool stageBatch(QSqlDatabase &db, ImportStatements &statements);
+    void publish(ImportStatements &statements, int total);
+    bool discardStaged(ImportStatements &statements);
     void exportTasks(QSqlDatabase &db);
     bool readSelection(QSqlDatabase &db, QList<TransferTask> &tasks);
     void backup(QSqlDatabase &db);
     void report(int done, int total);
-    bool cancelled() const { return m_cancelled; }
+    bool cancelled() const { return m_cancelled && !m_publishing; }
 
     Job m_job;
     std::atomic_bool m_cancelled{false};
+    bool m_publishing = false;
     int m_lastPercent = -1;
     QString m_error;
     int m_imported = 0;

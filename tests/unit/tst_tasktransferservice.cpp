@@ -7,6 +7,7 @@
 #include "services/TaskTransferService.h"
 #include "storage/SqlSupport.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -335,6 +336,61 @@ private slots:
         });
         QVERIFY(result.value(u"cancelled"_s).toBool());
         QVERIFY(!QFile::exists(out));
+    }
+
+    // A big import beside saves of the same account on another connection: no save fails or waits
+    // for the whole import, and the import leaves all of its tasks, or none when cancelled.
+    void importBesideSaves_data()
+    {
+        QTest::addColumn<bool>("cancelled");
+        QTest::newRow("complete") << false;
+        QTest::newRow("cancelled while staging") << true;
+    }
+
+    void importBesideSaves()
+    {
+        QFETCH(bool, cancelled);
+        constexpr int count = 20000;
+        const QDateTime first = utc(2030, 1, 1, 12, 0);
+        // In descending expiry: the import reaches the late date of the moves first.
+        QByteArray calendar = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//t//EN\r\n";
+        for (int i = count - 1; i >= 0; --i)
+            calendar +=
+                "BEGIN:VTODO\r\nUID:" + QByteArray::number(i) + "\r\nSUMMARY:Task " + QByteArray::number(i) +
+                "\r\nDUE:" + first.addSecs(i * 3600LL).toString(u"yyyyMMdd'T'HHmmss'Z'"_s).toLatin1() +
+                "\r\nEND:VTODO\r\n";
+        QFile file(m_sandbox->filePath(u"big.ics"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(calendar + "END:VCALENDAR\r\n") > 0);
+        file.close();
+        QVERIFY(m_tasks->createTask(u"Moving"_s, first, false));
+        const int moving = queryValue(*m_db, u"SELECT MAX(id) FROM tasks"_s).toInt();
+        const QDateTime dates[] = {first.addDays(3), first.addSecs((count - 10) * 3600LL)};
+
+        QSignalSpy finished(m_transfer.get(), &TaskTransferService::finished);
+        QElapsedTimer import;
+        import.start();
+        QVERIFY(m_transfer->importCalendar(QUrl::fromLocalFile(file.fileName())));
+        qint64 longestSave = 0;
+        for (int i = 0; finished.isEmpty() && import.elapsed() < 120000; ++i) {
+            if (cancelled && m_transfer->progress() >= 0.25)
+                m_transfer->cancel();
+            QElapsedTimer save;
+            save.start();
+            QVERIFY(m_tasks->updateTask(moving, u"Moving"_s, false, dates[i % 2], 1));
+            longestSave = qMax(longestSave, save.elapsed());
+            QCoreApplication::processEvents();
+        }
+        qInfo() << "import of" << count << "tasks:" << import.elapsed() << "ms, longest save:" << longestSave
+                << "ms";
+        QCOMPARE(finished.size(), 1);
+        const QVariantMap result = finished.value(0).value(0).toMap();
+        QCOMPARE(result.value(u"error"_s).toString(), QString());
+        QCOMPARE(result.value(u"cancelled"_s).toBool(), cancelled);
+        QCOMPARE(result.value(u"imported"_s).toInt(), cancelled ? 0 : count);
+        QVERIFY(longestSave < 3000);
+        // Every row, staged ones too, and the account's counter.
+        QCOMPARE(taskCount(), cancelled ? 1 : count + 1);
+        QCOMPARE(m_tasks->totalCount(), cancelled ? 1 : count + 1);
     }
 
     // A save dialog starts in a folder that exists: the wanted one, made when missing, or the home folder.
