@@ -125,7 +125,7 @@ Item {
         // The listed state may be stale: toggle what is stored now.
         const task = taskService.taskById(selectedCalendarTask.id)
         if (task.taskId === undefined || !taskService.updateTaskDone(task.taskId, !task.active))
-            undoService.report(qsTr("Could not change the task."))
+            undoService.report([qsTr("Could not change the task."), connectionKeeper.whyFailed()].join(" ").trim())
     }
 
     function deleteSelectedTask() {

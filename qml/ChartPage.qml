@@ -63,7 +63,7 @@ Rectangle {
         // The listed state may be stale: toggle what is stored now.
         const task = taskService.taskById(selectedChartTask.id)
         if (task.taskId === undefined || !taskService.updateTaskDone(task.taskId, !task.active))
-            undoService.report(qsTr("Could not change the task."))
+            undoService.report([qsTr("Could not change the task."), connectionKeeper.whyFailed()].join(" ").trim())
     }
 
     function deleteSelectedTask() {

@@ -57,7 +57,7 @@ Dialog {
                 ? customerService.updateCustomer(root.id, root.name, root.notes, contacts)
                 : customerService.createCustomer(root.name, root.notes, contacts)
         if (!saved) {
-            errorLabel.text = qsTr("Could not save the customer.")
+            errorLabel.text = [qsTr("Could not save the customer."), connectionKeeper.whyFailed()].join(" ").trim()
             return
         }
         customerSaved(root.id, root.name)
@@ -67,7 +67,7 @@ Dialog {
     function deleteCustomer() {
         errorLabel.text = ""
         if (!undoService.deleteCustomer(root.id)) {
-            errorLabel.text = qsTr("Could not delete the customer.")
+            errorLabel.text = [qsTr("Could not delete the customer."), connectionKeeper.whyFailed()].join(" ").trim()
             return
         }
         close()

@@ -24,6 +24,10 @@ ApplicationWindow {
     Universal.theme: Universal.Dark
     Universal.accent: Universal.Violet
 
+    header: ConnectionBanner {
+        objectName: "connectionBanner"
+    }
+
     StackView {
         id: pageStack
 

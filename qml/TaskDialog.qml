@@ -105,7 +105,7 @@ Dialog {
                                      notesArea.text)
         // A failed write keeps the form, so that nothing typed is lost.
         if (!saved) {
-            errorLabel.text = qsTr("Could not save the task.")
+            errorLabel.text = [qsTr("Could not save the task."), connectionKeeper.whyFailed()].join(" ").trim()
             return
         }
         root.taskSaved()
@@ -114,7 +114,7 @@ Dialog {
 
     function deleteTask() {
         if (!undoService.deleteTask(root.editingId)) {
-            errorLabel.text = qsTr("Could not delete the task.")
+            errorLabel.text = [qsTr("Could not delete the task."), connectionKeeper.whyFailed()].join(" ").trim()
             return
         }
         root.taskSaved()

@@ -66,7 +66,7 @@ Item {
         if (taskService.updateTaskDone(id, done)) {
             root.selectedTaskActive = done
         } else {
-            undoService.report(qsTr("Could not change the task."))
+            undoService.report([qsTr("Could not change the task."), connectionKeeper.whyFailed()].join(" ").trim())
             taskService.loadPage(taskService.currentPage) // the task is gone: show the table as it is now
         }
     }

@@ -3,10 +3,12 @@
 # that listens only on a Unix socket in that folder (no TCP), so that no test can reach another server.
 # STATE is a folder of the build tree; "start" records there the cluster's folder (cluster) and the
 # libpq connection string of the tests (conninfo); "stop" stops the cluster and removes its folder.
-# Usage: pg-test-cluster.sh start|stop STATE
+# "down" stops the running server of STATE (fast, or immediate as a crash would) and "up" starts it
+# again on the same folder and socket: the outage a test of reconnection needs.
+# Usage: pg-test-cluster.sh start|stop STATE, pg-test-cluster.sh down STATE [fast|immediate], up STATE
 set -euo pipefail
 
-usage="usage: $0 start|stop STATE"
+usage="usage: $0 start|stop|down|up STATE [fast|immediate]"
 action=${1:?$usage}
 state=${2:?$usage}
 port=5432
@@ -73,6 +75,14 @@ start() {
     # the tests as a search that finds "É" for "é".
     as_owner "$bindir/initdb" -D "$dir/data" -A trust -U postgres -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" ||
         { cat "$dir/initdb.log" >&2; return 1; }
+    launch "$dir"
+    echo "host=$dir port=$port user=postgres dbname=postgres" >"$state/conninfo"
+    echo "PostgreSQL test server: $(cat "$state/conninfo")"
+}
+
+# Starts the server of the cluster in dir and waits until it takes connections.
+launch() {
+    local dir=$1
     # Durability is of no use to a throwaway cluster; a small cache leaves memory to parallel runs.
     local options="-p $port -k $dir -c listen_addresses='' -c fsync=off -c synchronous_commit=off"
     options+=" -c full_page_writes=off -c shared_buffers=16MB"
@@ -89,14 +99,18 @@ start() {
         fi
         sleep 0.1
     done
-    echo "host=$dir port=$port user=postgres dbname=postgres" >"$state/conninfo"
-    echo "PostgreSQL test server: $(cat "$state/conninfo")"
+}
+
+down() {
+    as_owner "$bindir/pg_ctl" -D "$(cat "$state/cluster")/data" -m "${1:-fast}" -w stop >/dev/null
 }
 
 bindir=$(find_bindir)
 case "$action" in
 start) start ;;
 stop) stop ;;
+down) down "${3:-fast}" ;;
+up) launch "$(cat "$state/cluster")" ;;
 *)
     echo "$usage" >&2
     exit 2

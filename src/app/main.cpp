@@ -12,6 +12,7 @@
 #include "services/TaskTransferService.h"
 #include "services/UndoService.h"
 #include "storage/ChangeWatcher.h"
+#include "storage/ConnectionKeeper.h"
 #include "storage/DbManager.h"
 #include "sync/SecretStore.h"
 #include "sync/SyncService.h"
@@ -77,6 +78,13 @@ int main(int argc, char *argv[])
     QObject::connect(&changeWatcher, &ChangeWatcher::changedElsewhere, &customerService,
                      &CustomerService::onChangedElsewhere);
 
+    // A lost server or file is noticed and reconnected; everything shown is then read again.
+    ConnectionKeeper connectionKeeper(&dbManager);
+    QObject::connect(&connectionKeeper, &ConnectionKeeper::reconnected, &taskService,
+                     &TaskService::onChangedElsewhere);
+    QObject::connect(&connectionKeeper, &ConnectionKeeper::reconnected, &customerService,
+                     &CustomerService::onChangedElsewhere);
+
     // Two-way CalDAV sync of the signed-in user's tasks; what it receives reloads like a change
     // made elsewhere, and every local change is sent a few seconds later.
     SecretStore secrets;
@@ -98,6 +106,7 @@ int main(int argc, char *argv[])
     context->setContextProperty(QStringLiteral("taskTransfer"), &taskTransfer);
     context->setContextProperty(QStringLiteral("connectionTest"), &connectionTest);
     context->setContextProperty(QStringLiteral("syncService"), &sync);
+    context->setContextProperty(QStringLiteral("connectionKeeper"), &connectionKeeper);
     context->setContextProperty(QStringLiteral("dbPath"), dbPath);
     context->setContextProperty(QStringLiteral("defaultDbPath"), defaultDbPath);
 
@@ -107,6 +116,8 @@ int main(int argc, char *argv[])
     DesktopNotifier desktopNotifier(&settings);
     context->setContextProperty(QStringLiteral("desktopNotifier"), &desktopNotifier);
     notifier.start();
+    QObject::connect(&connectionKeeper, &ConnectionKeeper::reconnected, &notifier,
+                     &NotificationService::checkDueTasks);
     QObject::connect(&auth, &AuthService::loggedOut, &notifier, &NotificationService::clearNotified);
 
     engine.load(QUrl(QStringLiteral("qrc:/qt/qml/QuilloQml/Main.qml")));

@@ -10,7 +10,8 @@ namespace {
 
 // libpq waits for an unreachable host as long as the network does (minutes); a connection string
 // that names its own connect_timeout keeps it, as the later keyword wins.
-constexpr char kDefaultConnectTimeout[] = "connect_timeout=10 ";
+constexpr char kDefaultConnectTimeout[] =
+    "connect_timeout=10 keepalives_idle=10 keepalives_interval=5 keepalives_count=3 tcp_user_timeout=20000 ";
 
 struct Pair
 {

@@ -11,6 +11,7 @@
 #include "services/TaskService.h"
 #include "services/TaskTransferService.h"
 #include "services/UndoService.h"
+#include "storage/ConnectionKeeper.h"
 #include "sync/SecretStore.h"
 #include "sync/SyncService.h"
 
@@ -57,6 +58,7 @@ public slots:
         context->setContextProperty(QStringLiteral("settings"), &m_settings);
         context->setContextProperty(QStringLiteral("connectionTest"), &m_connectionTest);
         context->setContextProperty(QStringLiteral("syncService"), &m_sync);
+        context->setContextProperty(QStringLiteral("connectionKeeper"), &m_keeper);
         context->setContextProperty(QStringLiteral("testSupport"), this);
         // As in the program: the notifier comes after the engine, polls from the start and forgets its
         // announcements on sign-out.
@@ -89,5 +91,6 @@ private:
     ConnectionTestService m_connectionTest;
     SecretStore m_secrets;
     SyncService m_sync{&m_db, &m_auth, &m_secrets};
+    ConnectionKeeper m_keeper{&m_db};
     std::unique_ptr<NotificationService> m_notifier;
 };
