@@ -4,6 +4,7 @@
 #include "storage/DatabaseTarget.h"
 #include "storage/DbManager.h"
 #include "storage/PrivateFiles.h"
+#include "storage/ServerAccess.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -96,6 +97,7 @@ int DatabaseStartup::prepareServerOnly(DbManager *db, const QString &connection)
     QString reason = DatabaseTarget::passwordProblem(connection);
     if (reason.isEmpty() && (!db->openServer(connection) || !db->ensureSchema()))
         reason = db->errorText();
+    const bool rowSafe = reason.isEmpty() && ServerAccess::hasRowSafeFunctions(db->database());
     db->close();
     if (!reason.isEmpty()) {
         qCritical().noquote()
@@ -103,6 +105,11 @@ int DatabaseStartup::prepareServerOnly(DbManager *db, const QString &connection)
         return 1;
     }
     qInfo().noquote() << QObject::tr("The database on the server \"%1\" is prepared.").arg(shown);
+    if (!rowSafe)
+        qWarning().noquote() << QObject::tr(
+                                    "Members' pages sorted by name and searches cannot use their indexes "
+                                    "until a superuser runs in this database: %1")
+                                    .arg(ServerAccess::rowSafeFunctionsStatement());
     return 0;
 }
 

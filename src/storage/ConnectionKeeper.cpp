@@ -86,8 +86,8 @@ QString ConnectionKeeper::problem() const
     QSqlQuery query(m_db->database());
     if (query.exec(QStringLiteral("SELECT 1")))
         return {};
-    const QString text = query.lastError().databaseText().trimmed();
-    return text.isEmpty() ? query.lastError().text().trimmed() : text;
+    const QString text = query.lastError().databaseText().simplified();
+    return text.isEmpty() ? query.lastError().text().simplified() : text;
 }
 
 void ConnectionKeeper::follow()
@@ -157,8 +157,9 @@ void ConnectionKeeper::probed()
         error = m_db->errorText();
         m_db->close();
     }
-    if (!error.trimmed().isEmpty() && error.trimmed() != m_reason) {
-        m_reason = error.trimmed();
+    error = error.simplified();
+    if (!error.isEmpty() && error != m_reason) {
+        m_reason = error;
         emit stateChanged();
     }
     m_retryMs = qMin(m_retryMs * 2, m_longestRetryMs);

@@ -59,7 +59,7 @@ private:
     QTimer m_retry;
     QTimer m_restoredTimer;
     int m_firstRetryMs = 1000;
-    int m_longestRetryMs = 16000;
+    int m_longestRetryMs = 8000;
     int m_retryMs = 1000;
     bool m_watching = false;
     bool m_lost = false;

@@ -19,4 +19,10 @@ bool isCurrent(const QSqlDatabase &db);
 // for anyone else a database whose rules are missing is refused with a reason saying so.
 bool ensure(const QSqlDatabase &db, QString &error);
 
+// Whether the built-in functions of the pages' conditions are marked as revealing nothing of a row
+// (LEAKPROOF), without which members' pages by name and searches cannot use their indexes; and the
+// statement with which a superuser marks them in the database.
+bool hasRowSafeFunctions(const QSqlDatabase &db);
+QString rowSafeFunctionsStatement();
+
 } // namespace ServerAccess

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "storage/ServerAccess.h"
+
 #include <QProcess>
 
 using namespace Qt::StringLiterals;
@@ -39,7 +41,9 @@ private:
     int psql(const QString &role, const QString &sql, QString *output = nullptr, bool onDatabase = true) const
     {
         QProcess process;
-        const QString target = onDatabase ? as(role) : testServer();
+        const QString target = !onDatabase      ? testServer()
+                               : role.isEmpty() ? testServer() + u" dbname="_s + m_database
+                                                : as(role);
         process.start(u"psql"_s, {u"-X"_s, u"-qAt"_s, u"-v"_s, u"ON_ERROR_STOP=1"_s, target, u"-c"_s, sql});
         process.waitForFinished(30000);
         if (output)
@@ -71,6 +75,7 @@ GRANT CONNECT ON DATABASE duevia%1 TO duevia_team%1;)"_s.arg(m_suffix);
         QString output;
         QVERIFY2(psql(QString(), sql, &output, false) == 0, qPrintable(output));
     }
+    QVERIFY(psql(QString(), ServerAccess::rowSafeFunctionsStatement()) == 0);
     QProcess prepare;
     prepare.start(QStringLiteral(DUEVIA_APP_PATH), {u"--prepare-server"_s, as(u"duevia_owner"_s)});
     QVERIFY(prepare.waitForFinished(60000));
@@ -91,6 +96,7 @@ void TstServerAccess::membersKeepToTheirOwnTasks()
     Member anna(u"anna"_s), ben(u"ben"_s);
     QVERIFY2(anna.db.openServer(as(u"anna"_s)) && anna.db.ensureSchema(), qPrintable(anna.db.errorText()));
     QVERIFY2(ben.db.openServer(as(u"ben"_s)) && ben.db.ensureSchema(), qPrintable(ben.db.errorText()));
+    QVERIFY(ServerAccess::hasRowSafeFunctions(anna.db.database()));
     QVERIFY(signInTestUser(anna.auth, u"anna"_s) > 0);
     QVERIFY(signInTestUser(ben.auth, u"ben"_s) > 0);
     const QDateTime due = QDateTime::currentDateTime().addDays(1);
