@@ -399,6 +399,7 @@ Item {
             ComboBox {
                 id: monthBox
                 objectName: "monthBox"
+                Accessible.name: qsTr("Month")
                 Layout.fillWidth: true
                 model: root.monthNames
             }
@@ -406,6 +407,7 @@ Item {
             SpinBox {
                 id: yearBox
                 objectName: "yearBox"
+                Accessible.name: qsTr("Year")
                 Layout.fillWidth: true
                 editable: true
                 from: 1900

@@ -116,6 +116,7 @@ Rectangle {
             TextField {
                 id: fromField
                 objectName: "expireFromField"
+                Accessible.name: placeholderText
                 Layout.preferredWidth: 170
                 readOnly: true
                 placeholderText: qsTr("Expire from")
@@ -129,6 +130,7 @@ Rectangle {
             TextField {
                 id: toField
                 objectName: "expireToField"
+                Accessible.name: placeholderText
                 Layout.preferredWidth: 170
                 readOnly: true
                 placeholderText: qsTr("Expire to")

@@ -130,6 +130,7 @@ Dialog {
             TextField {
                 id: nameField
                 objectName: "nameField"
+                Accessible.name: placeholderText
                 Layout.fillWidth: true
                 placeholderText: qsTr("Name")
                 maximumLength: InputLimits.nameLength
@@ -184,12 +185,14 @@ Dialog {
 
                     ComboBox {
                         objectName: "typeBox"
+                        Accessible.name: qsTr("Contact type")
                         model: root.contactTypes
                         currentIndex: Math.max(0, root.contactTypes.indexOf(contactRow.type))
                         onActivated: root.contactsModel.setProperty(contactRow.index, "type", currentText)
                     }
                     TextField {
                         objectName: "valueField"
+                        Accessible.name: placeholderText
                         Layout.fillWidth: true
                         placeholderText: qsTr("Value")
                         maximumLength: InputLimits.contactFieldLength
@@ -198,6 +201,7 @@ Dialog {
                     }
                     TextField {
                         objectName: "labelField"
+                        Accessible.name: placeholderText
                         Layout.preferredWidth: 180
                         placeholderText: qsTr("Label")
                         maximumLength: InputLimits.contactFieldLength

@@ -37,6 +37,7 @@ Dialog {
         TextField {
             id: searchField
             objectName: "searchField"
+            Accessible.name: placeholderText
             Layout.fillWidth: true
             placeholderText: qsTr("Search by name min 3 chars...")
             maximumLength: InputLimits.searchLength

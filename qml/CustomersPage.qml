@@ -92,6 +92,7 @@ Item {
             TextField {
                 id: searchField
                 objectName: "searchField"
+                Accessible.name: placeholderText
                 Layout.preferredWidth: 400
                 placeholderText: qsTr("Search by id/name/Contact...")
                 maximumLength: InputLimits.searchLength
@@ -257,6 +258,7 @@ Item {
             }
             ComboBox {
                 objectName: "pageSizeBox"
+                Accessible.name: qsTr("Customers per page")
                 model: root.pageSizes
                 currentIndex: root.pageSizes.indexOf(customerService.pageSize) >= 0
                               ? root.pageSizes.indexOf(customerService.pageSize) : 1

@@ -90,6 +90,7 @@ Popup {
             SpinBox {
                 id: hourSpin
                 objectName: "hourSpin"
+                Accessible.name: qsTr("Hour")
                 from: 0
                 to: 23
                 editable: true
@@ -102,6 +103,7 @@ Popup {
             SpinBox {
                 id: minuteSpin
                 objectName: "minuteSpin"
+                Accessible.name: qsTr("Minute")
                 from: 0
                 to: 59
                 editable: true

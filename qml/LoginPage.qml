@@ -46,6 +46,7 @@ Page {
 
         TextField {
             id: usernameField
+            Accessible.name: placeholderText
 
             objectName: "usernameField"
             Layout.fillWidth: true
@@ -55,6 +56,7 @@ Page {
 
         TextField {
             id: passwordField
+            Accessible.name: placeholderText
 
             objectName: "passwordField"
             Layout.fillWidth: true

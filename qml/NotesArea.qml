@@ -5,6 +5,7 @@ import QuilloQml
 // The notes of a task or a customer; stops taking text at the longest notes that are stored.
 TextArea {
     id: root
+    Accessible.name: placeholderText
 
     placeholderText: qsTr("Add some notes here...")
     wrapMode: TextEdit.Wrap

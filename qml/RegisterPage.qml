@@ -54,6 +54,7 @@ Page {
 
         TextField {
             id: fullNameField
+            Accessible.name: placeholderText
 
             objectName: "fullNameField"
             Layout.fillWidth: true
@@ -64,6 +65,7 @@ Page {
 
         TextField {
             id: usernameField
+            Accessible.name: placeholderText
 
             objectName: "usernameField"
             Layout.fillWidth: true
@@ -74,6 +76,7 @@ Page {
 
         TextField {
             id: passwordField
+            Accessible.name: placeholderText
 
             objectName: "passwordField"
             Layout.fillWidth: true
@@ -84,6 +87,7 @@ Page {
 
         TextField {
             id: confirmField
+            Accessible.name: placeholderText
 
             objectName: "confirmField"
             Layout.fillWidth: true

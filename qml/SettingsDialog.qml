@@ -72,6 +72,7 @@ Dialog {
             RowLayout {
                 SpinBox {
                     objectName: "notifyMinutesSpinBox"
+                    Accessible.name: qsTr("Minutes before task expiration")
                     from: 1
                     to: 1440
                     editable: true
@@ -195,6 +196,7 @@ Dialog {
 
             TextField {
                 objectName: "dbPathField"
+                Accessible.name: qsTr("Database path")
                 Layout.fillWidth: true
                 readOnly: true
                 selectByMouse: true

@@ -203,6 +203,7 @@ Dialog {
             TextField {
                 id: customerField
                 objectName: "customerField"
+                Accessible.name: placeholderText
                 placeholderText: qsTr("Select Customer...")
                 readOnly: true
                 activeFocusOnPress: false
@@ -234,6 +235,7 @@ Dialog {
         TextField {
             id: nameField
             objectName: "taskNameField"
+            Accessible.name: placeholderText
             placeholderText: qsTr("Task name")
             maximumLength: InputLimits.nameLength
             Layout.fillWidth: true
@@ -243,6 +245,7 @@ Dialog {
         TextField {
             id: expireField
             objectName: "expireField"
+            Accessible.name: placeholderText
             placeholderText: qsTr("Expire at (pick date & time)")
             readOnly: true
             activeFocusOnPress: false // a tap opens a picker, which takes the keys
@@ -256,6 +259,7 @@ Dialog {
             TextField {
                 id: minutesField
                 objectName: "minutesField"
+                Accessible.name: placeholderText
                 placeholderText: qsTr("Add minutes")
                 validator: IntValidator { bottom: 0 }
                 Layout.preferredWidth: 120
@@ -270,6 +274,7 @@ Dialog {
             SpinBox {
                 id: levelSpin
                 objectName: "levelSpin"
+                Accessible.name: qsTr("Level")
                 from: 1
                 to: 100
                 editable: true

@@ -172,6 +172,7 @@ Item {
             TextField {
                 id: searchField
                 objectName: "taskSearchField"
+                Accessible.name: placeholderText
                 placeholderText: qsTr("Search by task id/name or customer name...")
                 maximumLength: InputLimits.searchLength
                 Layout.preferredWidth: 400
@@ -183,6 +184,7 @@ Item {
             }
             ComboBox {
                 objectName: "stateFilterBox"
+                Accessible.name: qsTr("Show tasks")
                 model: [qsTr("All"), qsTr("Done"), qsTr("Pending"), qsTr("Low"), qsTr("Medium"), qsTr("High")]
                 currentIndex: root.stateFilterIndex()
                 onActivated: index => root.applyStateFilter(index)
@@ -190,6 +192,7 @@ Item {
             TextField {
                 id: expireFromField
                 objectName: "expireFromField"
+                Accessible.name: placeholderText
                 function commit(value) { taskService.filterExpireFrom = value }
                 placeholderText: qsTr("Expire from")
                 readOnly: true
@@ -201,6 +204,7 @@ Item {
             TextField {
                 id: expireToField
                 objectName: "expireToField"
+                Accessible.name: placeholderText
                 function commit(value) { taskService.filterExpireTo = value }
                 placeholderText: qsTr("Expire to")
                 readOnly: true
@@ -428,6 +432,7 @@ Item {
             }
             ComboBox {
                 objectName: "pageSizeBox"
+                Accessible.name: qsTr("Tasks per page")
                 model: root.pageSizes
                 // A size set elsewhere that the box does not offer shows as 25.
                 currentIndex: root.pageSizes.includes(taskService.pageSize) ? root.pageSizes.indexOf(taskService.pageSize) : 1
