@@ -9,7 +9,7 @@ Rectangle {
     readonly property bool lost: connectionKeeper.lost
 
     visible: connectionKeeper.lost || connectionKeeper.restored
-    implicitHeight: visible ? column.implicitHeight + 12 : 0
+    implicitHeight: column.implicitHeight + 12
     color: lost ? "#6b4400" : "#1e5224"
 
     ColumnLayout {

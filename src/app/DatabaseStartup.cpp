@@ -91,6 +91,11 @@ bool DatabaseStartup::prepareServer(const Prompt &prompt, bool &fallBack)
     return false;
 }
 
+QString DatabaseStartup::serverFailure(const QString &shown, const QString &reason)
+{
+    return QObject::tr("Cannot open the database on the server \"%1\": %2").arg(shown, reason.trimmed());
+}
+
 int DatabaseStartup::prepareServerOnly(DbManager *db, const QString &connection)
 {
     const QString shown = DatabaseTarget::displayText(connection);
@@ -100,8 +105,7 @@ int DatabaseStartup::prepareServerOnly(DbManager *db, const QString &connection)
     const bool rowSafe = reason.isEmpty() && ServerAccess::hasRowSafeFunctions(db->database());
     db->close();
     if (!reason.isEmpty()) {
-        qCritical().noquote()
-            << QObject::tr("Cannot open the database on the server \"%1\": %2").arg(shown, reason.trimmed());
+        qCritical().noquote() << serverFailure(shown, reason);
         return 1;
     }
     qInfo().noquote() << QObject::tr("The database on the server \"%1\" is prepared.").arg(shown);
@@ -116,7 +120,7 @@ int DatabaseStartup::prepareServerOnly(DbManager *db, const QString &connection)
 QString DatabaseStartup::failureMessage(const QString &reason) const
 {
     if (m_server)
-        return QObject::tr("Cannot open the database on the server \"%1\": %2").arg(m_path, reason.trimmed());
+        return serverFailure(m_path, reason);
     return QObject::tr("Cannot open SQLite database \"%1\": %2")
         .arg(QDir::toNativeSeparators(m_path), reason);
 }

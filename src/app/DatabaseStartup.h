@@ -41,6 +41,7 @@ private:
     bool prepareServer(const Prompt &prompt, bool &fallBack);
     bool prepareFile(const Prompt &prompt);
     QString failureMessage(const QString &reason) const;
+    static QString serverFailure(const QString &shown, const QString &reason);
 
     DbManager *m_db = nullptr;
     SettingsService *m_settings = nullptr;

@@ -13,6 +13,7 @@
 #include <QSqlQuery>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -127,19 +128,15 @@ struct TaskTransferWorker::ImportStatements
     };
 
     ImportStatements(const QSqlDatabase &db, int userId)
-        : existing(db), customer(db), insert(db), stagedIds(db), publish(db), discard(db),
-          pendingOwner(-userId)
+        : existing(db), customer(db), insert(db), publish(db), discard(db), pendingOwner(-userId)
     {
-        stagedIds.setForwardOnly(true);
+        insert.setForwardOnly(true);
         prepared =
             existing.prepare(QStringLiteral("SELECT 1 FROM tasks WHERE user_id = :uid AND name = :name"
                                             " AND expire_at_epoch IS NOT DISTINCT FROM :epoch LIMIT 1")) &&
             customer.prepare(
                 QStringLiteral("SELECT id FROM customers WHERE name = :name ORDER BY id LIMIT 1")) &&
             insert.prepare(insertStatement(kImportBatch)) &&
-            stagedIds.prepare(QStringLiteral("SELECT id FROM tasks WHERE user_id = :pending AND id > :last"
-                                             " ORDER BY id LIMIT %1")
-                                  .arg(kImportBatch)) &&
             publish.prepare(QStringLiteral("UPDATE tasks SET user_id = :uid WHERE user_id = :pending"
                                            " AND id BETWEEN :first AND :last")) &&
             discard.prepare(QStringLiteral("DELETE FROM tasks WHERE id IN (SELECT id FROM tasks"
@@ -155,7 +152,7 @@ struct TaskTransferWorker::ImportStatements
                             QLatin1Char(')');
         return QStringLiteral("INSERT INTO tasks (user_id, name, active, notes, expire_at, expire_at_epoch,"
                               " level, customer_id) VALUES ") +
-               QStringList(rows, row).join(QStringLiteral(", "));
+               QStringList(rows, row).join(QStringLiteral(", ")) + QStringLiteral(" RETURNING id");
     }
 
     static constexpr int kImportColumnCount = 8;
@@ -164,7 +161,6 @@ struct TaskTransferWorker::ImportStatements
     QSqlQuery customer;
     // Of kImportBatch rows.
     QSqlQuery insert;
-    QSqlQuery stagedIds;
     QSqlQuery publish;
     QSqlQuery discard;
     bool prepared = false;
@@ -261,13 +257,14 @@ bool TaskTransferWorker::takeTask(ImportStatements &statements, const TransferTa
     return true;
 }
 
-// Inserts the batch under the pending owner and notes the ids it got, in one transaction.
+// Inserts the batch under the pending owner and notes the ids it got.
 bool TaskTransferWorker::stageBatch(QSqlDatabase &db, ImportStatements &statements)
 {
     const int rows = int(statements.batch.size());
     if (rows == 0)
         return true;
     QSqlQuery shortInsert(db);
+    shortInsert.setForwardOnly(true);
     if (rows < kImportBatch && !shortInsert.prepare(ImportStatements::insertStatement(rows)))
         return false;
     QSqlQuery &insert = rows < kImportBatch ? shortInsert : statements.insert;
@@ -284,20 +281,14 @@ bool TaskTransferWorker::stageBatch(QSqlDatabase &db, ImportStatements &statemen
         insert.bindValue(value++, row.customerId);
     }
     statements.batch.clear();
+    // One statement, its own short transaction.
     const qsizetype before = statements.staged.size();
-    QSqlQuery &ids = statements.stagedIds;
-    ids.bindValue(QStringLiteral(":pending"), statements.pendingOwner);
-    ids.bindValue(QStringLiteral(":last"), before > 0 ? statements.staged.constLast() : 0);
-    // The write comes first: on the file, a transaction that has read cannot wait for the write lock.
-    bool ok = db.transaction() && insert.exec() && ids.exec();
-    while (ok && ids.next())
-        statements.staged.append(ids.value(0).toInt());
-    ids.finish();
-    if (ok && db.commit())
-        return true;
-    db.rollback();
-    statements.staged.resize(before);
-    return false;
+    const bool ok = insert.exec();
+    while (ok && insert.next())
+        statements.staged.append(insert.value(0).toInt());
+    insert.finish();
+    std::sort(statements.staged.begin() + before, statements.staged.end());
+    return ok;
 }
 
 // Hands the staged tasks to the account, a batch per statement in ascending id; a cancel is no
