@@ -6,7 +6,7 @@ import QtQuick.Layouts
 
 // One month of tasks on a Monday-first grid. The task service keeps the tasks of the shown weeks per
 // day; every cell reads its day from there again whenever reloadToken changes.
-Item {
+FocusScope {
     id: root
 
     property int month: new Date().getMonth()
@@ -20,9 +20,7 @@ Item {
     property string dialogDateKey: ""
     property var dialogTasks: []
     property var selectedCalendarTask: null
-    readonly property var monthNames: [qsTr("January"), qsTr("February"), qsTr("March"), qsTr("April"),
-        qsTr("May"), qsTr("June"), qsTr("July"), qsTr("August"), qsTr("September"), qsTr("October"),
-        qsTr("November"), qsTr("December")]
+    readonly property var locale: Qt.locale(language.localeName)
 
     // Weekday of the 1st counted from Monday, the month's length and the weeks the grid needs.
     readonly property int monthOffset: (new Date(year, month, 1).getDay() + 6) % 7
@@ -32,6 +30,10 @@ Item {
     readonly property bool hasRangeQueries: typeof taskService !== "undefined" && taskService !== null
                                             && typeof taskService.loadTasksForRange === "function"
     readonly property bool hasSelectedTask: !!(selectedCalendarTask && selectedCalendarTask.id)
+    readonly property string selectedDescription: {
+        root.reloadToken
+        return dayDescription(selectedKey, taskCountFor(selectedKey))
+    }
 
     function dayKey(day) {
         return Qt.formatDate(day, "yyyy-MM-dd")
@@ -40,6 +42,14 @@ Item {
     // The date of a grid cell; the date arithmetic rolls day numbers outside the month into its neighbours.
     function cellDate(index) {
         return new Date(year, month, index - monthOffset + 1)
+    }
+
+    // What a screen reader says of a day: "Tuesday 8 December, 3 tasks".
+    function dayDescription(key, count) {
+        const day = dayList.dayTitle(key)
+        if (count === 0)
+            return qsTr("%1, no tasks").arg(day)
+        return count === 1 ? qsTr("%1, 1 task").arg(day) : qsTr("%1, %n tasks", "", count).arg(day)
     }
 
     function taskCountFor(key) {
@@ -88,7 +98,7 @@ Item {
 
     function selectDay(day) {
         selectedTime = new Date(day.getFullYear(), day.getMonth(), day.getDate()).getTime()
-        forceActiveFocus()
+        grid.forceActiveFocus()
     }
 
     function shiftSelection(days) {
@@ -137,17 +147,6 @@ Item {
     }
 
     focus: true
-    Keys.onPressed: event => {
-        const steps = {}
-        steps[Qt.Key_Left] = -1
-        steps[Qt.Key_Right] = 1
-        steps[Qt.Key_Up] = -7
-        steps[Qt.Key_Down] = 7
-        if (steps[event.key] === undefined)
-            return
-        shiftSelection(steps[event.key])
-        event.accepted = true
-    }
 
     Component.onCompleted: {
         selectDay(new Date())
@@ -175,6 +174,7 @@ Item {
 
             ToolButton {
                 objectName: "previousMonthButton"
+                Accessible.name: qsTr("Previous month")
                 text: "◀"
                 onClicked: root.previousMonth()
             }
@@ -186,7 +186,7 @@ Item {
                 color: "white"
                 font.pixelSize: 16
                 font.bold: true
-                text: root.monthNames[root.month] + " " + root.year
+                text: root.locale.standaloneMonthName(root.month) + " " + root.year
 
                 MouseArea {
                     anchors.fill: parent
@@ -195,8 +195,15 @@ Item {
                 }
             }
 
+            // Says the selected day whenever the selection moves.
+            Announcement {
+                objectName: "selectionAnnouncement"
+                text: root.selectedDescription
+            }
+
             ToolButton {
                 objectName: "nextMonthButton"
+                Accessible.name: qsTr("Next month")
                 text: "▶"
                 onClicked: root.nextMonth()
             }
@@ -207,7 +214,8 @@ Item {
             spacing: 4
 
             Repeater {
-                model: [qsTr("Mon"), qsTr("Tue"), qsTr("Wed"), qsTr("Thu"), qsTr("Fri"), qsTr("Sat"), qsTr("Sun")]
+                objectName: "weekdayRow"
+                model: [1, 2, 3, 4, 5, 6, 0].map(day => root.locale.standaloneDayName(day, Locale.ShortFormat))
 
                 Text {
                     required property string modelData
@@ -228,6 +236,31 @@ Item {
             columns: 7
             rowSpacing: 4
             columnSpacing: 4
+            focus: true
+            // One key stop: the arrows move the selected day, Return lists its tasks, Ctrl+Return adds one.
+            activeFocusOnTab: true
+            Accessible.role: Accessible.Table
+            Accessible.name: qsTr("Calendar")
+            Accessible.description: root.selectedDescription
+
+            Keys.onPressed: event => {
+                const steps = {}
+                steps[Qt.Key_Left] = -1
+                steps[Qt.Key_Right] = 1
+                steps[Qt.Key_Up] = -7
+                steps[Qt.Key_Down] = 7
+                if (steps[event.key] !== undefined) {
+                    root.shiftSelection(steps[event.key])
+                } else if (event.key === Qt.Key_Return || event.key === Qt.Key_Enter) {
+                    if (event.modifiers & Qt.ControlModifier)
+                        root.createTaskOn(root.selectedDate)
+                    else
+                        root.openDayList(root.selectedKey)
+                } else {
+                    return
+                }
+                event.accepted = true
+            }
 
             Repeater {
                 id: cells
@@ -246,6 +279,7 @@ Item {
                         root.reloadToken
                         return root.taskCountFor(dateKey)
                     }
+                    readonly property bool selected: dateKey === root.selectedKey
                     readonly property var dayTasks: {
                         root.reloadToken
                         return root.firstTasksFor(dateKey)
@@ -258,8 +292,11 @@ Item {
                     Layout.preferredHeight: 1
                     radius: 8
                     color: inShownMonth ? "#111214" : "#000000"
-                    border.width: 1
-                    border.color: dateKey === root.selectedKey ? "#721675" : "#3a3a3a"
+                    border.width: selected && grid.activeFocus ? 2 : 1
+                    border.color: !selected ? "#3a3a3a" : grid.activeFocus ? "white" : "#721675"
+                    Accessible.role: Accessible.Cell
+                    Accessible.name: root.dayDescription(dateKey, taskCount)
+                    Accessible.selected: selected
 
                     // Below the task bars and the badge: a tap on the rest of the cell creates a task.
                     MouseArea {
@@ -277,8 +314,9 @@ Item {
 
                             Text {
                                 font.pixelSize: 14
-                                color: cell.inShownMonth ? "white" : "#666666"
+                                color: cell.inShownMonth ? "white" : "#808080"
                                 text: cell.day.getDate()
+                                Accessible.ignored: true
                             }
 
                             Rectangle {
@@ -288,6 +326,9 @@ Item {
                                 implicitHeight: 20
                                 implicitWidth: countText.implicitWidth + 10
                                 color: "#721675"
+                                Accessible.role: Accessible.Button
+                                Accessible.name: qsTr("Show all tasks of this day")
+                                Accessible.onPressAction: root.openDayList(cell.dateKey)
 
                                 Text {
                                     id: countText
@@ -296,6 +337,7 @@ Item {
                                     font.bold: true
                                     font.pixelSize: 11
                                     text: cell.taskCount
+                                    Accessible.ignored: true
                                 }
 
                                 MouseArea {
@@ -324,6 +366,9 @@ Item {
                                     color: "#2d3138"
                                     border.width: 1
                                     border.color: taskBar.modelData.active ? "#721675" : "#424242"
+                                    Accessible.role: Accessible.Button
+                                    Accessible.name: dayList.taskSummary(taskBar.modelData)
+                                    Accessible.onPressAction: forceOpenTask(taskBar.modelData.id)
 
                                     Text {
                                         anchors.fill: parent
@@ -335,6 +380,7 @@ Item {
                                         font.pixelSize: 12
                                         textFormat: Text.StyledText
                                         text: dayList.taskLabel(taskBar.modelData)
+                                        Accessible.ignored: true
                                     }
 
                                     MouseArea {
@@ -368,6 +414,7 @@ Item {
         dialogTasks: root.dialogTasks
         onTaskOpenRequested: task => forceOpenTask(task.id)
         onTaskActionsRequested: task => root.openActions(task)
+        onClosed: grid.forceActiveFocus()
     }
 
     Dialog {
@@ -379,6 +426,7 @@ Item {
         title: ""
         width: Math.min(root.width - 24, 360)
         standardButtons: Dialog.Ok | Dialog.Cancel
+        footer: DialogButtons {}
 
         onAboutToShow: {
             monthBox.currentIndex = root.month
@@ -390,7 +438,7 @@ Item {
             if (!isNaN(typed))
                 yearBox.value = typed
             root.showMonth(yearBox.value, monthBox.currentIndex)
-            root.forceActiveFocus()
+            grid.forceActiveFocus()
         }
 
         contentItem: RowLayout {
@@ -401,7 +449,7 @@ Item {
                 objectName: "monthBox"
                 Accessible.name: qsTr("Month")
                 Layout.fillWidth: true
-                model: root.monthNames
+                model: Array.from({ length: 12 }, (_, month) => root.locale.standaloneMonthName(month))
             }
 
             SpinBox {

@@ -15,6 +15,8 @@ Rectangle {
     property string dialogDateKey: ""
     property var selectedChartTask: null
     property bool barHovered: false
+    // The same numbers as a table, for screen readers and the keyboard.
+    property bool showTable: false
     readonly property bool hasSelectedTask: !!(selectedChartTask && selectedChartTask.id)
 
     // The largest numeric value plus a tenth of it (at least 1) of headroom; 5 for no positive value.
@@ -45,6 +47,15 @@ Rectangle {
         dialogDateKey = labels[index]
         dayList.dialogTasks = taskService.tasksForDate(dialogDateKey)
         dayList.open()
+    }
+
+    // "Tuesday 8 December: 5 tasks, 2 done"
+    function daySummary(index) {
+        const day = dayList.dayTitle(taskService.dailyLabels[index])
+        const total = Number(taskService.dailyTotals[index])
+        const done = Number(taskService.dailyCompleted[index])
+        return total === 1 ? qsTr("%1: 1 task, %2 done").arg(day).arg(done)
+                           : qsTr("%1: %n tasks, %2 done", "", total).arg(day).arg(done)
     }
 
     function refreshDayList() {
@@ -81,6 +92,16 @@ Rectangle {
         expirePicker.openFor(field, mode === "from"
                              ? new Date(today.getFullYear(), today.getMonth(), today.getDate(), 0, 0)
                              : new Date(today.getFullYear(), today.getMonth(), today.getDate(), 23, 59))
+    }
+
+    // A cell of the day table; the rows are read whole, so their cells stay out of the tree.
+    component TableCell: Text {
+        width: 100
+        height: 32
+        verticalAlignment: Text.AlignVCenter
+        leftPadding: 8
+        color: "white"
+        Accessible.ignored: true
     }
 
     color: "#000000"
@@ -121,9 +142,16 @@ Rectangle {
                 readOnly: true
                 placeholderText: qsTr("Expire from")
                 text: root.expireFromText
+                Accessible.description: qsTr("Space picks the date")
 
                 TapHandler {
                     onTapped: root.openPicker(fromField, "from")
+                }
+                Keys.onPressed: event => {
+                    if ([Qt.Key_Space, Qt.Key_Return, Qt.Key_Enter].includes(event.key)) {
+                        root.openPicker(fromField, "from")
+                        event.accepted = true
+                    }
                 }
             }
 
@@ -135,9 +163,16 @@ Rectangle {
                 readOnly: true
                 placeholderText: qsTr("Expire to")
                 text: root.expireToText
+                Accessible.description: qsTr("Space picks the date")
 
                 TapHandler {
                     onTapped: root.openPicker(toField, "to")
+                }
+                Keys.onPressed: event => {
+                    if ([Qt.Key_Space, Qt.Key_Return, Qt.Key_Enter].includes(event.key)) {
+                        root.openPicker(toField, "to")
+                        event.accepted = true
+                    }
                 }
             }
 
@@ -153,6 +188,12 @@ Rectangle {
                 onClicked: root.clearRange()
             }
 
+            Button {
+                objectName: "tableButton"
+                text: root.showTable ? qsTr("Show as chart") : qsTr("Show as table")
+                onClicked: root.showTable = !root.showTable
+            }
+
             Item {
                 Layout.fillWidth: true
             }
@@ -163,6 +204,7 @@ Rectangle {
             objectName: "taskChart"
             Layout.fillWidth: true
             Layout.fillHeight: true
+            visible: !root.showTable
             theme: ChartView.ChartThemeDark
             antialiasing: true
             animationOptions: ChartView.NoAnimation
@@ -213,13 +255,13 @@ Rectangle {
                     id: totalSet
                     label: qsTr("Total")
                     values: taskService.dailyTotals
-                    color: "#40ffffff"
+                    color: "#66ffffff"
                 }
                 BarSet {
                     id: doneSet
                     label: qsTr("Done")
                     values: taskService.dailyCompleted
-                    color: "#721675"
+                    color: "#a52aa8"
                 }
 
                 onClicked: (index, barset) => root.openDayList(index)
@@ -250,6 +292,82 @@ Rectangle {
                 }
             }
         }
+
+        // The table's column heads.
+        Row {
+            visible: root.showTable
+
+            TableCell {
+                width: dayTable.width - 200
+                text: qsTr("Day")
+                Accessible.ignored: false
+            }
+            TableCell {
+                text: qsTr("Total")
+                Accessible.ignored: false
+            }
+            TableCell {
+                text: qsTr("Done")
+                Accessible.ignored: false
+            }
+        }
+
+        ListView {
+            id: dayTable
+            objectName: "dayTable"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            visible: root.showTable
+            clip: true
+            activeFocusOnTab: true
+            keyNavigationEnabled: true
+            model: taskService.dailyLabels.length
+            Accessible.role: Accessible.Table
+            Accessible.name: qsTr("Tasks per day")
+            ScrollBar.vertical: ScrollBar {}
+
+            Keys.onReturnPressed: root.openDayList(currentIndex)
+            Keys.onEnterPressed: root.openDayList(currentIndex)
+
+            delegate: Rectangle {
+                id: tableRow
+                required property int index
+                readonly property string dateKey: taskService.dailyLabels[index] ?? ""
+
+                objectName: "dayRow"
+                width: ListView.view.width
+                height: 32
+                color: ListView.isCurrentItem ? "#2d3138" : index % 2 === 0 ? "#1b1b1b" : "#161616"
+                border.width: ListView.isCurrentItem && dayTable.activeFocus ? 2 : 0
+                border.color: "white"
+                Accessible.role: Accessible.Row
+                Accessible.name: root.daySummary(index)
+                Accessible.selected: ListView.isCurrentItem
+                Accessible.onPressAction: root.openDayList(index)
+
+                Row {
+                    anchors.fill: parent
+
+                    TableCell {
+                        width: tableRow.width - 200
+                        text: (dayList.weekdayOf(tableRow.dateKey) + " " + tableRow.dateKey).trim()
+                    }
+                    TableCell {
+                        text: taskService.dailyTotals[tableRow.index] ?? ""
+                    }
+                    TableCell {
+                        text: taskService.dailyCompleted[tableRow.index] ?? ""
+                    }
+                }
+
+                TapHandler {
+                    onTapped: {
+                        dayTable.currentIndex = tableRow.index
+                        root.openDayList(tableRow.index)
+                    }
+                }
+            }
+        }
     }
 
     TasksDialog {
@@ -258,6 +376,8 @@ Rectangle {
         dialogDateKey: root.dialogDateKey
         onTaskOpenRequested: task => forceOpenTask(task.id)
         onTaskActionsRequested: task => root.openActions(task)
+        // Only the table opens the list while it is shown.
+        onClosed: if (root.showTable) dayTable.forceActiveFocus()
     }
 
     TaskActionMenu {

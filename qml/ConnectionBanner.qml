@@ -20,6 +20,7 @@ Rectangle {
         spacing: 2
 
         Label {
+            id: connectionMessage
             objectName: "connectionMessage"
             Layout.fillWidth: true
             horizontalAlignment: Text.AlignHCenter
@@ -28,8 +29,10 @@ Rectangle {
             text: !root.lost ? qsTr("Connected again")
                              : connectionKeeper.server ? qsTr("Connection to the server lost — retrying…")
                                                        : qsTr("The database file cannot be reached — retrying…")
-            Accessible.role: Accessible.AlertMessage
-            Accessible.name: text
+
+            Announcement {
+                text: connectionMessage.text
+            }
         }
 
         Label {

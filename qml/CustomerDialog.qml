@@ -103,6 +103,7 @@ Dialog {
     header: TabBar {
         id: tabBar
         font.pixelSize: 16
+        Accessible.name: qsTr("Sections")
 
         TabButton {
             text: root.title
@@ -219,6 +220,10 @@ Dialog {
             Label {
                 id: errorLabel
                 objectName: "errorLabel"
+
+                Announcement {
+                    text: errorLabel.text
+                }
                 color: "tomato"
                 Layout.fillWidth: true
                 wrapMode: Text.WordWrap

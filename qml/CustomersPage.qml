@@ -16,6 +16,10 @@ Item {
     property int selectedCustomerId: -1
 
     readonly property var pageSizes: [10, 25, 50, 100]
+    // Counts the reloads of the table, so that what is read out of a row follows its customer.
+    property int modelRevision: 0
+    readonly property string selectedSummary: root.selectedRow >= 0 && root.modelRevision >= 0
+                                              ? customerModel.summaryAt(root.selectedRow) : ""
 
     // The three names below are also what the embedded GlobalShortcut calls for Ctrl+N, Ctrl+E, Delete.
     function openNewTask() {
@@ -57,10 +61,12 @@ Item {
         target: customerModel
 
         function onModelReset() {
+            root.modelRevision++
             root.selectedRow = customerModel.rowForId(root.selectedCustomerId)
         }
 
         function onDataChanged() {
+            root.modelRevision++
             root.selectedRow = customerModel.rowForId(root.selectedCustomerId)
         }
     }
@@ -143,45 +149,22 @@ Item {
             HorizontalHeaderView {
                 id: header
                 objectName: "header"
+                // The cells' height: the layout does not follow the view's own once its cells are loaded.
+                Layout.preferredHeight: 40
                 Layout.fillWidth: true
                 syncView: table
                 model: customerModel
                 clip: true
 
-                delegate: Rectangle {
-                    id: headerCell
-
-                    required property int column
-                    required property var display
-                    readonly property bool sorted: customerService.sortColumn === column
-                    readonly property bool ascending: customerService.sortOrder !== Qt.DescendingOrder
-
-                    implicitHeight: 40
-                    color: sorted ? "#666" : "#444"
-
-                    Row {
-                        anchors.centerIn: parent
-                        spacing: 5
-
-                        Label {
-                            text: headerCell.display
-                            color: "white"
-                        }
-                        Label {
-                            objectName: "sortArrow"
-                            visible: headerCell.sorted
-                            text: headerCell.ascending ? "▲" : "▼"
-                            color: "white"
-                        }
-                    }
-
-                    TapHandler {
-                        onTapped: {
-                            const ascending = headerCell.sorted ? !headerCell.ascending : true
-                            customerService.sort(headerCell.column, ascending ? Qt.AscendingOrder : Qt.DescendingOrder)
-                        }
-                    }
+                delegate: SortHeaderCell {
+                    service: customerService
                 }
+            }
+
+            // Says which customer is selected whenever the selection moves.
+            Announcement {
+                objectName: "selectionAnnouncement"
+                text: root.selectedSummary
             }
 
             TableView {
@@ -196,6 +179,11 @@ Item {
                 columnWidthProvider: column => [70, Math.max(250, table.width - 540), 120, 220, 120][column]
                 rowHeightProvider: () => 36
                 onWidthChanged: forceLayout()
+                // One key stop; Up and Down move the selection, which is read out.
+                activeFocusOnTab: true
+                Accessible.role: Accessible.Table
+                Accessible.name: qsTr("Customers")
+                Accessible.description: root.selectedSummary
                 ScrollBar.vertical: ScrollBar {}
                 ScrollBar.horizontal: ScrollBar {}
 
@@ -203,10 +191,16 @@ Item {
                     id: cell
 
                     required property int row
+                    required property int column
                     required property var display
 
                     color: row === root.selectedRow ? "#721675" : (row % 2 === 0 ? "#1b1b1b" : "#161616")
-                    border.color: "#2a2a2a"
+                    border.color: cell.row === root.selectedRow && table.activeFocus ? "white" : "#2a2a2a"
+                    // The first cell stands for its row, read as one sentence; the others stay out of the tree.
+                    Accessible.role: cell.column === 0 ? Accessible.Row : Accessible.NoRole
+                    Accessible.ignored: cell.column !== 0
+                    Accessible.name: cell.column === 0 && cell.display !== undefined ? customerModel.summaryAt(cell.row) : ""
+                    Accessible.selected: cell.row === root.selectedRow
 
                     Label {
                         anchors.fill: parent
@@ -215,6 +209,7 @@ Item {
                         elide: Text.ElideRight
                         color: "white"
                         text: cell.display === undefined ? "" : cell.display
+                        Accessible.ignored: true
                     }
 
                     TapHandler {

@@ -70,7 +70,7 @@ Popup {
         MyDatePicker {
             id: datePicker
             objectName: "datePicker"
-            locale: Qt.locale("en_EN")
+            locale: Qt.locale(language.localeName)
             month: root.tmpDate.getMonth()
             year: root.tmpDate.getFullYear()
             Layout.fillWidth: true

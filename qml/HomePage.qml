@@ -4,6 +4,7 @@ import QtQuick.Layouts
 
 Page {
     id: root
+    Accessible.name: qsTr("Duevia")
 
     required property StackView stackView
     property int initialTabIndex: 0
@@ -95,29 +96,43 @@ Page {
                     id: tabBar
 
                     objectName: "homeTabBar"
+                    Accessible.name: qsTr("Pages")
                     font.pixelSize: 16
                     spacing: 4
 
                     background: null
 
-                    TabButton {
-                        text: qsTr("Tasks")
-                        width: implicitWidth
-                    }
+                    // The tabs not shown stay readable (4.5:1 on their darkened part of the bar); the
+                    // shown one is white and underlined.
+                    Repeater {
+                        model: [qsTr("Tasks"), qsTr("Calendar"), qsTr("Customers"), qsTr("Task chart")]
 
-                    TabButton {
-                        text: qsTr("Calendar")
-                        width: implicitWidth
-                    }
-
-                    TabButton {
-                        text: qsTr("Customers")
-                        width: implicitWidth
-                    }
-
-                    TabButton {
-                        text: qsTr("Task chart")
-                        width: implicitWidth
+                        TabButton {
+                            id: tab
+                            required property string modelData
+                            text: tab.modelData
+                            width: implicitWidth
+                            contentItem: Text {
+                                text: tab.text
+                                font: tab.font
+                                color: tab.checked ? "white" : "#e4d8f0"
+                                horizontalAlignment: Text.AlignHCenter
+                                verticalAlignment: Text.AlignVCenter
+                                Accessible.ignored: true
+                            }
+                            background: Rectangle {
+                                color: tab.checked ? "transparent" : "#40000000"
+                                border.width: tab.visualFocus ? 1 : 0
+                                border.color: "white"
+                                Rectangle {
+                                    visible: tab.checked
+                                    anchors.bottom: parent.bottom
+                                    width: parent.width
+                                    height: 2
+                                    color: "white"
+                                }
+                            }
+                        }
                     }
                 }
 

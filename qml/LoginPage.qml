@@ -4,6 +4,7 @@ import QtQuick.Layouts
 
 Page {
     id: root
+    Accessible.name: qsTr("Login")
 
     required property StackView stackView
     readonly property url footerLinkUrl: "https://www.qt.io/"
@@ -70,6 +71,10 @@ Page {
 
             objectName: "messageLabel"
             Layout.fillWidth: true
+
+            Announcement {
+                text: messageLabel.text
+            }
             color: "tomato"
         }
 
@@ -105,8 +110,16 @@ Page {
         Text {
             objectName: "footerLink"
             text: qsTr("Qt")
-            color: linkArea.containsMouse ? "#c1c3d3" : "#3c49bd"
+            color: linkArea.containsMouse ? "#c1c3d3" : "#7a86e8" // 5:1 on the page
             font.pixelSize: 14
+            font.underline: activeFocus
+            activeFocusOnTab: true
+            Accessible.role: Accessible.Link
+            Accessible.name: text
+            Accessible.focusable: true
+            Accessible.onPressAction: linkArea.clicked(null)
+            Keys.onReturnPressed: linkArea.clicked(null)
+            Keys.onSpacePressed: linkArea.clicked(null)
 
             MouseArea {
                 id: linkArea

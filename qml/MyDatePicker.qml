@@ -60,6 +60,10 @@ ColumnLayout {
     }
 
     activeFocusOnTab: true
+    Accessible.role: Accessible.Table
+    Accessible.name: qsTr("Day")
+    // The chosen day, read out on focus and whenever the arrows move it.
+    Accessible.description: root.selectedDate.toLocaleDateString(root.locale, Locale.LongFormat)
 
     // Window shortcuts on the arrow keys must not take them from the grid.
     Keys.onShortcutOverride: event => event.accepted = event.modifiers === Qt.NoModifier
@@ -78,6 +82,7 @@ ColumnLayout {
 
         ToolButton {
             text: "◀"
+            Accessible.name: qsTr("Previous month")
             onClicked: root.prevMonth()
         }
         Label {
@@ -89,6 +94,7 @@ ColumnLayout {
         }
         ToolButton {
             text: "▶"
+            Accessible.name: qsTr("Next month")
             onClicked: root.nextMonth()
         }
     }
@@ -123,12 +129,18 @@ ColumnLayout {
             implicitHeight: 34
             radius: 6
             color: cell.selected ? Qt.rgba(0x2a / 255, 0x6d / 255, 0xf4 / 255, 0.35) : "transparent"
+            border.width: cell.selected && root.activeFocus ? 1 : 0
+            border.color: "white"
+            Accessible.role: Accessible.Cell
+            Accessible.name: cell.day.toLocaleDateString(root.locale, Locale.LongFormat)
+            Accessible.selected: cell.selected
 
             Text {
                 anchors.centerIn: parent
                 text: cell.model.day
                 color: "white"
-                opacity: cell.model.month === root.month ? 1 : 0.35
+                opacity: cell.model.month === root.month ? 1 : 0.55 // 4.5:1 on the popup
+                Accessible.ignored: true
             }
 
             TapHandler {

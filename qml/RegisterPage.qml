@@ -5,6 +5,7 @@ import QuilloQml
 
 Page {
     id: root
+    Accessible.name: qsTr("Create account")
 
     required property StackView stackView
 
@@ -101,6 +102,10 @@ Page {
 
             objectName: "messageLabel"
             Layout.fillWidth: true
+
+            Announcement {
+                text: messageLabel.text
+            }
             color: "tomato"
             wrapMode: Text.WordWrap
         }

@@ -40,6 +40,7 @@ Dialog {
     modal: true
     title: qsTr("Settings")
     standardButtons: Dialog.Ok | Dialog.Cancel
+    footer: DialogButtons {}
     onAccepted: if (!serverSettings.apply()) Qt.callLater(open)
 
     Connections {
@@ -237,6 +238,22 @@ Dialog {
 
             TransferPanel {
                 Layout.fillWidth: true
+            }
+
+            GroupHeading {
+                Layout.topMargin: 16
+                text: qsTr("Language")
+            }
+
+            ComboBox {
+                objectName: "languageBox"
+                Accessible.name: qsTr("Language")
+                Layout.preferredWidth: 200
+                model: language.languages
+                textRole: "name"
+                valueRole: "code"
+                Component.onCompleted: currentIndex = indexOfValue(settings.language)
+                onActivated: settings.language = currentValue
             }
         }
     }

@@ -203,16 +203,19 @@ Dialog {
             TextField {
                 id: customerField
                 objectName: "customerField"
-                Accessible.name: placeholderText
+                Accessible.name: qsTr("Customer")
+                Accessible.description: qsTr("Space chooses a customer")
                 placeholderText: qsTr("Select Customer...")
                 readOnly: true
                 activeFocusOnPress: false
                 Layout.fillWidth: true
                 TapHandler { onTapped: customerSelectionDialog.open() }
+                Keys.onSpacePressed: customerSelectionDialog.open()
             }
             Button {
                 objectName: "detachCustomerButton"
                 visible: root.selectedCustomerId !== null
+                Accessible.name: qsTr("Remove the customer")
                 Layout.preferredWidth: 40
                 contentItem: Text {
                     text: "✕"
@@ -228,6 +231,7 @@ Dialog {
                 visible: root.selectedCustomerId !== null && root.showCustomerButton
                 Layout.preferredWidth: 40
                 text: "📝"
+                Accessible.name: qsTr("Open the customer")
                 onClicked: root.openSelectedCustomer()
             }
         }
@@ -246,11 +250,13 @@ Dialog {
             id: expireField
             objectName: "expireField"
             Accessible.name: placeholderText
+            Accessible.description: qsTr("Space or Ctrl+G picks the date and time")
             placeholderText: qsTr("Expire at (pick date & time)")
             readOnly: true
             activeFocusOnPress: false // a tap opens a picker, which takes the keys
             Layout.fillWidth: true
             TapHandler { onTapped: expirePicker.openAt(root.expireAtLocal ?? new Date()) }
+            Keys.onSpacePressed: expirePicker.openAt(root.expireAtLocal ?? new Date())
         }
 
         RowLayout {
@@ -303,6 +309,10 @@ Dialog {
         Label {
             id: errorLabel
             objectName: "taskErrorLabel"
+
+            Announcement {
+                text: errorLabel.text
+            }
             color: "tomato"
             wrapMode: Text.Wrap
             Layout.fillWidth: true

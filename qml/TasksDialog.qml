@@ -12,20 +12,50 @@ Dialog {
 
     property string dialogDateKey: ""
     property var dialogTasks: []
-    readonly property var weekdayNames: [qsTr("Sunday"), qsTr("Monday"), qsTr("Tuesday"), qsTr("Wednesday"),
-        qsTr("Thursday"), qsTr("Friday"), qsTr("Saturday")]
+    // The entry Return or a click acted on last: the list keeps it when it is read again.
+    property int actedIndex: 0
 
     signal taskOpenRequested(var task)
     signal taskActionsRequested(var task)
 
-    // The key names a calendar date, so its weekday is counted in UTC and is the same in every zone.
-    function weekdayOf(dateKey) {
+    // The key names a calendar date, so it is read in UTC and is the same day in every zone.
+    function utcDay(dateKey) {
         const parts = /^(\d{4})-(\d{2})-(\d{2})$/.exec(dateKey)
         if (!parts)
-            return ""
+            return null
         const day = new Date(0)
         day.setUTCFullYear(Number(parts[1]), Number(parts[2]) - 1, Number(parts[3]))
-        return weekdayNames[day.getUTCDay()]
+        return day
+    }
+
+    function weekdayOf(dateKey) {
+        const day = utcDay(dateKey)
+        return day ? root.locale.dayName(day.getUTCDay()) : ""
+    }
+
+    // "Tuesday 8 December"
+    function dayTitle(dateKey) {
+        const day = utcDay(dateKey)
+        if (!day)
+            return dateKey
+        return qsTr("%1 %2 %3", "weekday, day of the month, month").arg(root.locale.dayName(day.getUTCDay()))
+            .arg(day.getUTCDate()).arg(root.locale.monthName(day.getUTCMonth()))
+    }
+
+    // What a screen reader says of a task: "09:30 - Call, level 30, open".
+    function taskSummary(task) {
+        return task.active ? qsTr("%1, level %2, done").arg(task.label).arg(task.level)
+                           : qsTr("%1, level %2, open").arg(task.label).arg(task.level)
+    }
+
+    function openTask(index) {
+        actedIndex = index
+        taskOpenRequested(dialogTasks[index])
+    }
+
+    function openTaskActions(index) {
+        actedIndex = index
+        taskActionsRequested(dialogTasks[index])
     }
 
     function escapeMarkup(text) {
@@ -40,9 +70,19 @@ Dialog {
     parent: Overlay.overlay
     anchors.centerIn: parent
     modal: true
+    // Focus comes back to the list when a popup opened from it closes.
+    focus: true
+    locale: Qt.locale(language.localeName)
     width: 420
     title: (weekdayOf(dialogDateKey) + " " + dialogDateKey).trim()
     standardButtons: Dialog.Close
+    footer: DialogButtons {}
+
+    onOpened: {
+        actedIndex = 0
+        taskList.currentIndex = 0
+        taskList.forceActiveFocus()
+    }
 
     contentItem: Item {
         implicitWidth: 380
@@ -56,7 +96,7 @@ Dialog {
                 objectName: "taskCountLabel"
                 color: "#d0d0d0"
                 font.pixelSize: 13
-                text: root.dialogTasks.length > 0 ? qsTr("%1 task").arg(root.dialogTasks.length)
+                text: root.dialogTasks.length > 0 ? qsTr("%n task", "", root.dialogTasks.length)
                                                   : qsTr("No tasks for this date")
             }
 
@@ -69,10 +109,30 @@ Dialog {
                 spacing: 6
                 model: root.dialogTasks
                 ScrollBar.vertical: ScrollBar {}
+                focus: true
+                activeFocusOnTab: true
+                keyNavigationEnabled: true
+                Accessible.role: Accessible.List
+                Accessible.name: root.title
+
+                onCountChanged: currentIndex = Math.min(root.actedIndex, count - 1)
+                // Up and Down are the view's own; Return opens the task, the menu key its actions.
+                Keys.onPressed: event => {
+                    if (currentIndex < 0)
+                        return
+                    if (event.key === Qt.Key_Return || event.key === Qt.Key_Enter)
+                        root.openTask(currentIndex)
+                    else if (event.key === Qt.Key_Menu || (event.key === Qt.Key_F10 && event.modifiers & Qt.ShiftModifier))
+                        root.openTaskActions(currentIndex)
+                    else
+                        return
+                    event.accepted = true
+                }
 
                 delegate: Rectangle {
                     id: entry
                     required property var modelData
+                    required property int index
                     objectName: "dayTaskEntry"
                     width: ListView.view.width
                     height: entryText.implicitHeight + 18
@@ -80,6 +140,10 @@ Dialog {
                     color: "#5f5f5f"
                     border.width: 1
                     border.color: entry.modelData.active ? "#721675" : "#424242"
+                    Accessible.role: Accessible.ListItem
+                    Accessible.name: root.taskSummary(entry.modelData)
+                    Accessible.selected: entry.ListView.isCurrentItem
+                    Accessible.onPressAction: root.openTask(entry.index)
 
                     Text {
                         id: entryText
@@ -91,6 +155,17 @@ Dialog {
                         wrapMode: Text.Wrap
                         textFormat: Text.StyledText
                         text: root.taskLabel(entry.modelData)
+                        Accessible.ignored: true
+                    }
+
+                    // The focus frame, over the border that tells done from open.
+                    Rectangle {
+                        anchors.fill: parent
+                        visible: entry.ListView.isCurrentItem && taskList.activeFocus
+                        radius: entry.radius
+                        color: "transparent"
+                        border.width: 2
+                        border.color: "white"
                     }
 
                     MouseArea {
@@ -98,10 +173,11 @@ Dialog {
                         acceptedButtons: Qt.LeftButton | Qt.RightButton
                         cursorShape: Qt.PointingHandCursor
                         onClicked: mouse => {
+                            taskList.currentIndex = entry.index
                             if (mouse.button === Qt.RightButton)
-                                root.taskActionsRequested(entry.modelData)
+                                root.openTaskActions(entry.index)
                             else
-                                root.taskOpenRequested(entry.modelData)
+                                root.openTask(entry.index)
                         }
                     }
                 }

@@ -18,6 +18,10 @@ Item {
     // The selection belongs to this task, not to a row number (-1: none).
     property int selectedTaskId: -1
     property bool pageEmpty: taskModel.rowCountQml() === 0
+    // Counts the reloads of the table, so that what is read out of a row follows its task.
+    property int modelRevision: 0
+    readonly property string selectedSummary: root.selectedRow >= 0 && root.modelRevision >= 0
+                                              ? taskModel.summaryAt(root.selectedRow) : ""
     readonly property bool filtered: taskService.filterName !== "" || taskService.filterActive !== -1
                                      || taskService.filterLevel !== -1 || taskService.filterExpireFrom !== ""
                                      || taskService.filterExpireTo !== ""
@@ -103,10 +107,13 @@ Item {
         return expirePicker.parseDateTime(text)
     }
 
-    // Grey for a row whose expiry (the start of its "Expire at" text) has passed, otherwise white.
+    // Grey for a row whose expiry (the start of its "Expire at" text) has passed, otherwise white; the
+    // greys keep 4.5:1 on the row's background.
     function rowTextColor(row) {
         const expiry = root.parseDateTimeString(String(taskModel.data(taskModel.index(row, 4)) ?? "").substring(0, 16))
-        return expiry && expiry < new Date() ? "#808080" : "white"
+        if (!expiry || expiry >= new Date())
+            return "white"
+        return row === root.selectedRow ? "#c0c0c0" : "#8f8f8f"
     }
 
     function logout() {
@@ -121,7 +128,6 @@ Item {
     }
 
     onSelectedRowChanged: root.selectedTaskId = taskModel.taskIdAt(root.selectedRow)
-
     // Whenever the table is read again (another page, a sort, a change made here or elsewhere) the
     // highlight stays with its task while it is shown and goes when it is not, so that a key or an
     // action never reaches another task than the one the user chose.
@@ -129,11 +135,13 @@ Item {
         target: taskModel
 
         function onModelReset() {
+            root.modelRevision++
             root.pageEmpty = taskModel.rowCountQml() === 0
             root.selectTaskRow(taskModel.rowForId(root.selectedTaskId))
         }
 
         function onDataChanged() {
+            root.modelRevision++
             root.selectTaskRow(taskModel.rowForId(root.selectedTaskId))
         }
     }
@@ -199,7 +207,9 @@ Item {
                 activeFocusOnPress: false // a tap opens a picker, which takes the keys
                 text: taskService.filterExpireFrom
                 Layout.preferredWidth: 140
+                Accessible.description: qsTr("Space picks the date")
                 TapHandler { onTapped: expirePicker.openFor(expireFromField) }
+                Keys.onSpacePressed: expirePicker.openFor(expireFromField)
             }
             TextField {
                 id: expireToField
@@ -211,7 +221,9 @@ Item {
                 activeFocusOnPress: false // a tap opens a picker, which takes the keys
                 text: taskService.filterExpireTo
                 Layout.preferredWidth: 140
+                Accessible.description: qsTr("Space picks the date")
                 TapHandler { onTapped: expirePicker.openFor(expireToField) }
+                Keys.onSpacePressed: expirePicker.openFor(expireToField)
             }
             Button {
                 objectName: "clearButton"
@@ -256,43 +268,22 @@ Item {
             HorizontalHeaderView {
                 id: header
                 objectName: "header"
+                // The cells' height: the layout does not follow the view's own once its cells are loaded.
+                Layout.preferredHeight: 40
                 syncView: table
                 model: taskModel
                 clip: true
                 Layout.fillWidth: true
 
-                delegate: Rectangle {
-                    id: headerCell
-                    required property int column
-                    required property var display
-                    readonly property bool sorted: headerCell.column === taskService.sortColumn
-                    readonly property bool ascending: taskService.sortOrder !== Qt.DescendingOrder
-
-                    implicitHeight: 40
-                    color: headerCell.sorted ? "#666" : "#444"
-
-                    Row {
-                        anchors.centerIn: parent
-                        spacing: 5
-                        Text {
-                            text: headerCell.display
-                            color: "white"
-                        }
-                        Text {
-                            visible: headerCell.sorted
-                            text: headerCell.ascending ? "▲" : "▼"
-                            color: "white"
-                        }
-                    }
-
-                    TapHandler {
-                        onTapped: {
-                            const order = headerCell.sorted && headerCell.ascending ? Qt.DescendingOrder
-                                                                                    : Qt.AscendingOrder
-                            taskService.sort(headerCell.column, order)
-                        }
-                    }
+                delegate: SortHeaderCell {
+                    service: taskService
                 }
+            }
+
+            // Says which task is selected whenever the selection moves.
+            Announcement {
+                objectName: "selectionAnnouncement"
+                text: root.selectedSummary
             }
 
             Label {
@@ -316,6 +307,11 @@ Item {
                 boundsBehavior: Flickable.StopAtBounds
                 Layout.fillWidth: true
                 Layout.fillHeight: true
+                // One key stop; Up and Down move the selection, which is read out.
+                activeFocusOnTab: true
+                Accessible.role: Accessible.Table
+                Accessible.name: qsTr("Tasks")
+                Accessible.description: root.selectedSummary
 
                 // The id column holds seven digits.
                 columnWidthProvider: column => [80, Math.max(250, table.width - 590), 60, 60, 240, 140][column]
@@ -333,8 +329,13 @@ Item {
                     readonly property color textColor: root.rowTextColor(cell.row)
 
                     color: cell.row === root.selectedRow ? "#721675" : cell.row % 2 === 0 ? "#1b1b1b" : "#161616"
-                    border.color: "#2a2a2a"
+                    border.color: cell.row === root.selectedRow && table.activeFocus ? "white" : "#2a2a2a"
                     border.width: 1
+                    // The first cell stands for its row, read as one sentence; the others stay out of the tree.
+                    Accessible.role: cell.column === 0 ? Accessible.Row : Accessible.NoRole
+                    Accessible.ignored: cell.column !== 0
+                    Accessible.name: cell.column === 0 && cell.display !== undefined ? taskModel.summaryAt(cell.row) : ""
+                    Accessible.selected: cell.row === root.selectedRow
 
                     Rectangle {
                         visible: cell.column === 2
@@ -364,6 +365,7 @@ Item {
                         elide: Text.ElideRight
                         text: cell.display ?? ""
                         color: cell.textColor
+                        Accessible.ignored: true
                     }
 
                     MouseArea {
@@ -459,6 +461,8 @@ Item {
         property int doneCount: 0
 
         standardButtons: Dialog.Yes | Dialog.No
+
+        footer: DialogButtons {}
         onAboutToShow: doneCount = taskService.doneTaskCount()
         onAccepted: taskService.deleteAllInactive()
 
@@ -466,7 +470,7 @@ Item {
             objectName: "confirmDeleteText"
             text: (confirmDeleteDialog.doneCount === 1
                    ? qsTr("Delete ALL tasks Done? 1 task will be deleted.")
-                   : qsTr("Delete ALL tasks Done? %1 tasks will be deleted.").arg(confirmDeleteDialog.doneCount))
+                   : qsTr("Delete ALL tasks Done? %n tasks will be deleted.", "", confirmDeleteDialog.doneCount))
                   + "\n" + qsTr("This action cannot be undone.")
             color: "white"
             padding: 10

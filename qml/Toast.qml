@@ -45,6 +45,10 @@ Popup {
         Label {
             objectName: "toastMessage"
             Layout.fillWidth: true
+
+            Announcement {
+                text: root.subMessage === "" ? root.message : root.message + " " + root.subMessage
+            }
             text: root.message
             color: "white"
             font.pixelSize: 14

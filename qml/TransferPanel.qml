@@ -38,12 +38,12 @@ ColumnLayout {
         }
         switch (result.operation) {
         case "import":
-            return qsTr("Imported %1 tasks; %2 duplicates and %3 unusable entries skipped.")
-                .arg(result.imported).arg(result.duplicates).arg(result.skipped)
+            return qsTr("Imported %n tasks; %1 duplicates and %2 unusable entries skipped.", "", result.imported)
+                .arg(result.duplicates).arg(result.skipped)
         case "backup":
             return qsTr("Database backed up to %1.").arg(result.file)
         default:
-            return qsTr("Exported %1 tasks to %2.").arg(result.exported).arg(result.file)
+            return qsTr("Exported %n tasks to %1.", "", result.exported).arg(result.file)
         }
     }
 
@@ -217,6 +217,7 @@ ColumnLayout {
         width: Math.min(480, parent ? parent.width - 24 : 480)
         modal: true
         standardButtons: Dialog.Ok | Dialog.Cancel
+        footer: DialogButtons {}
         Component.onCompleted: standardButton(Dialog.Ok).text = qsTr("Replace")
         onAccepted: job()
 

@@ -39,8 +39,10 @@ Popup {
             text: undoService.notice
             color: "white"
             wrapMode: Text.WordWrap
-            Accessible.role: Accessible.AlertMessage
-            Accessible.name: text
+
+            Announcement {
+                text: undoService.notice
+            }
         }
 
         Button {

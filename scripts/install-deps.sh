@@ -30,6 +30,8 @@ packages=(
     qtkeychain-qt6-dev gnome-keyring libsecret-tools radicale xandikos python3-caldav python3-icalendar
     # the sync flow in the real window, read through the accessibility tree
     at-spi2-core python3-pyatspi
+    # translations: lupdate/lrelease at build time, Qt's own catalogues for the standard dialogs
+    qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
     # a server with a certificate nobody trusts
     openssl
 )

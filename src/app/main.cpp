@@ -6,6 +6,7 @@
 #include "services/CustomerService.h"
 #include "services/DesktopNotifier.h"
 #include "services/FilePreparation.h"
+#include "services/LanguageService.h"
 #include "services/NotificationService.h"
 #include "services/SettingsService.h"
 #include "services/TaskService.h"
@@ -46,6 +47,8 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("example.duevia.Duevia"));
 
     SettingsService settings;
+    // Before any window or message, so that all of them speak the user's language.
+    LanguageService language(&settings);
 
     const QString defaultDbPath =
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/duevia2.db");
@@ -95,6 +98,7 @@ int main(int argc, char *argv[])
                      &CustomerService::onChangedElsewhere);
 
     QQmlApplicationEngine engine;
+    language.setEngine(&engine);
     engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
     QQmlContext *context = engine.rootContext();
     context->setContextProperty(QStringLiteral("auth"), &auth);
@@ -112,6 +116,7 @@ int main(int argc, char *argv[])
 
     NotificationService notifier(&taskService, &settings);
     context->setContextProperty(QStringLiteral("settings"), &settings);
+    context->setContextProperty(QStringLiteral("language"), &language);
     context->setContextProperty(QStringLiteral("notifier"), &notifier);
     DesktopNotifier desktopNotifier(&settings);
     context->setContextProperty(QStringLiteral("desktopNotifier"), &desktopNotifier);

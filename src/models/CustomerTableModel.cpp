@@ -49,21 +49,34 @@ QVariant CustomerTableModel::data(const QModelIndex &index, int role) const
     }
 }
 
+QString CustomerTableModel::summaryAt(int row) const
+{
+    if (!hasRow(row))
+        return {};
+    const CustomerRow &customer = m_rows.at(row);
+    QStringList parts{customer.name};
+    if (!customer.phone.isEmpty())
+        parts << tr("phone %1").arg(customer.phone);
+    if (!customer.email.isEmpty())
+        parts << tr("email %1").arg(customer.email);
+    return parts.join(QStringLiteral(", "));
+}
+
 QVariant CustomerTableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     switch (section) {
     case 0:
-        return QStringLiteral("ID");
+        return tr("ID");
     case 1:
-        return QStringLiteral("Name");
+        return tr("Name");
     case 2:
-        return QStringLiteral("Phone");
+        return tr("Phone");
     case 3:
-        return QStringLiteral("Email");
+        return tr("Email");
     case 4:
-        return QStringLiteral("Created at");
+        return tr("Created at");
     default:
         return {};
     }

@@ -41,6 +41,8 @@ public:
     Q_INVOKABLE QString emailAt(int row) const;
     Q_INVOKABLE QDateTime createAt(int row) const;
     Q_INVOKABLE int rowForId(int id) const;
+    // The row as one sentence for a screen reader: "Acme, phone 555 0101, email info@acme.example".
+    Q_INVOKABLE QString summaryAt(int row) const;
     Q_INVOKABLE int rowCountQml() const { return int(m_rows.size()); }
 
 private:

@@ -82,17 +82,17 @@ QVariant TaskTableModel::headerData(int section, Qt::Orientation orientation, in
         return {};
     switch (section) {
     case IdColumn:
-        return QStringLiteral("ID");
+        return tr("ID");
     case NameColumn:
-        return QStringLiteral("Name");
+        return tr("Name");
     case LevelColumn:
-        return QStringLiteral("Level");
+        return tr("Level");
     case DoneColumn:
-        return QStringLiteral("Done");
+        return tr("Done");
     case ExpireAtColumn:
-        return QStringLiteral("Expire at");
+        return tr("Expire at");
     case CreatedAtColumn:
-        return QStringLiteral("Created at");
+        return tr("Created at");
     default:
         return {};
     }
@@ -117,6 +117,25 @@ void TaskTableModel::setTasks(QList<TaskRow> rows)
 int TaskTableModel::taskIdAt(int row) const
 {
     return hasRow(row) ? m_rows.at(row).id : -1;
+}
+
+QString TaskTableModel::summaryAt(int row) const
+{
+    if (!hasRow(row))
+        return {};
+    const TaskRow &task = m_rows.at(row);
+    const QString name =
+        task.customerName.isEmpty() ? task.name : tr("%1, customer %2").arg(task.name, task.customerName);
+    const QLocale locale;
+    const QString state = task.active ? tr("done")
+                          : task.expireAt.isValid() && task.expireAt < QDateTime::currentDateTime()
+                              ? tr("overdue")
+                              : tr("open");
+    if (!task.expireAt.isValid())
+        return tr("%1, level %2, no due date, %3").arg(name).arg(task.level).arg(state);
+    const QString due =
+        locale.toString(task.expireAt, locale.dateFormat(QLocale::LongFormat) + QStringLiteral(" HH:mm"));
+    return tr("%1, level %2, due %3, %4").arg(name).arg(task.level).arg(due, state);
 }
 
 QString TaskTableModel::nameAt(int row) const

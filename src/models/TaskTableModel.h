@@ -68,6 +68,9 @@ public:
     Q_INVOKABLE int customerIdAt(int row) const;
     Q_INVOKABLE QString customerNameAt(int row) const;
     Q_INVOKABLE int rowForId(int id) const;
+    // The row as one sentence for a screen reader, dates in the interface's locale:
+    // "Call Acme, level 30, due Tuesday, 8 December 2026 14:00, open".
+    Q_INVOKABLE QString summaryAt(int row) const;
     Q_INVOKABLE int rowCountQml() const;
 
     // "yyyy-MM-dd HH:mm ddd" followed by the time left as seen at now ("2d 5h"; nothing once overdue).

@@ -30,6 +30,17 @@ SettingsService::SettingsService(QObject *parent) : QObject(parent)
     m_dbPath = m_settings.value(QStringLiteral("dbPath"), QString()).toString();
     m_dbServer = m_settings.value(QStringLiteral("dbServer"), QString()).toString();
     m_desktopNotifications = m_settings.value(QStringLiteral("desktopNotifications"), true).toBool();
+    m_language = m_settings.value(QStringLiteral("language"), QString()).toString();
+}
+
+void SettingsService::setLanguage(const QString &code)
+{
+    const QString normalized = code.trimmed().toLower();
+    if (normalized == m_language)
+        return;
+    m_language = normalized;
+    m_settings.setValue(QStringLiteral("language"), normalized);
+    emit languageChanged();
 }
 
 void SettingsService::setNotifyMinutes(int minutes)

@@ -18,6 +18,8 @@ class SettingsService : public QObject
     Q_PROPERTY(QString dbServer READ dbServer WRITE setDbServer NOTIFY dbServerChanged)
     Q_PROPERTY(bool desktopNotifications READ desktopNotifications WRITE setDesktopNotifications NOTIFY
                    desktopNotificationsChanged)
+    // The interface's language as a code ("de", "en"); empty follows the system.
+    Q_PROPERTY(QString language READ language WRITE setLanguage NOTIFY languageChanged)
 
 public:
     explicit SettingsService(QObject *parent = nullptr);
@@ -28,6 +30,7 @@ public:
     // A libpq connection string without a password; empty means the database file.
     QString dbServer() const { return m_dbServer; }
     bool desktopNotifications() const { return m_desktopNotifications; }
+    QString language() const { return m_language; }
 
 public slots:
     void setNotifyMinutes(int minutes);
@@ -36,6 +39,7 @@ public slots:
     // Refuses (keeps the old value and emits dbServerRefused) a string that holds a password.
     void setDbServer(const QString &connection);
     void setDesktopNotifications(bool enabled);
+    void setLanguage(const QString &code);
 
 signals:
     void notifyMinutesChanged();
@@ -44,6 +48,7 @@ signals:
     void dbServerChanged();
     void dbServerRefused(const QString &reason);
     void desktopNotificationsChanged();
+    void languageChanged();
 
 private:
     QSettings m_settings{QString::fromLatin1(kSettingsOrganization),
@@ -53,4 +58,5 @@ private:
     QString m_dbPath;
     QString m_dbServer;
     bool m_desktopNotifications = true;
+    QString m_language;
 };

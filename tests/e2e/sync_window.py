@@ -4,57 +4,16 @@ import json, os, re, sqlite3, subprocess, sys, time
 
 import pyatspi
 
+from atspi_window import Window, wait_for
+
 DIR = os.environ["E2E_DIR"]
 SERVER = open(f"{DIR}/radicale/url").read().strip()
 
 
-def wait_for(what, probe, seconds=90):
-    end, error = time.monotonic() + seconds, None
-    while time.monotonic() < end:
-        try:  # the tree may change while it is read
-            if result := probe():
-                return result
-        except Exception as e:  # noqa: BLE001
-            error = e
-        time.sleep(0.3)
-    raise AssertionError(f"gave up waiting for {what} ({error})")
-
-
-class Computer:
+class Computer(Window):
     def __init__(self, name):
-        self.name, self.db = name, f"{DIR}/{name}/data/appQuilloQml3/duevia2.db"
-        self.display = ":" + open(f"{DIR}/{name}.display").read().strip()
-        self.pid = int(open(f"{DIR}/{name}.pid").read())
-
-    def nodes(self, node):  # what a person sees: the showing ones
-        yield node
-        for child in node:
-            if child is not None and child.getState().contains(pyatspi.STATE_SHOWING):
-                yield from self.nodes(child)
-
-    def find(self, role=None, name="", desc=None, within=None):
-        def probe():
-            app = next(a for a in pyatspi.Registry.getDesktop(0) if a and a.get_process_id() == self.pid)
-            app.clear_cache()
-            return next(n for n in self.nodes(within or app) if n.name.startswith(name)
-                        and role in (None, n.getRoleName()) and desc in (None, n.description))
-        return wait_for(f"{role} {name or desc!r} on {self.name}", probe)
-
-    def xdotool(self, *args):
-        subprocess.run(["xdotool", *args], check=True, env=dict(os.environ, DISPLAY=self.display))
-
-    def keys(self, node, *args):
-        node.queryComponent().grabFocus()
-        wait_for("focus", lambda: node.getState().contains(pyatspi.STATE_FOCUSED))
-        self.xdotool(*args)
-
-    def type(self, node, text):
-        self.keys(node, "key", "ctrl+a", "BackSpace", "type", "--delay", "10", text)
-
-    def press(self, node):
-        # The Press action of Qt Quick's buttons does nothing (Qt 6.4); Space on the focused one does.
-        wait_for("enabled " + node.name, lambda: node.getState().contains(pyatspi.STATE_ENABLED))
-        self.keys(node, "key", "space")
+        super().__init__(name, ":" + open(f"{DIR}/{name}.display").read().strip(), int(open(f"{DIR}/{name}.pid").read()))
+        self.db = f"{DIR}/{name}/data/appQuilloQml3/duevia2.db"
 
     def tasks(self, query="SELECT name, COALESCE(notes, '') FROM tasks", *values):
         with sqlite3.connect(f"file:{self.db}?mode=ro", uri=True) as db:

@@ -7,6 +7,7 @@
 #include "services/ConnectionTestService.h"
 #include "services/CustomerService.h"
 #include "services/DesktopNotifier.h"
+#include "services/LanguageService.h"
 #include "services/NotificationService.h"
 #include "services/TaskService.h"
 #include "services/TaskTransferService.h"
@@ -56,6 +57,8 @@ public slots:
         context->setContextProperty(QStringLiteral("defaultDbPath"),
                                     m_sandbox.filePath(QStringLiteral("default.db")));
         context->setContextProperty(QStringLiteral("settings"), &m_settings);
+        m_language.setEngine(engine);
+        context->setContextProperty(QStringLiteral("language"), &m_language);
         context->setContextProperty(QStringLiteral("connectionTest"), &m_connectionTest);
         context->setContextProperty(QStringLiteral("syncService"), &m_sync);
         context->setContextProperty(QStringLiteral("connectionKeeper"), &m_keeper);
@@ -80,6 +83,7 @@ private:
     TestSandbox m_sandbox;
     DbManager m_db;
     SettingsService m_settings;
+    LanguageService m_language{&m_settings};
     TaskTableModel m_taskModel;
     CustomerTableModel m_customerModel;
     AuthService m_auth{&m_db};

@@ -58,6 +58,37 @@ Item {
             return entries(part("taskListView", part("dayTaskList").contentItem))
         }
 
+        function cleanup() {
+            settings.language = ""
+        }
+
+        // The grid by keyboard, named in the chosen language: arrows, Return to the day's list and a task
+        // in it, Ctrl+Return to a new task that day.
+        function test_keyboardAndNames_data() {
+            return [{ tag: "English", language: "en", weekday: "Mon", title: "March 2026", day: "Sunday 22 March, 2 tasks" },
+                    { tag: "German", language: "de", weekday: "Mo", title: "März 2026", day: "Sonntag" }]
+        }
+
+        function test_keyboardAndNames(data) {
+            settings.language = data.language
+            addTask("First", [2026, 3, 22], 9)
+            const second = addTask("Second", [2026, 3, 22], 10)
+            showMonth(2026, 2)
+            subject.selectDay(new Date(2026, 2, 21))
+            keyClick(Qt.Key_Right)
+            const name = cell("2026-03-22").Accessible.name
+            verify(name.startsWith(data.day) && cell("2026-03-22").Accessible.selected, name)
+            compare([part("weekdayRow").itemAt(0).text, part("monthTitle").text, part("selectionAnnouncement").text],
+                    [data.weekday, data.title, name])
+            opened(part("dayTaskList"), () => keyClick(Qt.Key_Return))
+            keyClick(Qt.Key_Down)
+            keyClick(Qt.Key_Return)
+            closed(part("dayTaskList"), () => keyClick(Qt.Key_Escape))
+            keyClick(Qt.Key_Return, Qt.ControlModifier)
+            compare(window.openRequests.map(r => [r.taskId, String(r.expireAt).substring(0, 10)]),
+                    [[second, "undefined"], [0, "2026-03-22"]])
+        }
+
         function test_gridGeometry_data() {
             return [{ tag: "February 2027 starts on a Monday", year: 2027, month: 1, weeks: 4, first: "2027-02-01", last: "2027-02-28" },
                     { tag: "March 2026 starts on a Sunday", year: 2026, month: 2, weeks: 6, first: "2026-02-23", last: "2026-04-05" }]

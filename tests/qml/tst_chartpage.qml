@@ -66,6 +66,25 @@ Item {
             part("dayTaskList").close()
         }
 
+        // The table in place of the chart: a row per day with its numbers, Return lists that day's tasks.
+        function test_tableAlternative() {
+            const later = new Date(tomorrow.getTime() + 86400000)
+            const laterKey = Qt.formatDate(later, "yyyy-MM-dd")
+            addTasks(2, tomorrow)
+            verify(taskService.createTask("Done", tomorrow, true, 1))
+            addTasks(1, later)
+            taskService.loadTasksForRange(tomorrowKey, laterKey)
+            mouseClick(part("tableButton"))
+            const table = part("dayTable")
+            waitForRendering(table)
+            table.forceActiveFocus()
+            compare(entries(table).map(row => row.Accessible.name.replace(/^.*: /, "")), ["3 tasks, 1 done", "1 task, 0 done"])
+            keyClick(Qt.Key_Down)
+            opened(part("dayTaskList"), () => keyClick(Qt.Key_Return))
+            compare([subject.dialogDateKey, listEntries().length], [laterKey, 1])
+            part("dayTaskList").close()
+        }
+
         // Forty days with tasks: fewer labels, each a whole date, in place of forty cut ones.
         function test_denseDaysKeepReadableLabels() {
             for (let day = 0; day < 40; ++day)
