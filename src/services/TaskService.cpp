@@ -376,11 +376,11 @@ bool TaskService::deleteDoneChunk()
     m_deletingDone = false;
     m_deleteProgress = 1;
     emit deletingDoneChanged();
-    if (stillSignedIn && m_deleteDone.deleted > 0) {
-        // Like every other change it announces itself, so the calendar and chart drop the deleted tasks.
-        loadPage(m_currentPage);
+    if (stillSignedIn && deleted)
+        loadPage(m_currentPage); // also with nothing deleted: the table shows what is stored now
+    // Like every other change it announces itself, so the calendar and chart drop the deleted tasks.
+    if (stillSignedIn && m_deleteDone.deleted > 0)
         emit tasksChanged();
-    }
     return deleted;
 }
 

@@ -434,6 +434,13 @@ private slots:
         QCOMPARE(scalar(fresh), QVariant(u"%1/0"_s.arg(m_service->totalCount())));
         QCOMPARE(scalar(u"SELECT total || '/' || done FROM task_counts WHERE user_id = %1"_s.arg(m_alice)),
                  scalar(fresh));
+
+        // Nothing left to delete: the table is still read again, and nothing announces a change.
+        QSignalSpy reset(m_model.get(), &TaskTableModel::modelReset);
+        QVERIFY(m_service->deleteAllInactive());
+        QTRY_VERIFY(!m_service->deletingDone());
+        QCOMPARE(reset.size(), 1);
+        QCOMPARE(changed.size(), 1);
     }
 
     void randomSequenceMatchesReference()
