@@ -147,12 +147,7 @@ Rectangle {
                 TapHandler {
                     onTapped: root.openPicker(fromField, "from")
                 }
-                Keys.onPressed: event => {
-                    if ([Qt.Key_Space, Qt.Key_Return, Qt.Key_Enter].includes(event.key)) {
-                        root.openPicker(fromField, "from")
-                        event.accepted = true
-                    }
-                }
+                Keys.onSpacePressed: root.openPicker(fromField, "from")
             }
 
             TextField {
@@ -168,12 +163,7 @@ Rectangle {
                 TapHandler {
                     onTapped: root.openPicker(toField, "to")
                 }
-                Keys.onPressed: event => {
-                    if ([Qt.Key_Space, Qt.Key_Return, Qt.Key_Enter].includes(event.key)) {
-                        root.openPicker(toField, "to")
-                        event.accepted = true
-                    }
-                }
+                Keys.onSpacePressed: root.openPicker(toField, "to")
             }
 
             Button {
