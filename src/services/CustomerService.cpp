@@ -130,7 +130,7 @@ void CustomerService::forgetUser()
 
 bool CustomerService::isUsable() const
 {
-    return SqlSupport::isOpen(m_db) && m_auth && m_auth->loggedIn();
+    return m_db && m_db->isPrepared() && m_auth && m_auth->loggedIn();
 }
 
 QString CustomerService::filterClause() const

@@ -3,6 +3,7 @@
 #include "models/TaskTableModel.h"
 #include "services/AuthService.h"
 #include "services/InputLimits.h"
+#include "storage/DbManager.h"
 #include "storage/SqlSupport.h"
 
 #include <QDate>
@@ -224,7 +225,7 @@ QDateTime TaskService::currentDateTime() const
 
 bool TaskService::canQuery() const
 {
-    return SqlSupport::isOpen(m_db) && m_auth && m_auth->loggedIn();
+    return m_db && m_db->isPrepared() && m_auth && m_auth->loggedIn();
 }
 
 std::optional<qint64> TaskService::boundEpoch(const QString &text, bool upper)

@@ -100,7 +100,7 @@ const QList<TableShape> &tableShapes()
 enum class Verdict { Current, Upgrade, Foreign, Newer, Unreadable };
 
 // Reads what the file holds, without writing, and lists in work what brings it up to date.
-Verdict inspect(const QSqlDatabase &db, QStringList &work, int &version, QSqlError &error)
+Verdict inspect(const QSqlDatabase &db, QStringList &work, int &version, QSqlError &error, bool &fresh)
 {
     work.clear();
     QSqlQuery query(db);
@@ -119,6 +119,7 @@ Verdict inspect(const QSqlDatabase &db, QStringList &work, int &version, QSqlErr
     while (query.next())
         tables << query.value(0).toString();
 
+    fresh = tables.isEmpty();
     bool holdsOurs = false;
     for (qsizetype i = 0; i < tableShapes().size(); ++i) {
         const TableShape &shape = tableShapes().at(i);
@@ -240,6 +241,8 @@ void DbManager::close()
     if (m_ready && !m_server && m_db.isOpen())
         QSqlQuery(m_db).exec(QStringLiteral("PRAGMA optimize"));
     m_ready = false;
+    m_prepared = false;
+    m_unpreparedNoted = false;
     m_server = false;
     m_db.close();
     m_db = QSqlDatabase();
@@ -259,7 +262,12 @@ bool DbManager::ready()
     if (m_server)
         return true;
     keepPrivate(m_db.databaseName(), true);
-    if (SchemaExtras::isCurrent(m_db))
+    m_prepared = hasIndexes();
+    // Without tasks the one-time build takes no time; only a file with tasks waits for
+    // ensureIndexes(), which shows its progress.
+    if (!m_prepared && !holdsTasks() && !ensureIndexes())
+        return false;
+    if (m_prepared)
         useWriteAheadLog();
     // Keeps the planner statistics current for this long-lived connection (again at close).
     QSqlQuery(m_db).exec(QStringLiteral("PRAGMA optimize"));
@@ -279,10 +287,11 @@ bool DbManager::ensureSchema()
     QStringList work;
     int version = 0;
     QSqlError error;
+    bool fresh = false;
     // Inspected once to decide, and again under the write lock: another start of the program may
     // have prepared the file meanwhile.
     for (const bool locked : {false, true}) {
-        const Verdict verdict = inspect(m_db, work, version, error);
+        const Verdict verdict = inspect(m_db, work, version, error, fresh);
         if (verdict != Verdict::Upgrade && locked)
             query.exec(QStringLiteral("ROLLBACK"));
         switch (verdict) {
@@ -303,6 +312,9 @@ bool DbManager::ensureSchema()
         if (!locked && !query.exec(QStringLiteral("BEGIN IMMEDIATE")))
             return fail(query.lastError().text());
     }
+    // A new file gets everything in the transaction that creates its tables.
+    if (fresh)
+        work << SchemaExtras::statements() << SyncSchema::statements(false);
     work << QStringLiteral("PRAGMA user_version = %1").arg(kLatestVersion) << QStringLiteral("COMMIT");
     for (const QString &sql : work) {
         if (!query.exec(sql)) {
@@ -318,14 +330,35 @@ bool DbManager::ensureSchema()
 bool DbManager::ensureIndexes()
 {
     if (m_server)
-        return PostgresSchema::ensure(m_db, m_error) && SyncSchema::ensure(m_db, m_error) &&
-               ServerAccess::ensure(m_db, m_error);
+        return m_prepared = PostgresSchema::ensure(m_db, m_error) && SyncSchema::ensure(m_db, m_error) &&
+                            ServerAccess::ensure(m_db, m_error);
     if (!SchemaExtras::isCurrent(m_db) && !SchemaExtras::build(m_db))
-        return false;
+        return fail(tr("its indexes and counters could not be built"));
     if (!SyncSchema::ensure(m_db, m_error))
         return false;
+    m_prepared = true;
     useWriteAheadLog();
     return true;
+}
+
+bool DbManager::isPrepared() const
+{
+    if (!isOpen())
+        return false;
+    if (!m_prepared && !m_unpreparedNoted) {
+        m_unpreparedNoted = true;
+        qCritical().noquote()
+            << tr("The database %1 lacks its indexes and counters, so its tasks and customers "
+                  "cannot be read; ensureIndexes() builds them.")
+                   .arg(m_server ? DatabaseTarget::displayText(m_connection) : m_db.databaseName());
+    }
+    return m_prepared;
+}
+
+bool DbManager::holdsTasks() const
+{
+    QSqlQuery query(m_db);
+    return !query.exec(QStringLiteral("SELECT 1 FROM tasks LIMIT 1")) || query.next();
 }
 
 void DbManager::useWriteAheadLog()

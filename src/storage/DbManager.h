@@ -35,8 +35,11 @@ public:
     // Where the open connection leads, for threads that open connections of their own.
     DatabaseTarget target() const;
     // Makes sure the file holds the four tables of the latest version: creates them in a new file and
-    // brings a file of an earlier version up to date, each in one transaction. A file of another
-    // program or of a newer version is refused and left as it is. On false, errorText() says why.
+    // brings a file of an earlier version up to date, each in one transaction. A file without tasks
+    // also gets everything of ensureIndexes(), a new file in that same transaction; a file with tasks
+    // that lacks it is usable only after ensureIndexes(). A file of another program or of a newer
+    // version is refused and left as it is. On false, errorText() says why. A server database gets
+    // everything at once.
     bool ensureSchema();
     QString errorText() const { return m_error; }
     // Everything the file holds beside the four tables (indexes, counters, search index), built in
@@ -44,6 +47,9 @@ public:
     bool ensureIndexes();
     // Whether the indexes, counters and buckets of ensureIndexes() and the sync's tables are in place.
     bool hasIndexes() const;
+    // Whether the connection is open and ensureSchema() or ensureIndexes() left everything the
+    // services read in place; the first false on an open connection logs why.
+    bool isPrepared() const;
     // Switches an accepted file to the write-ahead log. Done once its extras are built: the one-time
     // build is a single large transaction, which the rollback journal writes once, the log twice.
     void useWriteAheadLog();
@@ -57,11 +63,14 @@ signals:
 private:
     bool fail(const QString &reason);
     bool ready();
+    bool holdsTasks() const;
 
     QString m_connectionName = QString::fromLatin1(QSqlDatabase::defaultConnection);
     QSqlDatabase m_db;
     QString m_error;
-    bool m_ready = false; // the schema was accepted: the file is ours
+    bool m_ready = false;                   // the schema was accepted: the file is ours
+    bool m_prepared = false;                // everything of ensureIndexes() is in place
+    mutable bool m_unpreparedNoted = false; // the lack of it was logged on this connection
     bool m_server = false;
     QString m_connection; // the server's connection string
 };

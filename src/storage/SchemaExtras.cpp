@@ -18,12 +18,19 @@ bool isCurrent(const QSqlDatabase &db)
            query.value(0).toInt() == currentVersion();
 }
 
+QStringList statements()
+{
+    QStringList all;
+    for (const Step &step : taskPageSteps() + insightSteps())
+        all += step.statements;
+    return all << QStringLiteral("CREATE TABLE IF NOT EXISTS schema_extras (version INTEGER NOT NULL)")
+               << QStringLiteral("DELETE FROM schema_extras")
+               << QStringLiteral("INSERT INTO schema_extras (version) VALUES (%1)").arg(currentVersion());
+}
+
 bool build(const QSqlDatabase &db, const std::function<bool(int, int)> &progress)
 {
-    const QList<Step> steps = taskPageSteps() + insightSteps();
-    int total = 0;
-    for (const Step &step : steps)
-        total += step.statements.size();
+    const QStringList work = statements();
 
     // IMMEDIATE takes the write lock up front (waiting the busy timeout for it): two programs
     // starting on one file at once would otherwise both read, then fail to upgrade to writing.
@@ -43,22 +50,11 @@ bool build(const QSqlDatabase &db, const std::function<bool(int, int)> &progress
     // Another program may have built it while this one waited for the lock.
     if (isCurrent(db))
         return query.exec(QStringLiteral("COMMIT")) || fail(QString());
-    for (const Step &step : steps) {
-        for (const QString &sql : step.statements) {
-            if (!query.exec(sql))
-                return fail(sql);
-            if (progress && !progress(++done, total))
-                return fail(QString());
-        }
-    }
-    const QStringList marker = {
-        QStringLiteral("CREATE TABLE IF NOT EXISTS schema_extras (version INTEGER NOT NULL)"),
-        QStringLiteral("DELETE FROM schema_extras"),
-        QStringLiteral("INSERT INTO schema_extras (version) VALUES (%1)").arg(currentVersion()),
-    };
-    for (const QString &sql : marker) {
+    for (const QString &sql : work) {
         if (!query.exec(sql))
             return fail(sql);
+        if (progress && !progress(++done, int(work.size())))
+            return fail(QString());
     }
     return query.exec(QStringLiteral("COMMIT")) || fail(QStringLiteral("COMMIT"));
 }

@@ -43,7 +43,10 @@ int currentVersion();
 // True when the file already holds the current version of every step.
 bool isCurrent(const QSqlDatabase &db);
 
-// Runs every step in one transaction and records the version. progress(done, total) is called after
+// Every step's statements and the version's record, to run inside a transaction.
+QStringList statements();
+
+// Runs statements() in one transaction and records the version. progress(done, total) is called after
 // each statement; when it returns false the work stops and is rolled back. Returns whether the file
 // now holds everything.
 bool build(const QSqlDatabase &db, const std::function<bool(int, int)> &progress = {});

@@ -233,13 +233,17 @@ bool ensure(const QSqlDatabase &db, QString &error)
     query.finish();
     if (version >= currentVersion())
         return work.runAll({QStringLiteral("COMMIT")});
-    return work.runAll(
-        tables(server) + triggers(server) +
-        QStringList{
-            QStringLiteral("DELETE FROM sync_schema"),
-            QStringLiteral("INSERT INTO sync_schema (version) VALUES (%1)").arg(currentVersion()),
-            QStringLiteral("COMMIT"),
-        });
+    return work.runAll(statements(server) << QStringLiteral("COMMIT"));
+}
+
+QStringList statements(bool server)
+{
+    return tables(server) + triggers(server) +
+           QStringList{
+               QStringLiteral("CREATE TABLE IF NOT EXISTS sync_schema (version INTEGER NOT NULL)"),
+               QStringLiteral("DELETE FROM sync_schema"),
+               QStringLiteral("INSERT INTO sync_schema (version) VALUES (%1)").arg(currentVersion()),
+           };
 }
 
 } // namespace SyncSchema

@@ -2,6 +2,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 // The CalDAV sync's bookkeeping on either engine: the account of each user who syncs (sync_accounts),
 // the link of each of their tasks to its resource on the server (sync_links), the deletes still to
@@ -20,5 +21,8 @@ bool isCurrent(const QSqlDatabase &db);
 // Creates whatever is missing in one transaction that a second program starting at the same time
 // waits for (and then finds the work done). On false, error says why and nothing was changed.
 bool ensure(const QSqlDatabase &db, QString &error);
+
+// What ensure() runs inside its transaction when the tables are missing or older.
+QStringList statements(bool server);
 
 } // namespace SyncSchema

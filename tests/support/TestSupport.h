@@ -74,11 +74,12 @@ public:
             if (!db.openServer(server + QStringLiteral(" dbname=") + name))
                 return false;
         }
+        // The documented way: a new database is usable once ensureSchema() accepts it.
         if (!db.ensureSchema()) {
             qWarning().noquote() << "schema:" << db.errorText();
             return false;
         }
-        return db.ensureIndexes();
+        return db.isPrepared();
     }
 
     // Opens the database of openDatabase() once more, on another connection, as another window would.
@@ -187,7 +188,8 @@ inline QStringList firstVersionFile()
     return {
         QStringLiteral(
             "CREATE TABLE users (id INTEGER PRIMARY KEY AUTOINCREMENT, username TEXT, "
-            "password_hash BLOB, salt BLOB, name TEXT, role TEXT, active INTEGER, created_at TEXT)"),
+            "password_hash BLOB, salt BLOB, name TEXT, role TEXT DEFAULT 'user', active INTEGER DEFAULT 1, "
+            "created_at TEXT)"),
         QStringLiteral(
             "CREATE TABLE tasks (id INTEGER PRIMARY KEY AUTOINCREMENT, user_id INTEGER, "
             "customer_id INTEGER, name TEXT, notes TEXT, active INTEGER, expire_at TEXT, create_at TEXT)"),

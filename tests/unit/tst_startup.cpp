@@ -207,12 +207,9 @@ void TstStartup::extrasThatCannotBeBuiltStopStartup()
 {
     QTemporaryDir home;
     const QString path = home.filePath(QStringLiteral("tasks.db"));
-    {
-        DbManager db;
-        QVERIFY(db.open(path) && db.ensureSchema());
-        // A view where a table of the extras goes: the build's DROP TABLE of it fails.
-        QVERIFY(execSql(db, QStringLiteral("CREATE VIEW task_counts AS SELECT 1")));
-    }
+    // A file with a task, and a view where a table of the extras goes: the build's DROP TABLE of it fails.
+    QVERIFY(runOnSqliteFile(path, firstVersionFile() << QStringLiteral("CREATE VIEW task_counts AS SELECT 1"))
+                .isValid());
     QProcess app;
     start(app, home, path);
     QVERIFY(app.waitForFinished(30000));
