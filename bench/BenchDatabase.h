@@ -7,6 +7,7 @@
 #include "services/TaskService.h"
 #include "storage/DbManager.h"
 
+#include <QFile>
 #include <QList>
 #include <QString>
 #include <QTemporaryDir>
@@ -15,6 +16,19 @@
 
 #include <functional>
 #include <memory>
+
+// VmHWM (the peak since the last reset) or VmRSS of this process, in KiB.
+inline qint64 memoryKiB(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
 
 // A working copy of a generated database file, prepared as the program's start-up prepares it, with
 // the services over it and the account "bench" signed in; or a PostgreSQL database loaded with the same

@@ -21,19 +21,6 @@
 
 namespace {
 
-// VmHWM (the peak since the last reset) or VmRSS of this process, in KiB.
-qint64 memoryKiB(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field)).trimmed().split(' ').value(0).toLongLong();
-    }
-    return 0;
-}
-
 // Lets the peak count again from the present size (Linux: writing 5 to clear_refs).
 void resetPeakMemory()
 {

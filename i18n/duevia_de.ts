@@ -455,6 +455,14 @@
         <source>the file was written by a newer version of this program (file version %1, this program knows up to %2); it was left unchanged</source>
         <translation>die Datei wurde von einer neueren Version dieses Programms geschrieben (Dateiversion %1, dieses Programm kennt bis %2); sie wurde nicht verändert</translation>
     </message>
+    <message>
+        <source>its indexes and counters could not be built</source>
+        <translation>ihre Indizes und Zähler konnten nicht aufgebaut werden</translation>
+    </message>
+    <message>
+        <source>The database %1 lacks its indexes and counters, so its tasks and customers cannot be read; ensureIndexes() builds them.</source>
+        <translation>Der Datenbank %1 fehlen ihre Indizes und Zähler, daher können ihre Aufgaben und Kunden nicht gelesen werden; ensureIndexes() baut sie auf.</translation>
+    </message>
 </context>
 <context>
     <name>DesktopNotifier</name>
@@ -1406,6 +1414,52 @@
     <message>
         <source>%1, level %2, due %3, %4</source>
         <translation>%1, Stufe %2, fällig %3, %4</translation>
+    </message>
+</context>
+<context>
+    <name>TaskTransferService</name>
+    <message numerus="yes">
+        <source>This calendar file is damaged: it ends early or holds a NUL byte. %n tasks could be read from it; nothing was imported.</source>
+        <translation>
+            <numerusform>Diese Kalenderdatei ist beschädigt: Sie endet zu früh oder enthält ein NUL-Byte. %n Aufgabe konnte daraus gelesen werden; nichts wurde importiert.</numerusform>
+            <numerusform>Diese Kalenderdatei ist beschädigt: Sie endet zu früh oder enthält ein NUL-Byte. %n Aufgaben konnten daraus gelesen werden; nichts wurde importiert.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>This file is larger than %1 MB, the most an import reads; nothing was imported.</source>
+        <translation>Diese Datei ist größer als %1 MB, das Meiste, was ein Import liest; nichts wurde importiert.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n without a summary</source>
+        <translation>
+            <numerusform>%n ohne Titel</numerusform>
+            <numerusform>%n ohne Titel</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n with a due date outside the years 1 to 9999</source>
+        <translation>
+            <numerusform>%n mit einem Fälligkeitsdatum außerhalb der Jahre 1 bis 9999</numerusform>
+            <numerusform>%n mit einem Fälligkeitsdatum außerhalb der Jahre 1 bis 9999</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n with a due date that cannot be read (such as &quot;%1&quot;)</source>
+        <translation>
+            <numerusform>%n mit einem unlesbaren Fälligkeitsdatum (etwa „%1“)</numerusform>
+            <numerusform>%n mit einem unlesbaren Fälligkeitsdatum (etwa „%1“)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n with a name or notes longer than the program keeps</source>
+        <translation>
+            <numerusform>%n mit einem Namen oder Notizen, die länger sind, als das Programm speichert</numerusform>
+            <numerusform>%n mit einem Namen oder Notizen, die länger sind, als das Programm speichert</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Skipped: %1.</source>
+        <translation>Übersprungen: %1.</translation>
     </message>
 </context>
 <context>

@@ -33,13 +33,16 @@ ColumnLayout {
             return qsTr("Another transfer is still running.")
         case "notSignedIn":
             return qsTr("Sign in first.")
+        case "damaged":
+        case "tooLarge":
+            return result.details
         default:
             return qsTr("The database could not be read or written; nothing was changed.")
         }
         switch (result.operation) {
         case "import":
             return qsTr("Imported %n tasks; %1 duplicates and %2 unusable entries skipped.", "", result.imported)
-                .arg(result.duplicates).arg(result.skipped)
+                .arg(result.duplicates).arg(result.skipped) + (result.details ? " " + result.details : "")
         case "backup":
             return qsTr("Database backed up to %1.").arg(result.file)
         default:

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Times the import, export and backup of tasks (bench/bench_tasktransfer.cpp) in a Release build and
-# writes the medians to bench/TRANSFER-RESULTS.md.
+# Times the import, export and backup of tasks (bench/bench_tasktransfer.cpp) in a Release build,
+# with the floors measured in the same run (libical parsing the file, the rows inserted in one
+# transaction, the text written), and writes the medians, ratios and memory to bench/TRANSFER-RESULTS.md.
 #
 # Usage: scripts/bench-transfer.sh [build folder]   (default build-bench/; an existing one is reused)
 #        DUEVIA_BENCH_TASKS=N sets the number of tasks (default 100,000).
@@ -18,16 +19,32 @@ json="$home/results.json"
 HOME="$home" "$build/bench/bench_tasktransfer" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
     --benchmark_out="$json" --benchmark_out_format=json
 
-python3 - "$json" > bench/TRANSFER-RESULTS.md <<'EOF'
+/usr/bin/python3 - "$json" > bench/TRANSFER-RESULTS.md <<'EOF'
 import json, sys
 data = json.load(open(sys.argv[1]))
+median = {b["run_name"].split("/")[0]: b for b in data["benchmarks"] if b.get("aggregate_name") == "median"}
+ms = {name: b["real_time"] for name, b in median.items()}
 print("# Task transfer timings\n")
 print(f"Written by scripts/bench-transfer.sh on {data['context']['date']}, "
       f"{data['context']['num_cpus']} CPUs, load average {data['context'].get('load_avg', ['?'])[0]}.\n")
-print("Whole jobs on the worker thread, as the settings dialog runs them; median of 3 runs.\n")
+print("Whole jobs on the worker thread, as the settings dialog runs them, beside their floors measured in")
+print("the same run; median of 3 runs.\n")
 print("| Case | Median (ms) |\n|---|---|")
-for b in data["benchmarks"]:
-    if b.get("aggregate_name") == "median":
-        print(f"| {b['run_name'].split('/')[0]} | {b['real_time']:.0f} |")
+for name, value in ms.items():
+    print(f"| {name} | {value:.0f} |")
+if {"BM_ImportCalendar", "BM_ParseOnly", "BM_InsertOnly", "BM_ExportCalendar", "BM_WriteOnly"} <= ms.keys():
+    floor = ms["BM_ParseOnly"] + ms["BM_InsertOnly"]
+    print("\n| Job | Floor (ms) | Job / floor |\n|---|---|---|")
+    print(f"| Import | parse {ms['BM_ParseOnly']:.0f} + insert {ms['BM_InsertOnly']:.0f} = {floor:.0f} |"
+          f" {ms['BM_ImportCalendar'] / floor:.2f} |")
+    print(f"| Export | write {ms['BM_WriteOnly']:.0f} | {ms['BM_ExportCalendar'] / ms['BM_WriteOnly']:.2f} |")
+    if "BM_ReadOnly" in ms:
+        floor = ms["BM_ReadOnly"] + ms["BM_WriteOnly"]
+        print(f"| Export | read {ms['BM_ReadOnly']:.0f} + write {ms['BM_WriteOnly']:.0f} = {floor:.0f} |"
+              f" {ms['BM_ExportCalendar'] / floor:.2f} |")
+imported = median.get("BM_ImportCalendar", {})
+if "rss_growth_mb" in imported:
+    print(f"\nImport memory: the peak resident memory grew by {imported['rss_growth_mb']:.1f} MB for a file of "
+          f"{imported['file_mb']:.1f} MB ({imported['rss_growth_mb'] / imported['file_mb']:.2f} times its size).")
 EOF
 cat bench/TRANSFER-RESULTS.md

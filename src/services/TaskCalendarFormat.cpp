@@ -1,11 +1,12 @@
 #include "services/TaskCalendarFormat.h"
 
+#include <QStringEncoder>
 #include <QTimeZone>
 
 #include <libical/ical.h>
 
 #include <algorithm>
-#include <memory>
+#include <cstring>
 #include <optional>
 
 namespace TaskCalendarFormat {
@@ -17,37 +18,6 @@ constexpr int kLevelOfPriority[] = {1, 95, 82, 70, 57, 35, 18, 13, 8, 3};
 
 constexpr int kLastIcalYear = 3000;
 
-struct ComponentDeleter
-{
-    void operator()(icalcomponent *component) const { icalcomponent_free(component); }
-};
-using Component = std::unique_ptr<icalcomponent, ComponentDeleter>;
-
-QByteArray componentText(icalcomponent *component)
-{
-    char *text = icalcomponent_as_ical_string_r(component);
-    QByteArray result(text);
-    icalmemory_free_buffer(text);
-    return result;
-}
-
-// A date-time property in UTC, or none for a year outside 1-9999.
-icalproperty *utcProperty(icalproperty_kind kind, const QDateTime &dateTime)
-{
-    icalvalue *value = utcValue(dateTime);
-    if (!value)
-        return nullptr;
-    icalproperty *property = icalproperty_new(kind);
-    icalproperty_set_value(property, value);
-    return property;
-}
-
-void addUtc(icalcomponent *component, icalproperty_kind kind, const QDateTime &dateTime)
-{
-    if (icalproperty *property = dateTime.isValid() ? utcProperty(kind, dateTime) : nullptr)
-        icalcomponent_add_property(component, property);
-}
-
 // A date-time from libical's fields; nullopt when they name no moment the program can keep.
 std::optional<QDateTime> dateTimeOf(const icaltimetype &time, Qt::TimeSpec timeSpec)
 {
@@ -58,18 +28,6 @@ std::optional<QDateTime> dateTimeOf(const icaltimetype &time, Qt::TimeSpec timeS
     return QDateTime(date, clock, timeSpec);
 }
 
-QString text(const char *value)
-{
-    return value ? QString::fromUtf8(value) : QString();
-}
-
-void addX(icalcomponent *todo, const char *name, const QString &value)
-{
-    icalproperty *property = icalproperty_new_x(value.toUtf8().constData());
-    icalproperty_set_x_name(property, name);
-    icalcomponent_add_property(todo, property);
-}
-
 // A zone that neither the file nor libical knows: an IANA or Windows name Qt knows, else none.
 QTimeZone qtZone(const QByteArray &tzid)
 {
@@ -77,41 +35,6 @@ QTimeZone qtZone(const QByteArray &tzid)
         return QTimeZone(tzid);
     const QByteArray iana = QTimeZone::windowsIdToDefaultIanaId(tzid);
     return iana.isEmpty() ? QTimeZone() : QTimeZone(iana);
-}
-
-void readTodo(icalcomponent *calendar, icalcomponent *todo, ReadResult &result)
-{
-    const QString name = text(icalcomponent_get_summary(todo)).trimmed();
-    const std::optional<QDateTime> due =
-        dueOf(calendar, icalcomponent_get_first_property(todo, ICAL_DUE_PROPERTY));
-    if (name.isEmpty() || !due) {
-        ++result.skipped;
-        return;
-    }
-    TransferTask task;
-    task.name = name;
-    task.notes = text(icalcomponent_get_description(todo));
-    task.expireAt = *due;
-    task.done = icalcomponent_get_status(todo) == ICAL_STATUS_COMPLETED ||
-                icalcomponent_get_first_property(todo, ICAL_COMPLETED_PROPERTY);
-    icalproperty *priority = icalcomponent_get_first_property(todo, ICAL_PRIORITY_PROPERTY);
-    task.level = levelOfPriority(priority ? icalproperty_get_priority(priority) : 0);
-    if (icalproperty *level = findX(todo, kLevelProperty)) {
-        bool ok = false;
-        const int exact = text(icalproperty_get_x(level)).trimmed().toInt(&ok);
-        if (ok)
-            task.level = exact;
-    }
-    if (icalproperty *customer = findX(todo, kCustomerProperty))
-        task.customerName = text(icalproperty_get_x(customer)).trimmed();
-    result.tasks.append(task);
-}
-
-void readCalendar(icalcomponent *calendar, ReadResult &result)
-{
-    for (icalcomponent *todo = icalcomponent_get_first_component(calendar, ICAL_VTODO_COMPONENT); todo;
-         todo = icalcomponent_get_next_component(calendar, ICAL_VTODO_COMPONENT))
-        readTodo(calendar, todo, result);
 }
 
 } // namespace
@@ -207,74 +130,106 @@ int levelOfPriority(int priority)
     return priority >= 1 && priority <= 9 ? kLevelOfPriority[priority] : kLevelOfPriority[0];
 }
 
-ReadResult read(const QByteArray &data)
+Writer::Writer(const QString &uidSuffix)
+    : m_uidSuffix(uidSuffix.toUtf8()), m_stamp(QDateTime::currentSecsSinceEpoch())
 {
-    ReadResult result;
-    // libical stops the process on some errors unless told otherwise.
-    icalerror_set_errors_are_fatal(0);
-    QByteArray body = data.startsWith("\xEF\xBB\xBF") ? data.mid(3) : data;
-    if (!body.trimmed().toUpper().startsWith("BEGIN:VCALENDAR"))
-        return result;
-    const Component root(icalparser_parse_string(body.constData()));
-    if (!root)
-        return result;
-    // Several calendars in one file come back under one XROOT component.
-    if (icalcomponent_isa(root.get()) == ICAL_XROOT_COMPONENT) {
-        for (icalcomponent *calendar =
-                 icalcomponent_get_first_component(root.get(), ICAL_VCALENDAR_COMPONENT);
-             calendar; calendar = icalcomponent_get_next_component(root.get(), ICAL_VCALENDAR_COMPONENT)) {
-            result.isCalendar = true;
-            readCalendar(calendar, result);
-        }
-    } else if (icalcomponent_isa(root.get()) == ICAL_VCALENDAR_COMPONENT) {
-        result.isCalendar = true;
-        readCalendar(root.get(), result);
-    }
-    return result;
-}
-
-Writer::Writer(const QString &uidSuffix) : m_uidSuffix(uidSuffix)
-{
-    icalerror_set_errors_are_fatal(0);
-    const Component calendar(icalcomponent_new(ICAL_VCALENDAR_COMPONENT));
-    icalcomponent_add_property(calendar.get(), icalproperty_new_prodid("-//Duevia//Duevia tasks//EN"));
-    icalcomponent_add_property(calendar.get(), icalproperty_new_version("2.0"));
-    // libical writes the frame; the VTODOs go between its last property and its END line.
-    const QByteArray frame = componentText(calendar.get());
-    const int end = frame.lastIndexOf("END:VCALENDAR");
-    m_head = frame.left(end);
-    m_tail = frame.mid(end);
 }
 
 QByteArray Writer::head() const
 {
-    return m_head;
+    return QByteArrayLiteral("BEGIN:VCALENDAR\r\nPRODID:-//Duevia//Duevia tasks//EN\r\nVERSION:2.0\r\n");
 }
 
 QByteArray Writer::tail() const
 {
-    return m_tail;
+    return QByteArrayLiteral("END:VCALENDAR\r\n");
 }
 
-QByteArray Writer::todo(const TransferTask &task) const
+// name:value, folded after 75 octets and never inside a UTF-8 sequence.
+void Writer::appendLine(QByteArray &out, const char *name, QByteArrayView value)
 {
-    const Component todo(icalcomponent_new(ICAL_VTODO_COMPONENT));
-    icalcomponent *c = todo.get();
-    const QString uid = QStringLiteral("task-%1-%2").arg(task.id).arg(m_uidSuffix);
-    icalcomponent_add_property(c, icalproperty_new_uid(uid.toUtf8().constData()));
-    addUtc(c, ICAL_DTSTAMP_PROPERTY, m_stamp);
-    addUtc(c, ICAL_CREATED_PROPERTY, task.createAt);
-    icalcomponent_add_property(c, icalproperty_new_summary(task.name.toUtf8().constData()));
+    const qsizetype nameLength = qsizetype(std::strlen(name));
+    out.append(name, nameLength).append(':');
+    qsizetype room = 75 - nameLength - 1;
+    while (value.size() > room) {
+        qsizetype cut = room;
+        while (cut > 0 && (uchar(value.at(cut)) & 0xC0) == 0x80)
+            --cut;
+        out.append(value.first(cut)).append("\r\n ", 3);
+        value = value.sliced(cut);
+        room = 74;
+    }
+    out.append(value).append("\r\n", 2);
+}
+
+void Writer::appendText(QByteArray &out, const char *name, const QString &text)
+{
+    QStringEncoder encoder(QStringEncoder::Utf8);
+    m_utf8.resize(encoder.requiredSpace(text.size()));
+    const char *end = encoder.appendToBuffer(m_utf8.data(), text);
+    const QByteArrayView utf8(m_utf8.constData(), end - m_utf8.constData());
+    m_escaped.resize(0);
+    for (const char c : utf8) {
+        switch (c) {
+        case '\\':
+        case ';':
+        case ',':
+            m_escaped.append('\\').append(c);
+            break;
+        case '\n':
+            m_escaped.append("\\n", 2);
+            break;
+        case '\r':
+            break;
+        default:
+            m_escaped.append(c);
+        }
+    }
+    appendLine(out, name, m_escaped);
+}
+
+// A DATE-TIME in UTC; nothing for a year outside 1-9999.
+void Writer::appendTime(QByteArray &out, const char *name, qint64 utc)
+{
+    const qint64 day = utc >= 0 ? utc / 86400 : (utc - 86399) / 86400;
+    const int second = int(utc - day * 86400);
+    int year = 0, month = 0, dayOfMonth = 0;
+    QDate::fromJulianDay(2440588 + day).getDate(&year, &month, &dayOfMonth);
+    if (year < 1 || year > 9999)
+        return;
+    char text[17];
+    const int values[] = {year, month, dayOfMonth, second / 3600, second / 60 % 60, second % 60};
+    const int widths[] = {4, 2, 2, 2, 2, 2};
+    char *at = text;
+    for (int i = 0; i < 6; ++i) {
+        if (i == 3)
+            *at++ = 'T';
+        for (int w = widths[i], v = values[i]; w > 0; --w, v /= 10)
+            at[w - 1] = char('0' + v % 10);
+        at += widths[i];
+    }
+    *at++ = 'Z';
+    out.append(name).append(':').append(text, at - text).append("\r\n", 2);
+}
+
+void Writer::appendTodo(const TransferTask &task, QByteArray &out)
+{
+    out.append("BEGIN:VTODO\r\nUID:task-").append(QByteArray::number(task.id)).append('-');
+    out.append(m_uidSuffix).append("\r\n", 2);
+    appendTime(out, "DTSTAMP", m_stamp);
+    if (task.createAt)
+        appendTime(out, "CREATED", *task.createAt);
+    appendText(out, "SUMMARY", task.name);
     if (!task.notes.isEmpty())
-        icalcomponent_add_property(c, icalproperty_new_description(task.notes.toUtf8().constData()));
-    addUtc(c, ICAL_DUE_PROPERTY, task.expireAt);
-    icalcomponent_add_property(
-        c, icalproperty_new_status(task.done ? ICAL_STATUS_COMPLETED : ICAL_STATUS_NEEDSACTION));
-    icalcomponent_add_property(c, icalproperty_new_priority(priorityOfLevel(task.level)));
-    addX(c, kLevelProperty, QString::number(task.level));
+        appendText(out, "DESCRIPTION", task.notes);
+    if (task.expireAt)
+        appendTime(out, "DUE", *task.expireAt);
+    out.append(task.done ? "STATUS:COMPLETED\r\nPRIORITY:" : "STATUS:NEEDS-ACTION\r\nPRIORITY:");
+    out.append(char('0' + priorityOfLevel(task.level))).append("\r\n", 2);
+    out.append(kLevelProperty).append(':').append(QByteArray::number(task.level)).append("\r\n", 2);
     if (!task.customerName.isEmpty())
-        addX(c, kCustomerProperty, task.customerName);
-    return componentText(c);
+        appendText(out, kCustomerProperty, task.customerName);
+    out.append("END:VTODO\r\n", 11);
 }
 
 } // namespace TaskCalendarFormat

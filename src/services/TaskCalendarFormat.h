@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QList>
 #include <QString>
 
 #include <optional>
@@ -15,8 +14,8 @@ typedef struct icalvalue_impl icalvalue;
 // Tasks as iCalendar VTODO components (RFC 5545), read and written through libical.
 namespace TaskCalendarFormat {
 
-// One task as it travels between the database and a file. Date-times are UTC; an invalid expiry
-// means none.
+// One task as it travels from the database to a file. Times are seconds since 1970 (UTC); none
+// means no expiry, or no creation time.
 struct TransferTask
 {
     qint64 id = 0;
@@ -24,18 +23,9 @@ struct TransferTask
     QString notes;
     int level = 1;
     bool done = false;
-    QDateTime expireAt;
-    QDateTime createAt;
+    std::optional<qint64> expireAt;
+    std::optional<qint64> createAt;
     QString customerName;
-};
-
-struct ReadResult
-{
-    // False when the data is not an iCalendar object at all.
-    bool isCalendar = false;
-    QList<TransferTask> tasks;
-    // VTODOs left out because they have no summary or an unreadable due date.
-    int skipped = 0;
 };
 
 // The level bands (up to 20 low, 21 to 50 medium, above 50 high) onto the priorities 6-9, 5 and 1-4.
@@ -57,25 +47,27 @@ std::optional<QDateTime> dueOf(icalcomponent *calendar, icalproperty *due);
 // The first X- property of that name, or null.
 icalproperty *findX(icalcomponent *todo, const char *name);
 
-// Every VTODO of the data, in file order. Due dates with a time zone become UTC; floating ones and
-// dates without a time (taken as 23:59) are local.
-ReadResult read(const QByteArray &data);
-
-// Writes one calendar in three parts so that large exports stream: the head, one VTODO per task and
+// Writes one calendar in three pieces so that large exports stream: the head, one VTODO per task and
 // the tail. uidSuffix makes the UIDs unique to the database the tasks come from.
 class Writer
 {
 public:
     explicit Writer(const QString &uidSuffix);
     QByteArray head() const;
-    QByteArray todo(const TransferTask &task) const;
     QByteArray tail() const;
+    // Appends the VTODO of the task to out.
+    void appendTodo(const TransferTask &task, QByteArray &out);
 
 private:
-    QString m_uidSuffix;
-    QDateTime m_stamp = QDateTime::currentDateTimeUtc();
-    QByteArray m_head;
-    QByteArray m_tail;
+    void appendLine(QByteArray &out, const char *name, QByteArrayView value);
+    void appendText(QByteArray &out, const char *name, const QString &text);
+    static void appendTime(QByteArray &out, const char *name, qint64 utc);
+
+    QByteArray m_uidSuffix;
+    qint64 m_stamp = 0;
+    // Reused for every field.
+    QByteArray m_utf8;
+    QByteArray m_escaped;
 };
 
 } // namespace TaskCalendarFormat

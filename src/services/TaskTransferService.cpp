@@ -5,6 +5,7 @@
 #include "storage/DbManager.h"
 #include "storage/SqlSupport.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
@@ -15,6 +16,9 @@ TaskTransferService::TaskTransferService(DbManager *db, AuthService *auth, TaskS
                                          QObject *parent)
     : QObject(parent), m_db(db), m_auth(auth), m_tasks(tasks)
 {
+    // Quitting stops a running job at its next step; the destructor then waits for it.
+    if (QCoreApplication *app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &TaskTransferService::cancel);
 }
 
 TaskTransferService::~TaskTransferService()
@@ -157,7 +161,35 @@ void TaskTransferService::onWorkerFinished(QVariantMap result)
     }
     result.insert(QStringLiteral("operation"), m_operation);
     result.insert(QStringLiteral("file"), m_file);
+    result.insert(QStringLiteral("details"), details(result));
     emit finished(result);
+}
+
+QString TaskTransferService::details(const QVariantMap &result) const
+{
+    const QString error = result.value(QStringLiteral("error")).toString();
+    if (error == QLatin1String("damaged"))
+        return tr("This calendar file is damaged: it ends early or holds a NUL byte. %n tasks could be read"
+                  " from it; nothing was imported.",
+                  "", result.value(QStringLiteral("readable")).toInt());
+    if (error == QLatin1String("tooLarge"))
+        return tr("This file is larger than %1 MB, the most an import reads; nothing was imported.")
+            .arg(TaskTransferWorker::kLargestImport >> 20);
+    if (!error.isEmpty() || result.value(QStringLiteral("cancelled")).toBool())
+        return QString();
+    const QVariantMap skipped = result.value(QStringLiteral("skippedBy")).toMap();
+    QStringList reasons;
+    if (const int n = skipped.value(QStringLiteral("noSummary")).toInt())
+        reasons << tr("%n without a summary", "", n);
+    if (const int n = skipped.value(QStringLiteral("unreadableDue")).toInt()) {
+        const QString example = result.value(QStringLiteral("dueText")).toString();
+        reasons << (example.isEmpty()
+                        ? tr("%n with a due date outside the years 1 to 9999", "", n)
+                        : tr("%n with a due date that cannot be read (such as \"%1\")", "", n).arg(example));
+    }
+    if (const int n = skipped.value(QStringLiteral("tooLong")).toInt())
+        reasons << tr("%n with a name or notes longer than the program keeps", "", n);
+    return reasons.isEmpty() ? QString() : tr("Skipped: %1.").arg(reasons.join(QStringLiteral("; ")));
 }
 
 void TaskTransferService::setProgress(double progress)

@@ -51,13 +51,15 @@ public:
 signals:
     void busyChanged();
     void progressChanged();
-    // The worker's result map plus "operation" and "file" (local path).
+    // The worker's result map plus "operation", "file" (local path) and "details": why entries were
+    // skipped, or why a file was refused, as a sentence to show after the result (empty if nothing).
     void finished(const QVariantMap &result);
 
 private:
     bool start(TaskTransferWorker::Operation operation, const QString &operationName, const QUrl &file);
     void onWorkerFinished(QVariantMap result);
     void setProgress(double progress);
+    QString details(const QVariantMap &result) const;
 
     DbManager *m_db = nullptr;
     AuthService *m_auth = nullptr;

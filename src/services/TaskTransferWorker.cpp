@@ -2,59 +2,110 @@
 
 #include "services/InputLimits.h"
 #include "storage/PrivateFiles.h"
+#include "storage/SqlDialect.h"
 #include "storage/SqlSupport.h"
 
 #include <QCryptographicHash>
+#include <QDate>
+#include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
-#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTimeZone>
 
-#include <algorithm>
-#include <limits>
+#include <filesystem>
 #include <utility>
 
 namespace {
 
 constexpr int kCancelCheckInterval = 256;
-// Tasks per statement of an import: each a short transaction of its own.
+// Tasks per statement of an import, all in one transaction.
 constexpr int kImportBatch = 500;
+constexpr int kImportColumns = 8;
+// Bytes of an export written at once.
+constexpr qsizetype kExportBlock = 1 << 20;
 
 const char kCsvHeader[] = "id,name,level,done,expiry,created,customer,notes\r\n";
 
-// The limits every writer of tasks keeps; entries beyond them are skipped, not cut.
-bool withinLimits(const TaskCalendarFormat::TransferTask &task)
-{
-    return task.name.size() <= InputLimits::kNameLength &&
-           task.notes.trimmed().size() <= InputLimits::kNotesLength && InputLimits::expiryFits(task.expireAt);
-}
-
 // One CSV field: quoted, with doubled quotes, when it holds a quote, a separator or a line break.
-QByteArray csvField(const QString &value)
+// A text that a spreadsheet would take for a formula (OWASP's list) gets an apostrophe in front, and
+// so does one that starts with an apostrophe: dropping one leading apostrophe gives the text back.
+QByteArray csvField(const QString &value, bool text = false)
 {
     QByteArray bytes = value.toUtf8();
+    if (text && !bytes.isEmpty() && QByteArrayView("=+-@\t\r'").contains(bytes.front()))
+        bytes.prepend('\'');
     if (bytes.contains('"') || bytes.contains(',') || bytes.contains('\n') || bytes.contains('\r'))
         bytes = '"' + bytes.replace("\"", "\"\"") + '"';
     return bytes;
 }
 
-QString localText(const QDateTime &dateTime)
+QString localText(const std::optional<qint64> &utc)
 {
     // The zone's own rules: much faster than the C library's local time for every row.
     static const QTimeZone local = QTimeZone::systemTimeZone();
-    return dateTime.isValid() ? dateTime.toTimeZone(local).toString(QStringLiteral("yyyy-MM-dd HH:mm"))
-                              : QString();
+    return utc ? QDateTime::fromSecsSinceEpoch(*utc, local).toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+               : QString();
 }
 
 QByteArray csvRow(const TaskCalendarFormat::TransferTask &task)
 {
-    return QByteArray::number(task.id) + ',' + csvField(task.name) + ',' + QByteArray::number(task.level) +
-           ',' + (task.done ? "1" : "0") + ',' + csvField(localText(task.expireAt)) + ',' +
-           csvField(localText(task.createAt)) + ',' + csvField(task.customerName) + ',' +
-           csvField(task.notes) + "\r\n";
+    return QByteArray::number(task.id) + ',' + csvField(task.name, true) + ',' +
+           QByteArray::number(task.level) + ',' + (task.done ? "1" : "0") + ',' +
+           csvField(localText(task.expireAt)) + ',' + csvField(localText(task.createAt)) + ',' +
+           csvField(task.customerName, true) + ',' + csvField(task.notes, true) + "\r\n";
+}
+
+// Seconds of a stored UTC text ("2026-03-22 17:50:00", "2026-03-22T17:50:00.000Z"), without the cost
+// of a date-time object per row; anything else goes the long way.
+std::optional<qint64> utcSeconds(const QVariant &value)
+{
+    if (value.isNull())
+        return std::nullopt;
+    const QString text = value.toString();
+    const auto digitsAt = [&](qsizetype at, int length) {
+        int number = 0;
+        for (qsizetype i = at; i < at + length; ++i) {
+            const char16_t c = text.at(i).unicode();
+            if (c < u'0' || c > u'9')
+                return -1;
+            number = number * 10 + (c - u'0');
+        }
+        return number;
+    };
+    const bool plain = text.size() == 19 || (text.size() == 24 && text.endsWith(QLatin1Char('Z')));
+    if (plain && text.at(4) == u'-' && text.at(7) == u'-' && (text.at(10) == u' ' || text.at(10) == u'T')) {
+        const QDate date(digitsAt(0, 4), digitsAt(5, 2), digitsAt(8, 2));
+        const int h = digitsAt(11, 2), m = digitsAt(14, 2), sec = digitsAt(17, 2);
+        if (date.isValid() && h >= 0 && h < 24 && m >= 0 && m < 60 && sec >= 0 && sec < 60)
+            return (date.toJulianDay() - 2440588) * 86400 + h * 3600 + m * 60 + sec;
+    }
+    const QDateTime dateTime = SqlSupport::utcFromText(value);
+    return dateTime.isValid() ? std::optional<qint64>(dateTime.toSecsSinceEpoch()) : std::nullopt;
+}
+
+// The stored text of an expiry: what SqlSupport::utcValue() writes.
+QString expiryText(qint64 utc)
+{
+    const qint64 day = utc >= 0 ? utc / 86400 : (utc - 86399) / 86400;
+    const int second = int(utc - day * 86400);
+    const QDate date = QDate::fromJulianDay(2440588 + day);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.000Z", date.year(), date.month(),
+                  date.day(), second / 3600, second / 60 % 60, second % 60);
+    return QString::fromLatin1(text);
+}
+
+// Whether the expiry's UTC and local years both lie in range (InputLimits::expiryFits).
+bool expiryFits(qint64 utc)
+{
+    const int year = QDate::fromJulianDay(2440588 + (utc >= 0 ? utc / 86400 : (utc - 86399) / 86400)).year();
+    if (year > 1 && year < 9999)
+        return true;
+    return InputLimits::expiryFits(QDateTime::fromSecsSinceEpoch(utc, QTimeZone::utc()));
 }
 
 } // namespace
@@ -102,76 +153,100 @@ QVariantMap TaskTransferWorker::execute()
             {QStringLiteral("imported"), m_imported},
             {QStringLiteral("duplicates"), m_duplicates},
             {QStringLiteral("skipped"), m_skipped},
-            {QStringLiteral("exported"), m_exported}};
+            {QStringLiteral("exported"), m_exported},
+            {QStringLiteral("readable"), m_readable},
+            {QStringLiteral("skippedBy"), m_skips},
+            {QStringLiteral("dueText"), m_dueText}};
 }
 
-void TaskTransferWorker::report(int done, int total)
+void TaskTransferWorker::report(qint64 done, qint64 total)
 {
-    const int percent = total > 0 ? int(qint64(done) * 100 / total) : 0;
-    if (percent == m_lastPercent)
+    const int permille = total > 0 ? int(done * 1000 / total) : 0;
+    if (permille / 10 == m_lastPercent)
         return;
-    m_lastPercent = percent;
-    emit progressChanged(done, total);
+    m_lastPercent = permille / 10;
+    emit progressChanged(permille, 1000);
 }
 
-// An import stages its tasks under the negative of the account's id, which no account has, so that
-// nothing of the account sees them, in one short transaction per batch; then it hands them to the
-// account a batch at a time. No lock of the account's counters is held across batches, and a failed
-// or cancelled import deletes what it staged (or the next import of the account does).
+// The rows go into the account's tasks a batch per statement, each statement inserting those the
+// account does not hold yet (same name and expiry). On a server they first go into a temporary table
+// and then into the tasks in one statement: its triggers then lock the account's counters in key
+// order, as every other statement does, where one statement per batch could deadlock with a save.
 struct TaskTransferWorker::ImportStatements
 {
-    struct Row
-    {
-        const TransferTask *task = nullptr;
-        QVariant epoch;
-        int customerId = -1;
-    };
-
-    ImportStatements(const QSqlDatabase &db, int userId)
-        : existing(db), customer(db), insert(db), publish(db), discard(db), pendingOwner(-userId)
+    explicit ImportStatements(const QSqlDatabase &db)
+        : dialect(SqlDialect::of(db)), staging(db.driverName() == QLatin1String("QPSQL")), customer(db),
+          insert(db), shortInsert(db), publish(db)
     {
         insert.setForwardOnly(true);
+        shortInsert.setForwardOnly(true);
+        QSqlQuery table(db);
         prepared =
-            existing.prepare(QStringLiteral("SELECT 1 FROM tasks WHERE user_id = :uid AND name = :name"
-                                            " AND expire_at_epoch IS NOT DISTINCT FROM :epoch LIMIT 1")) &&
             customer.prepare(
                 QStringLiteral("SELECT id FROM customers WHERE name = :name ORDER BY id LIMIT 1")) &&
-            insert.prepare(insertStatement(kImportBatch)) &&
-            publish.prepare(QStringLiteral("UPDATE tasks SET user_id = :uid WHERE user_id = :pending"
-                                           " AND id BETWEEN :first AND :last")) &&
-            discard.prepare(QStringLiteral("DELETE FROM tasks WHERE id IN (SELECT id FROM tasks"
-                                           " WHERE user_id = :pending ORDER BY id LIMIT %1)")
-                                .arg(kImportBatch));
+            (!staging || table.exec(QStringLiteral(
+                             "CREATE TEMPORARY TABLE import_rows (seq INTEGER, user_id INTEGER, name TEXT,"
+                             " active INTEGER, notes TEXT, expire_at TEXT, expire_at_epoch BIGINT,"
+                             " level INTEGER, customer_id INTEGER) ON COMMIT DROP"))) &&
+            insert.prepare(insertStatement(kImportBatch));
     }
 
-    // One multi-row insert of the import's columns, with a placeholder for every value.
-    static QString insertStatement(int rows)
+    QString insertStatement(int rows) const
     {
-        const QString row = QLatin1Char('(') +
-                            QStringList(kImportColumnCount, QStringLiteral("?")).join(QStringLiteral(", ")) +
-                            QLatin1Char(')');
-        return QStringLiteral("INSERT INTO tasks (user_id, name, active, notes, expire_at, expire_at_epoch,"
-                              " level, customer_id) VALUES ") +
-               QStringList(rows, row).join(QStringLiteral(", ")) + QStringLiteral(" RETURNING id");
+        const QString placeholders =
+            QStringList(kImportColumns, QStringLiteral("?")).join(QStringLiteral(", "));
+        if (staging) {
+            return QStringLiteral("INSERT INTO import_rows (user_id, name, active, notes, expire_at,"
+                                  " expire_at_epoch, level, customer_id, seq) VALUES ") +
+                   QStringList(rows, QStringLiteral("(%1, ?)").arg(placeholders)).join(QStringLiteral(", "));
+        }
+        const QString row = QStringLiteral("(CAST(? AS INTEGER), CAST(? AS TEXT), CAST(? AS INTEGER),"
+                                           " CAST(? AS TEXT), CAST(? AS TEXT), CAST(? AS BIGINT),"
+                                           " CAST(? AS INTEGER), CAST(? AS INTEGER))");
+        return newRows(QStringLiteral("(VALUES ") + QStringList(rows, row).join(QStringLiteral(", ")) +
+                       QStringLiteral(")"));
     }
 
-    static constexpr int kImportColumnCount = 8;
+    // Inserts the rows of source (columns column1 to column8 in the order of the tasks' columns
+    // below) that the account does not hold yet. The unary plus keeps the planner off the expiry
+    // index, which would scan every task of an expiry (or of none) that many tasks share.
+    QString newRows(const QString &source) const
+    {
+        return QStringLiteral(
+                   "INSERT INTO tasks (user_id, name, active, notes, expire_at, expire_at_epoch,"
+                   " level, customer_id) SELECT v.column1, v.column2, v.column3, v.column4,"
+                   " v.column5, v.column6, v.column7, v.column8 FROM %1 AS v WHERE NOT EXISTS"
+                   " (SELECT 1 FROM tasks t WHERE t.user_id = v.column1 AND %2 = %3"
+                   " AND t.name = v.column2 AND +t.expire_at_epoch IS NOT DISTINCT FROM v.column6)")
+            .arg(source, dialect.caseless(QStringLiteral("t.name")),
+                 dialect.caseless(QStringLiteral("v.column2")));
+    }
 
-    QSqlQuery existing;
+    // On a server: the staged rows into the tasks, in file order.
+    bool publishStaged(int &inserted)
+    {
+        const QString staged = QStringLiteral(
+            "(SELECT user_id AS column1, name AS column2, active AS column3, notes AS column4,"
+            " expire_at AS column5, expire_at_epoch AS column6, level AS column7, customer_id AS column8,"
+            " seq FROM import_rows)");
+        if (!publish.exec(newRows(staged) + QStringLiteral(" ORDER BY v.seq")))
+            return false;
+        inserted = publish.numRowsAffected();
+        return true;
+    }
+
+    const SqlDialect &dialect;
+    const bool staging;
     QSqlQuery customer;
-    // Of kImportBatch rows.
     QSqlQuery insert;
+    QSqlQuery shortInsert;
     QSqlQuery publish;
-    QSqlQuery discard;
     bool prepared = false;
-    int pendingOwner = 0;
+    int staged = 0;
     // Customer ids by name, -1 for a name no customer has.
     QHash<QString, int> customerIds;
-    // Name and expiry of the file's tasks taken so far.
-    QSet<std::pair<QString, qint64>> taken;
-    QList<Row> batch;
-    // Ascending.
-    QList<int> staged;
+    // The values of the next statement, row after row.
+    QVariantList values;
 };
 
 void TaskTransferWorker::importCalendar(QSqlDatabase &db)
@@ -181,195 +256,193 @@ void TaskTransferWorker::importCalendar(QSqlDatabase &db)
         m_error = QStringLiteral("cannotRead");
         return;
     }
-    const TaskCalendarFormat::ReadResult calendar = TaskCalendarFormat::read(file.readAll());
-    if (!calendar.isCalendar) {
+    const qint64 size = file.size();
+    if (size > kLargestImport) {
+        m_error = QStringLiteral("tooLarge");
+        return;
+    }
+    // Reading is the first half of the progress, writing the second.
+    TaskCalendarReader reader([this, size](qint64 bytes) {
+        report(bytes, 2 * size);
+        return !cancelled() && bytes <= kLargestImport;
+    });
+    const TaskCalendarReader::Outcome outcome = reader.read(file);
+    file.close();
+    m_dueText = QString::fromUtf8(reader.firstUnreadableDue());
+    if (outcome == TaskCalendarReader::Outcome::NotCalendar) {
         m_error = QStringLiteral("notCalendar");
         return;
     }
-    m_skipped = calendar.skipped;
-    ImportStatements statements(db, m_job.userId);
-    // What an import that could not finish left staged goes first.
-    if (!statements.prepared || !discardStaged(statements)) {
+    if (outcome == TaskCalendarReader::Outcome::Cancelled) {
+        if (!cancelled())
+            m_error = QStringLiteral("tooLarge");
+        return;
+    }
+    if (outcome == TaskCalendarReader::Outcome::Damaged) {
+        TaskCalendarReader::Task task;
+        for (qsizetype i = 0; i < reader.size(); ++i)
+            m_readable += reader.task(i, task) == TaskCalendarReader::Skip::None;
+        m_error = QStringLiteral("damaged");
+        return;
+    }
+    // One transaction: a failed or cancelled import leaves the database as it was.
+    QSqlQuery transaction(db);
+    if (!transaction.exec(SqlDialect::of(db).beginWrite())) {
         m_error = QStringLiteral("database");
         return;
     }
-    // A step per task of the file while staging, and as many again while publishing.
-    const int total = int(calendar.tasks.size());
-    for (int i = 0; i < total && m_error.isEmpty() && !cancelled(); ++i) {
-        if (!takeTask(statements, calendar.tasks.at(i)) ||
-            (statements.batch.size() == kImportBatch && !stageBatch(db, statements)))
-            m_error = QStringLiteral("database");
-        report(i + 1, 2 * total);
-    }
-    if (m_error.isEmpty() && !cancelled() && !stageBatch(db, statements))
-        m_error = QStringLiteral("database");
-    if (!m_error.isEmpty() || cancelled()) {
-        discardStaged(statements);
+    if (writeTasks(db, reader, size) && !cancelled() && transaction.exec(QStringLiteral("COMMIT"))) {
+        m_finished = true;
         return;
     }
-    publish(statements, total);
+    if (!cancelled())
+        qWarning().noquote() << "Import failed:" << transaction.lastError().text();
+    transaction.exec(QStringLiteral("ROLLBACK"));
+    if (!cancelled())
+        m_error = QStringLiteral("database");
+    m_imported = m_duplicates = 0;
 }
 
-// Counts the task as skipped or as a duplicate, or adds it to the next batch; false when the
-// database fails.
-bool TaskTransferWorker::takeTask(ImportStatements &statements, const TransferTask &task)
+// Counts each task as skipped or a duplicate of one before it, or inserts it; false when the
+// database fails or the import is cancelled.
+bool TaskTransferWorker::writeTasks(QSqlDatabase &db, TaskCalendarReader &reader, qint64 size)
 {
-    if (!withinLimits(task)) {
-        ++m_skipped;
-        return true;
-    }
-    const QVariant epoch = SqlSupport::epochValue(task.expireAt);
-    const std::pair<QString, qint64> key(task.name, epoch.isNull() ? std::numeric_limits<qint64>::min()
-                                                                   : epoch.toLongLong());
-    if (statements.taken.contains(key)) {
-        ++m_duplicates;
-        return true;
-    }
-    QSqlQuery &existing = statements.existing;
-    existing.bindValue(QStringLiteral(":uid"), m_job.userId);
-    existing.bindValue(QStringLiteral(":name"), task.name);
-    existing.bindValue(QStringLiteral(":epoch"), epoch);
-    if (!existing.exec())
+    ImportStatements statements(db);
+    QSqlQuery staged(db);
+    // What an earlier version of the import could leave under the negated account id.
+    if (!statements.prepared || !staged.prepare(QStringLiteral("DELETE FROM tasks WHERE user_id = :pending")))
         return false;
-    const bool duplicate = existing.next();
-    existing.finish();
-    if (duplicate) {
-        ++m_duplicates;
-        return true;
-    }
-
-    int customerId = -1;
-    if (!task.customerName.isEmpty()) {
-        auto known = statements.customerIds.constFind(task.customerName);
-        if (known == statements.customerIds.cend()) {
-            QSqlQuery &customer = statements.customer;
-            customer.bindValue(QStringLiteral(":name"), task.customerName);
-            if (!customer.exec())
+    staged.bindValue(QStringLiteral(":pending"), -m_job.userId);
+    if (!staged.exec())
+        return false;
+    static const char *const reasons[] = {"", "noSummary", "unreadableDue", "tooLong"};
+    // The file's tasks taken so far by the hash of their name and expiry; hashes that collide are
+    // told apart by the tasks.
+    QMultiHash<size_t, quint32> taken;
+    TaskCalendarReader::Task task, earlier;
+    int rows = 0;
+    for (qsizetype i = 0; i < reader.size(); ++i) {
+        if (i % kCancelCheckInterval == 0) {
+            if (cancelled())
                 return false;
-            const int id = customer.next() ? customer.value(0).toInt() : -1;
-            customer.finish();
-            known = statements.customerIds.insert(task.customerName, id);
+            report(size + size * i / reader.size(), 2 * size);
         }
-        customerId = *known;
+        TaskCalendarReader::Skip skip = reader.task(i, task);
+        if (skip == TaskCalendarReader::Skip::None && task.due && !expiryFits(*task.due))
+            skip = TaskCalendarReader::Skip::UnreadableDue;
+        if (skip != TaskCalendarReader::Skip::None) {
+            ++m_skipped;
+            const QString reason = QLatin1String(reasons[int(skip)]);
+            m_skips[reason] = m_skips.value(reason).toInt() + 1;
+            continue;
+        }
+        const size_t hash = qHashMulti(0, task.name, task.due.value_or(0), task.due.has_value());
+        bool repeated = false;
+        for (auto it = taken.constFind(hash); it != taken.cend() && it.key() == hash && !repeated; ++it) {
+            reader.task(*it, earlier);
+            repeated = earlier.name == task.name && earlier.due == task.due;
+        }
+        if (repeated) {
+            ++m_duplicates;
+            continue;
+        }
+        taken.insert(hash, quint32(i));
+
+        int customerId = -1;
+        if (!task.customerName.isEmpty()) {
+            auto known = statements.customerIds.constFind(task.customerName);
+            if (known == statements.customerIds.cend()) {
+                QSqlQuery &customer = statements.customer;
+                customer.bindValue(QStringLiteral(":name"), task.customerName);
+                if (!customer.exec())
+                    return false;
+                const int id = customer.next() ? customer.value(0).toInt() : -1;
+                customer.finish();
+                known = statements.customerIds.insert(task.customerName, id);
+            }
+            customerId = *known;
+        }
+        QVariantList &values = statements.values;
+        values << m_job.userId << task.name << (task.done ? 1 : 0) << task.notes
+               << (task.due ? QVariant(expiryText(*task.due)) : QVariant(QMetaType::fromType<QString>()))
+               << (task.due ? QVariant(*task.due) : QVariant(QMetaType::fromType<qint64>())) << task.level
+               << customerId;
+        if (statements.staging)
+            values << statements.staged++;
+        if (++rows == kImportBatch) {
+            if (!insertBatch(statements, rows))
+                return false;
+            rows = 0;
+        }
     }
-    statements.taken.insert(key);
-    statements.batch.append({&task, epoch, customerId});
+    if (!insertBatch(statements, rows))
+        return false;
+    int inserted = 0;
+    if (statements.staging && statements.staged > 0) {
+        if (!statements.publishStaged(inserted)) {
+            qWarning().noquote() << "Import failed:" << statements.publish.lastError().text();
+            return false;
+        }
+        m_imported = inserted;
+        m_duplicates += statements.staged - inserted;
+    }
     return true;
 }
 
-// Inserts the batch under the pending owner and notes the ids it got.
-bool TaskTransferWorker::stageBatch(QSqlDatabase &db, ImportStatements &statements)
+bool TaskTransferWorker::insertBatch(ImportStatements &statements, int rows)
 {
-    const int rows = int(statements.batch.size());
     if (rows == 0)
         return true;
-    QSqlQuery shortInsert(db);
-    shortInsert.setForwardOnly(true);
-    if (rows < kImportBatch && !shortInsert.prepare(ImportStatements::insertStatement(rows)))
+    QSqlQuery &insert = rows == kImportBatch ? statements.insert : statements.shortInsert;
+    if (rows < kImportBatch && !insert.prepare(statements.insertStatement(rows)))
         return false;
-    QSqlQuery &insert = rows < kImportBatch ? shortInsert : statements.insert;
-    int value = 0;
-    for (const ImportStatements::Row &row : std::as_const(statements.batch)) {
-        const TransferTask &task = *row.task;
-        insert.bindValue(value++, statements.pendingOwner);
-        insert.bindValue(value++, task.name);
-        insert.bindValue(value++, task.done ? 1 : 0);
-        insert.bindValue(value++, task.notes.trimmed());
-        insert.bindValue(value++, SqlSupport::utcValue(task.expireAt));
-        insert.bindValue(value++, row.epoch);
-        insert.bindValue(value++, task.level);
-        insert.bindValue(value++, row.customerId);
+    for (qsizetype i = 0; i < statements.values.size(); ++i)
+        insert.bindValue(int(i), statements.values.at(i));
+    statements.values.clear();
+    if (!insert.exec()) {
+        qWarning().noquote() << "Import failed:" << insert.lastError().text();
+        return false;
     }
-    statements.batch.clear();
-    // One statement, its own short transaction.
-    const qsizetype before = statements.staged.size();
-    const bool ok = insert.exec();
-    while (ok && insert.next())
-        statements.staged.append(insert.value(0).toInt());
+    const int inserted = insert.numRowsAffected();
     insert.finish();
-    std::sort(statements.staged.begin() + before, statements.staged.end());
-    return ok;
-}
-
-// Hands the staged tasks to the account, a batch per statement in ascending id; a cancel is no
-// longer followed.
-void TaskTransferWorker::publish(ImportStatements &statements, int total)
-{
-    m_publishing = true;
-    const QList<int> &staged = statements.staged;
-    QSqlQuery &publish = statements.publish;
-    for (qsizetype from = 0; from < staged.size(); from += kImportBatch) {
-        const qsizetype last = qMin(from + kImportBatch, staged.size()) - 1;
-        publish.bindValue(QStringLiteral(":uid"), m_job.userId);
-        publish.bindValue(QStringLiteral(":pending"), statements.pendingOwner);
-        publish.bindValue(QStringLiteral(":first"), staged.at(from));
-        publish.bindValue(QStringLiteral(":last"), staged.at(last));
-        if (!publish.exec()) {
-            m_error = QStringLiteral("database");
-            discardStaged(statements);
-            return;
-        }
-        m_imported += publish.numRowsAffected();
-        report(total + int((last + 1) * total / staged.size()), 2 * total);
-    }
-}
-
-// Deletes the account's staged rows, a batch per statement.
-bool TaskTransferWorker::discardStaged(ImportStatements &statements)
-{
-    QSqlQuery &discard = statements.discard;
-    int removed = kImportBatch;
-    while (removed == kImportBatch) {
-        discard.bindValue(QStringLiteral(":pending"), statements.pendingOwner);
-        if (!discard.exec())
-            return false;
-        removed = discard.numRowsAffected();
-    }
-    return true;
-}
-
-bool TaskTransferWorker::readSelection(QSqlDatabase &db, QList<TransferTask> &tasks)
-{
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT tasks.id, tasks.name, tasks.notes, tasks.active, tasks.level,"
-                                 " tasks.expire_at, tasks.create_at, customers.name"
-                                 " FROM tasks LEFT JOIN customers ON tasks.customer_id = customers.id"
-                                 " WHERE tasks.user_id = :uid") +
-                  m_job.selection.clauses + QStringLiteral(" ORDER BY tasks.id"));
-    for (auto it = m_job.selection.bindings.cbegin(); it != m_job.selection.bindings.cend(); ++it)
-        query.bindValue(it.key(), it.value());
-    if (!query.exec())
-        return false;
-    while (query.next()) {
-        if (tasks.size() % kCancelCheckInterval == 0 && cancelled())
-            return true;
-        TransferTask task;
-        task.id = query.value(0).toLongLong();
-        task.name = query.value(1).toString();
-        task.notes = query.value(2).toString();
-        task.done = query.value(3).toBool();
-        task.level = query.value(4).toInt();
-        task.expireAt = SqlSupport::utcFromText(query.value(5));
-        task.createAt = SqlSupport::utcFromText(query.value(6));
-        task.customerName = query.value(7).toString();
-        tasks.append(std::move(task));
+    if (!statements.staging) {
+        m_imported += inserted;
+        m_duplicates += rows - inserted;
     }
     return true;
 }
 
 void TaskTransferWorker::exportTasks(QSqlDatabase &db)
 {
-    // Read first, then write: the file's read lock is held only as long as the rows take to read.
-    QList<TransferTask> tasks;
-    if (!readSelection(db, tasks)) {
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT tasks.id, tasks.name, tasks.notes, tasks.active, tasks.level,"
+                                 " tasks.expire_at_epoch, tasks.expire_at, tasks.create_at, customers.name"
+                                 " FROM tasks LEFT JOIN customers ON tasks.customer_id = customers.id"
+                                 " WHERE tasks.user_id = :uid") +
+                  m_job.selection.clauses + QStringLiteral(" ORDER BY tasks.id"));
+    for (auto it = m_job.selection.bindings.cbegin(); it != m_job.selection.bindings.cend(); ++it)
+        query.bindValue(it.key(), it.value());
+    // For the progress: a forward-only result does not tell its size, and the count goes first, as
+    // the server's rows arrive while they are read.
+    int total = 0;
+    {
+        QSqlQuery count(db);
+        count.prepare(QStringLiteral("SELECT COUNT(*) FROM tasks LEFT JOIN customers"
+                                     " ON tasks.customer_id = customers.id WHERE tasks.user_id = :uid") +
+                      m_job.selection.clauses);
+        for (auto it = m_job.selection.bindings.cbegin(); it != m_job.selection.bindings.cend(); ++it)
+            count.bindValue(it.key(), it.value());
+        total = count.exec() && count.next() ? count.value(0).toInt() : 0;
+    }
+    if (!query.exec()) {
         m_error = QStringLiteral("database");
         return;
     }
     // The file appears only when complete; a cancelled export leaves the old one as it was.
     QSaveFile file(m_job.filePath);
-    if (cancelled() || !file.open(QIODevice::WriteOnly)) {
-        m_error = cancelled() ? QString() : QStringLiteral("cannotWrite");
+    if (!file.open(QIODevice::WriteOnly)) {
+        m_error = QStringLiteral("cannotWrite");
         return;
     }
     PrivateFiles::makePrivateFile(file);
@@ -378,30 +451,58 @@ void TaskTransferWorker::exportTasks(QSqlDatabase &db)
         QCryptographicHash::hash(m_job.database.identity().toUtf8(), QCryptographicHash::Sha1)
             .toHex()
             .left(16));
-    const TaskCalendarFormat::Writer writer(databaseTag + QStringLiteral("@duevia"));
+    TaskCalendarFormat::Writer writer(databaseTag + QStringLiteral("@duevia"));
     // The byte order mark tells spreadsheets that the text is UTF-8.
-    file.write(csv ? QByteArray("\xEF\xBB\xBF") + kCsvHeader : writer.head());
-    const int total = int(tasks.size());
-    for (int i = 0; i < total; ++i) {
-        if (i % kCancelCheckInterval == 0 && cancelled()) {
+    QByteArray buffer = csv ? QByteArray("\xEF\xBB\xBF") + kCsvHeader : writer.head();
+    buffer.reserve(kExportBlock + (1 << 16));
+    TransferTask task;
+    int count = 0;
+    for (; query.next(); ++count) {
+        if (count % kCancelCheckInterval == 0 && cancelled()) {
             file.cancelWriting();
             return;
         }
-        file.write(csv ? csvRow(tasks.at(i)) : writer.todo(tasks.at(i)));
-        report(i + 1, total);
+        task.id = query.value(0).toLongLong();
+        task.name = query.value(1).toString();
+        task.notes = query.value(2).toString();
+        task.done = query.value(3).toBool();
+        task.level = query.value(4).toInt();
+        const QVariant epoch = query.value(5);
+        task.expireAt =
+            epoch.isNull() ? utcSeconds(query.value(6)) : std::optional<qint64>(epoch.toLongLong());
+        task.createAt = utcSeconds(query.value(7));
+        task.customerName = query.value(8).toString();
+        if (csv)
+            buffer += csvRow(task);
+        else
+            writer.appendTodo(task, buffer);
+        if (buffer.size() >= kExportBlock) {
+            file.write(buffer);
+            buffer.resize(0);
+        }
+        if (total > 0)
+            report(count + 1, total);
+    }
+    if (query.lastError().isValid()) {
+        file.cancelWriting();
+        m_error = QStringLiteral("database");
+        return;
     }
     if (!csv)
-        file.write(writer.tail());
+        buffer += writer.tail();
+    file.write(buffer);
     if (!file.commit()) {
         m_error = QStringLiteral("cannotWrite");
         return;
     }
-    m_exported = total;
+    m_finished = true;
+    m_exported = count;
 }
 
 void TaskTransferWorker::backup(QSqlDatabase &db)
 {
-    // VACUUM INTO needs a file that does not exist yet; the copy replaces the target once complete.
+    // VACUUM INTO needs a file that does not exist yet; the copy then replaces the target in one
+    // rename, so that a crash leaves the old backup or the new one, and at most a stale ".part".
     const QString partial = m_job.filePath + QStringLiteral(".part");
     QFile::remove(partial);
     QSqlQuery vacuum(db);
@@ -417,11 +518,13 @@ void TaskTransferWorker::backup(QSqlDatabase &db)
         return;
     }
     PrivateFiles::makePrivateFile(partial);
-    if (QFile::exists(m_job.filePath) && !QFile::remove(m_job.filePath)) {
+    // Replaces an existing file at once (MoveFileExW with MOVEFILE_REPLACE_EXISTING on Windows).
+    std::error_code error;
+    std::filesystem::rename(QFileInfo(partial).filesystemFilePath(),
+                            QFileInfo(m_job.filePath).filesystemFilePath(), error);
+    if (error) {
         QFile::remove(partial);
         m_error = QStringLiteral("cannotWrite");
-        return;
     }
-    if (!QFile::rename(partial, m_job.filePath))
-        m_error = QStringLiteral("cannotWrite");
+    m_finished = true;
 }

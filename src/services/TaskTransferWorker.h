@@ -1,6 +1,7 @@
 #pragma once
 
 #include "services/TaskCalendarFormat.h"
+#include "services/TaskCalendarReader.h"
 #include "services/TaskService.h"
 #include "storage/DatabaseTarget.h"
 
@@ -31,7 +32,6 @@ public:
     explicit TaskTransferWorker(Job job, QObject *parent = nullptr);
 
     // May be called from any thread; the work stops at its next step and leaves nothing of itself.
-    // An import that has begun to hand its tasks to the account finishes.
     void cancel() { m_cancelled = true; }
 
     // Does the work on the calling thread and returns the result map of finished().
@@ -44,8 +44,14 @@ signals:
     // done of total steps; sent at most about a hundred times per job.
     void progressChanged(int done, int total);
     // "error" (empty on success), "cancelled", and the counts "imported", "duplicates", "skipped",
-    // "exported".
+    // "exported". An import also gives the skipped entries by reason ("skippedBy": "noSummary",
+    // "unreadableDue", "tooLong"; "dueText", the first DUE value that could not be read), and "readable", the
+    // tasks a damaged file holds.
     void finished(const QVariantMap &result);
+
+public:
+    // The largest file an import reads.
+    static constexpr qint64 kLargestImport = 256LL << 20;
 
 private:
     using TransferTask = TaskCalendarFormat::TransferTask;
@@ -53,23 +59,24 @@ private:
     struct ImportStatements;
 
     void importCalendar(QSqlDatabase &db);
-    bool takeTask(ImportStatements &statements, const TransferTask &task);
-    bool stageBatch(QSqlDatabase &db, ImportStatements &statements);
-    void publish(ImportStatements &statements, int total);
-    bool discardStaged(ImportStatements &statements);
+    bool writeTasks(QSqlDatabase &db, TaskCalendarReader &reader, qint64 size);
+    bool insertBatch(ImportStatements &statements, int rows);
     void exportTasks(QSqlDatabase &db);
-    bool readSelection(QSqlDatabase &db, QList<TransferTask> &tasks);
     void backup(QSqlDatabase &db);
-    void report(int done, int total);
-    bool cancelled() const { return m_cancelled && !m_publishing; }
+    void report(qint64 done, qint64 total);
+    // A cancel after the work is done changes nothing.
+    bool cancelled() const { return m_cancelled && !m_finished; }
 
     Job m_job;
     std::atomic_bool m_cancelled{false};
-    bool m_publishing = false;
+    bool m_finished = false;
     int m_lastPercent = -1;
     QString m_error;
     int m_imported = 0;
     int m_duplicates = 0;
     int m_skipped = 0;
     int m_exported = 0;
+    int m_readable = 0;
+    QVariantMap m_skips;
+    QString m_dueText;
 };

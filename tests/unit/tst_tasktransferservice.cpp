@@ -5,14 +5,17 @@
 #include "services/TaskCalendarFormat.h"
 #include "services/TaskService.h"
 #include "services/TaskTransferService.h"
+#include "services/TaskTransferWorker.h"
 #include "storage/SqlSupport.h"
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSqlRecord>
 
 #include <memory>
 
@@ -46,6 +49,58 @@ QStringList taskRows(const DbManager &db, int userId)
         rows << cells.join(u'|');
     }
     return rows;
+}
+
+// Everything an import writes, ids and creation times aside, in one sorted text. (Earlier imports also
+// left an empty counter row for the negated account id they staged under.)
+QByteArray databaseContent(const DbManager &db)
+{
+    QStringList rows;
+    QSqlQuery query(db.database());
+    for (const QString &select :
+         {u"SELECT user_id, customer_id, name, notes, level, active, expire_at, expire_at_epoch FROM tasks"_s,
+          u"SELECT * FROM task_counts WHERE user_id > 0"_s, u"SELECT * FROM task_buckets"_s}) {
+        query.exec(select);
+        while (query.next()) {
+            QStringList cells;
+            for (int i = 0; i < query.record().count(); ++i)
+                cells << (query.isNull(i) ? QString() : query.value(i).toString());
+            rows << select.section(u" FROM "_s, 1).section(u' ', 0, 0) + cells.join(u'|');
+        }
+    }
+    rows.sort();
+    return rows.join(u'\n').toUtf8();
+}
+
+// Duplicates in the file and in the account, skipped entries, a zone of the file, other components.
+QByteArray mixedCalendar()
+{
+    QByteArray text = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//t//EN\r\n"
+                      "BEGIN:VTIMEZONE\r\nTZID:Test/Berlin\r\nBEGIN:DAYLIGHT\r\nDTSTART:19810329T020000\r\n"
+                      "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\nRRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU\r\n"
+                      "END:DAYLIGHT\r\nBEGIN:STANDARD\r\nDTSTART:19961027T030000\r\nTZOFFSETFROM:+0200\r\n"
+                      "TZOFFSETTO:+0100\r\nRRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU\r\nEND:STANDARD\r\n"
+                      "END:VTIMEZONE\r\nBEGIN:VEVENT\r\nSUMMARY:An event\r\nEND:VEVENT\r\n";
+    for (int i = 0; i < 3000; ++i) {
+        const QByteArray n = QByteArray::number(i % 2700);
+        const QByteArray month = QByteArray::number(101 + i % 12).right(2);
+        text += "BEGIN:VTODO\r\nUID:" + QByteArray::number(i) + "\r\n";
+        if (i % 50 != 7)
+            text += "SUMMARY:" + (i % 97 == 5 ? QByteArray(1001, 'x') : "Task\\, " + n) + "\r\n";
+        if (i % 4 == 1)
+            text += "DUE:2026" + month + "15T1" + n.right(1) + "3000Z\r\n";
+        else if (i % 4 == 2)
+            text += "DUE;TZID=Test/Berlin:20" + QByteArray::number(10 + i % 30) + month + "2" + n.right(1) +
+                    "T023000\r\n";
+        text += "DESCRIPTION:Line one\\nline two\\; that the writer folded at seventy-five octe\r\n ts\r\n";
+        text += "PRIORITY:" + QByteArray::number(i % 10) + "\r\n";
+        if (i % 3 == 0)
+            text += "STATUS:COMPLETED\r\nX-DUEVIA-LEVEL: " + QByteArray::number(i % 150 - 20) + "\r\n";
+        if (i % 5 == 0)
+            text += "X-DUEVIA-CUSTOMER:Acme\r\nBEGIN:VALARM\r\nDESCRIPTION:x\r\nEND:VALARM\r\n";
+        text += "END:VTODO\r\n";
+    }
+    return text + "END:VCALENDAR\r\n";
 }
 
 } // namespace
@@ -336,6 +391,116 @@ private slots:
         });
         QVERIFY(result.value(u"cancelled"_s).toBool());
         QVERIFY(!QFile::exists(out));
+    }
+
+    // The content an import gave before it streamed; a cancel at any point leaves the database as it was.
+    void importLeavesSameContent_data()
+    {
+        QTest::addColumn<double>("cancelAt");
+        QTest::newRow("complete") << 2.0;
+        QTest::newRow("cancelled while reading") << 0.2;
+        QTest::newRow("cancelled while writing") << 0.8;
+    }
+
+    void importLeavesSameContent()
+    {
+        QFETCH(double, cancelAt);
+        m_customers->createCustomer(u"Acme"_s, QString(), {});
+        m_tasks->createTask(u"Task, 12"_s, QDateTime(), false, 1);
+        const QByteArray before = databaseContent(*m_db);
+        QFile file(m_sandbox->filePath(u"mixed.ics"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(mixedCalendar()) > 0);
+        file.close();
+        TaskTransferWorker worker(
+            {TaskTransferWorker::Operation::ImportCalendar, m_db->target(), file.fileName(), m_userId, {}});
+        connect(&worker, &TaskTransferWorker::progressChanged, &worker, [&](int done, int total) {
+            if (done >= cancelAt * total)
+                worker.cancel();
+        });
+        const QVariantMap result = worker.execute();
+        QCOMPARE(result.value(u"cancelled"_s).toBool(), cancelAt < 1);
+        if (cancelAt < 1) {
+            QCOMPARE(databaseContent(*m_db), before);
+            return;
+        }
+        QCOMPARE(result.value(u"imported"_s).toInt(), 2622);
+        QCOMPARE(result.value(u"duplicates"_s).toInt(), 288);
+        QCOMPARE(result.value(u"skipped"_s).toInt(), 90);
+        QCOMPARE(QCryptographicHash::hash(databaseContent(*m_db), QCryptographicHash::Sha1).toHex(),
+                 "16842b276f47a0d0134a23e30c1d1a72ed6a2991");
+    }
+
+    // Files that once took minutes and gigabytes: each ends within the bound, and so does a cancel.
+    void hostileFile_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<int>("imported");
+        QTest::addColumn<int>("skipped");
+        QTest::addColumn<int>("readable");
+        const QByteArray head = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//t//EN\r\n";
+        const QByteArray todo =
+            "BEGIN:VTODO\r\nSUMMARY:Call\r\nDUE;TZID=Every/Minute:20260322T180000\r\nEND:VTODO\r\n";
+        const QByteArray zone =
+            "BEGIN:VTIMEZONE\r\nTZID:Every/Minute\r\nBEGIN:STANDARD\r\nDTSTART:00010101T000000\r\n"
+            "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0100\r\nRRULE:FREQ=MINUTELY\r\nEND:STANDARD\r\n"
+            "END:VTIMEZONE\r\n";
+        const QByteArray whole =
+            head + zone + todo + QByteArray(todo).replace("Call", "Mail") + "END:VCALENDAR\r\n";
+        QTest::newRow("zone rule every minute") << whole << "" << 2 << 0 << 0;
+        QTest::newRow("long line") << head + "BEGIN:VTODO\r\nSUMMARY:" + QByteArray(20 << 20, 'x') +
+                                          "\r\nEND:VTODO\r\nEND:VCALENDAR\r\n"
+                                   << "" << 0 << 1 << 0;
+        QTest::newRow("cut off") << whole.left(whole.size() - 30) << "damaged" << 0 << 0 << 1;
+        QTest::newRow("NUL byte") << QByteArray(whole).insert(whole.size() - 20, '\0') << "damaged" << 0 << 0
+                                  << 1;
+        QTest::newRow("unreadable due dates")
+            << head + "BEGIN:VTODO\r\nSUMMARY:a\r\nDUE:notadate\r\nEND:VTODO\r\nBEGIN:VTODO\r\nSUMMARY:b\r\n"
+                      "DUE:100000101T000000Z\r\nEND:VTODO\r\nEND:VCALENDAR\r\n"
+            << "" << 0 << 2 << 0;
+        QTest::newRow("too large") << QByteArray() << "tooLarge" << 0 << 0 << 0;
+    }
+
+    void hostileFile()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, error);
+        QFETCH(int, imported);
+        QFETCH(int, skipped);
+        QFETCH(int, readable);
+        QFile file(m_sandbox->filePath(u"hostile.ics"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(body) == body.size());
+        if (body.isEmpty())
+            QVERIFY(file.resize(TaskTransferWorker::kLargestImport + 1));
+        file.close();
+        QVariantMap result = import(file.fileName());
+        QCOMPARE(result.value(u"error"_s).toString(), error);
+        QCOMPARE(result.value(u"imported"_s).toInt(), imported);
+        QCOMPARE(result.value(u"skipped"_s).toInt(), skipped);
+        QCOMPARE(result.value(u"readable"_s).toInt(), readable);
+        QCOMPARE(taskCount(), imported);
+        if (QTest::currentDataTag() == "unreadable due dates"_L1)
+            QVERIFY(result.value(u"details"_s).toString().contains(u"notadate"_s));
+        result = run([&] {
+            m_transfer->importCalendar(QUrl::fromLocalFile(file.fileName()));
+            m_transfer->cancel();
+        });
+        QVERIFY(result.value(u"cancelled"_s).toBool() || !result.value(u"error"_s).toString().isEmpty());
+        QCOMPARE(taskCount(), imported);
+    }
+
+    // Text cells a spreadsheet would run as a formula, and those starting with an apostrophe, get one.
+    void csvFormulaCells()
+    {
+        for (const QString &name : {u"=HYPERLINK(\"http://x\")"_s, u"'quoted"_s, u"-1 day"_s, u"plain"_s})
+            m_tasks->createTask(name, QDateTime(), false, 1);
+        const QString file = m_sandbox->filePath(u"tasks.csv"_s);
+        QCOMPARE(exportTo(file, true).value(u"exported"_s).toInt(), 4);
+        QFile csv(file);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QByteArray text = csv.readAll();
+        for (const char *cell : {",\"'=HYPERLINK(\"\"http://x\"\")\",", ",''quoted,", ",'-1 day,", ",plain,"})
+            QVERIFY2(text.contains(cell), cell);
     }
 
     // A big import beside saves of the same account on another connection: no save fails or waits
