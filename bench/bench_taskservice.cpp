@@ -30,6 +30,19 @@ const Search kSearches[] = {
     {"6chars", "contra"}, {"rareWord", "quetzal"}, {"customerName", "Halvorsen"},
 };
 
+// Words that scripts/bench-data.py gives to these shares of each user's tasks, at random or in one
+// stretch of creation (and so of ids and, mostly, of expiry).
+struct Density
+{
+    const char *share;
+    const char *spread;
+    const char *clustered;
+};
+const Density kDensities[] = {
+    {"0.01%", "axolotl", "falcon"}, {"0.1%", "bison", "gecko"}, {"1%", "caribou", "heron"},
+    {"10%", "dingo", "iguana"},     {"50%", "egret", "jackal"},
+};
+
 QString localMinute(const QDateTime &dateTime)
 {
     return dateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
@@ -131,6 +144,77 @@ QList<BenchCase> filterCases(BenchDatabase &bench)
     return cases;
 }
 
+// Each density word as typed (the count read anew: the text before it is another one) and the pages
+// that follow with the count known, in the default order.
+//
+// Typed, every share: the candidates of the search index are counted (up to 32 per table page a list
+// may read) with their lowest and highest id, and the user's tasks of matching customers:
+//   file:   SCALAR SUBQUERY: SCAN task_search VIRTUAL TABLE INDEX 0:M2 (64:M2, 192:M2 for the ends);
+//           SEARCH tasks USING COVERING INDEX idx_tasks_user_customer (user_id=? AND customer_id=?)
+//   server: Limit -> Bitmap Heap Scan on tasks -> BitmapOr (idx_tasks_name_trgm, idx_tasks_id_trgm)
+// Few table pages (0.01 %, 0.1 %, 1 % clustered on the file): every match is listed once, sorted here,
+// and each page reads its 25 rows by id:
+//   file:   SEARCH tasks USING INTEGER PRIMARY KEY (rowid=?) + LIST SUBQUERY: SCAN task_search ...
+//           UNION ALL SEARCH tasks USING INDEX idx_tasks_user_customer; pages: SEARCH tasks USING
+//           INTEGER PRIMARY KEY (rowid=?)
+//   server: Bitmap Heap Scan on tasks (Filter: user_id) -> BitmapOr of both trigram indexes
+// Otherwise the count stops at the cap (1000) and the pages walk the index of the order:
+//   file:   count: SCAN task_search VIRTUAL TABLE + SEARCH tasks USING INTEGER PRIMARY KEY, or in a
+//           file of many users SEARCH tasks USING COVERING INDEX idx_tasks_name_asc (user_id=?);
+//           page: SEARCH tasks USING INDEX idx_tasks_created_asc (user_id=? AND create_at>?) read
+//           backwards + SEARCH customers USING INTEGER PRIMARY KEY LEFT-JOIN
+//   server: count: Limit -> Seq Scan on tasks (Filter: user_id, ILIKE), or the bitmap above for rarer
+//           words; page: Limit -> Nested Loop Left Join -> Index Scan using idx_tasks_created_desc,
+//           Index Scan using customers_pkey
+// A member of the team reads the same plans only once lower, textlike, texticlike, int4out and textin
+// are LEAKPROOF (ServerAccess::rowSafeFunctionsStatement()); before, row-level security turns the
+// search into a Parallel Seq Scan on tasks.
+QList<BenchCase> densityCases(BenchDatabase &bench)
+{
+    TaskService &tasks = bench.tasks();
+    QList<BenchCase> cases;
+    const auto clear = [&tasks] {
+        tasks.setFilterName(QString());
+    };
+    for (const Density &density : kDensities) {
+        for (const bool clustered : {false, true}) {
+            const QString word = QString::fromLatin1(clustered ? density.clustered : density.spread);
+            const QString name = QStringLiteral("tasks/search/%1:%2/")
+                                     .arg(clustered ? QStringLiteral("clustered") : QStringLiteral("spread"),
+                                          QLatin1String(density.share));
+            const auto search = [&tasks, word] {
+                tasks.setFilterName(word);
+            };
+            cases.append({name + QStringLiteral("typed"), search, {}, clear, [&tasks, word] {
+                              tasks.setFilterName(word + QStringLiteral("~"));
+                          }});
+            cases.append({name + QStringLiteral("nextPage"),
+                          [&tasks] { tasks.loadPage(tasks.currentPage() + 1); }, search, clear,
+                          [&tasks] {
+                              if (tasks.currentPage() >= std::min(tasks.totalPages(), 50))
+                                  tasks.loadPage(1);
+                          }});
+            cases.append({name + QStringLiteral("previousPage"),
+                          [&tasks] { tasks.loadPage(tasks.currentPage() - 1); },
+                          [&tasks, word] {
+                              tasks.setFilterName(word);
+                              tasks.loadPage(std::min(tasks.totalPages(), 50));
+                          },
+                          clear,
+                          [&tasks] {
+                              if (tasks.currentPage() <= 1)
+                                  tasks.loadPage(std::min(tasks.totalPages(), 50));
+                          }});
+            cases.append({name + QStringLiteral("lastPage"), [&tasks] { tasks.loadPage(tasks.totalPages()); },
+                          search, clear,
+                          [&tasks] {
+                              tasks.loadPage(1);
+                          }});
+        }
+    }
+    return cases;
+}
+
 QList<BenchCase> insightCases(BenchDatabase &bench)
 {
     TaskService &tasks = bench.tasks();
@@ -218,7 +302,8 @@ QList<BenchCase> saveCases(BenchDatabase &bench)
 
 QList<BenchCase> taskCases(BenchDatabase &bench)
 {
-    QList<BenchCase> cases = pageCases(bench) + filterCases(bench) + insightCases(bench) + saveCases(bench);
+    QList<BenchCase> cases =
+        pageCases(bench) + filterCases(bench) + densityCases(bench) + insightCases(bench) + saveCases(bench);
     DbManager *db = bench.db();
     cases.append({QStringLiteral("login"), [db] {
                       AuthService auth(db);

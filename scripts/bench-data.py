@@ -6,7 +6,8 @@ src/storage/DbManager.cpp) and nothing else: the benchmark builds the program's 
 
   scripts/bench-data.py [--dir DIR] [SIZE ...]     SIZE: 1k, 100k-of-1M, 1M-of-1M (default: all)
 
-DIR defaults to $DUEVIA_BENCH_DATA or ~/.cache/duevia-bench. Existing files are kept.
+DIR defaults to $DUEVIA_BENCH_DATA or ~/.cache/duevia-bench. Existing files of the current DATA_VERSION
+are kept; the data's version is in the table bench_data (user_version is the program's file format).
 """
 import argparse
 import hashlib
@@ -35,6 +36,15 @@ DONE_SHARE = 0.6
 # customer of the signed-in user is called CUSTOMER_NAME.
 RARE_WORD = "quetzal"
 CUSTOMER_NAME = "Halvorsen Marine"
+# Words that each user's task names hold at these shares of that user's tasks: spread at random, or
+# clustered in one stretch of creation (and so of ids) starting at 12 % of the way from the oldest.
+# No other text of the data holds any three letters of them in a row.
+DENSITIES = [0.0001, 0.001, 0.01, 0.1, 0.5]
+SPREAD_WORDS = ["axolotl", "bison", "caribou", "dingo", "egret"]
+CLUSTERED_WORDS = ["falcon", "gecko", "heron", "iguana", "jackal"]
+CLUSTER_START = 0.12
+# Raised whenever the data changes, so that the files and databases made before are made again.
+DATA_VERSION = 2
 
 VERBS = ["Send", "Call", "Review", "Prepare", "Check", "Order", "Update", "Plan", "File", "Confirm",
          "Renew", "Deliver"]
@@ -123,11 +133,34 @@ def tasks(db, counts, rng, now):
             rows.append((created, user, customer, name, rng.choice(NOTES), rng.randint(1, 100),
                          1 if rng.random() < DONE_SHARE else 0, expiry))
     rows.sort(key=lambda row: row[0])
+    rows = with_density_words(rows, counts)
     db.executemany(
         "INSERT INTO tasks (user_id, customer_id, name, notes, level, active, expire_at, expire_at_epoch,"
         " create_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
         ((u, c, n, notes, level, done, utc_text(e), e, stamp(created))
          for created, u, c, n, notes, level, done, e in rows))
+
+
+def with_density_words(rows, counts):
+    """Appends the density words to the names, by each user's creation order; its own random numbers
+    leave every other value as before."""
+    rng = random.Random(DATA_VERSION)
+    spread = {}
+    for user, count in enumerate(counts, start=1):
+        for share, word in zip(DENSITIES, SPREAD_WORDS):
+            for rank in rng.sample(range(count), round(share * count)):
+                spread.setdefault((user, rank), []).append(word)
+    ranks = [0] * (len(counts) + 1)
+    tagged = []
+    for created, u, c, name, notes, level, done, e in rows:
+        rank, count = ranks[u], counts[u - 1]
+        ranks[u] += 1
+        words = spread.get((u, rank), [])
+        start = int(CLUSTER_START * count)
+        words += [word for share, word in zip(DENSITIES, CLUSTERED_WORDS)
+                  if start <= rank < start + round(share * count)]
+        tagged.append((created, u, c, " ".join([name] + words), notes, level, done, e))
+    return tagged
 
 
 def generate(path, size):
@@ -139,6 +172,8 @@ def generate(path, size):
     db = sqlite3.connect(partial)
     db.execute("PRAGMA synchronous = OFF")
     db.executescript(schema_sql())
+    db.execute("CREATE TABLE bench_data (version INTEGER NOT NULL)")
+    db.execute("INSERT INTO bench_data (version) VALUES (?)", (DATA_VERSION,))
     with db:
         users(db, 1 + others)
         customers(db, customer_count, max(1 + others, 1), rng, now)
@@ -158,8 +193,14 @@ def main():
     for size in args.sizes:
         path = folder / f"tasks-{size}.db"
         if path.exists():
-            print(f"{path}: present")
-            continue
+            try:
+                version = sqlite3.connect(path).execute("SELECT version FROM bench_data").fetchone()[0]
+            except sqlite3.Error:
+                version = None
+            if version == DATA_VERSION:
+                print(f"{path}: present")
+                continue
+            path.unlink()
         began = time.monotonic()
         generate(path, size)
         print(f"{path}: generated in {time.monotonic() - began:.0f} s")

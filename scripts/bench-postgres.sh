@@ -31,8 +31,17 @@ if ! as_server "$bin/pg_ctl" -D "$cluster" status >/dev/null; then
         -o "-k $cluster -c listen_addresses='' -c shared_buffers=256MB" start >/dev/null
 fi
 
-database=bench_${size//-/_}
-database=${database,,}
+# The data version of the file (scripts/bench-data.py) names the database: a database of older data is
+# dropped and the new data loaded.
+version=$(/usr/bin/python3 -c 'import sqlite3, sys; print(sqlite3.connect(sys.argv[1]).execute("PRAGMA user_version").fetchone()[0])' \
+    "$data/tasks-$size.db")
+prefix=bench_${size//-/_}
+prefix=${prefix,,}
+database=${prefix}_v$version
+for old in $(psql -h "$cluster" -U postgres -d postgres -tAc \
+    "SELECT datname FROM pg_database WHERE datname LIKE '${prefix}%' AND datname <> '$database'"); do
+    psql -q -h "$cluster" -U postgres -d postgres -c "DROP DATABASE $old"
+done
 conninfo="host=$cluster user=postgres dbname=$database"
 if ! psql -h "$cluster" -U postgres -d postgres -tAc "SELECT 1 FROM pg_database WHERE datname = '$database'" |
     grep -q 1; then

@@ -152,6 +152,9 @@ public slots:
 protected:
     // The present moment; the due-soon window and the default statistics window start from it.
     virtual QDateTime currentDateTime() const;
+    // Lowers the limits of a search (small data sets then reach every way of reading one): the matches
+    // counted and the table pages a list of the matches of three characters or more may read.
+    void setSearchLimits(int countCap, int listPages);
 
 public:
     // Tasks of one local day; all counts only tasks with an expiry instant, withText those with the
@@ -184,11 +187,31 @@ private:
         int shift = 0;
     };
 
+    // How the pages of a search of three characters or more are read: by walking the index of the
+    // order, or from the list of its matches in display order, read once per count and order from the
+    // candidates of the search index (Listed) or from the span of ids that holds them (Ranged).
+    enum class SearchPlan {
+        Walk,
+        Listed,
+        Ranged,
+    };
+    struct MatchList
+    {
+        int column = -1;
+        int order = -1;
+        // Every match, or with more than the count cap the first cap + 1 of them.
+        QList<PageEdge> rows;
+    };
+
     bool canQuery() const;
     std::optional<QList<DayCount>> countsPerLocalDayByText(const QString &from, const QString &to) const;
     // Calendar task maps of the day in query order.
     std::optional<QVariantList> tasksOfLocalDay(int uid, const QDate &day, QString *error) const;
     int countTasks(int userId);
+    SearchPlan planSearch(int userId);
+    bool listMatches(int userId);
+    void sortMatches();
+    QList<TaskRow> readRows(const QList<PageEdge> &edges);
     QString filterClauses(bool withName = true) const;
     QString sortIndex() const;
     QString nullsOrder(bool ascending) const;
@@ -201,6 +224,7 @@ private:
     QString viewKey(int userId) const;
     QVariant dataVersion() const;
     QList<TaskRow> readPage(int userId, int matching);
+    TaskRow rowOf(const QSqlQuery &query) const;
     // Up to limit rows from edge (or from one end when edge is null) in display order, or in the
     // reverse order when backward is set; inclusive takes the edge row itself.
     QList<TaskRow> walk(int userId, const PageEdge *edge, bool inclusive, bool backward, int limit,
@@ -235,8 +259,14 @@ private:
     int m_currentPage = 1;
     int m_totalPages = 1;
     bool m_countCapped = false;
-    // Whether the page reads the candidates of the search index by id instead of walking an index.
-    bool m_searchCandidates = false;
+    SearchPlan m_searchPlan = SearchPlan::Walk;
+    MatchList m_matches;
+    // A search that is not listed is counted up to m_countCap matches: beyond, the pages cover the first
+    // of them in display order ("Page 1 / 40+"). Each match counted or listed costs up to a read of a
+    // table page, about 7 us on a file of a million tasks whose pages are not in the cache: both limits
+    // keep a search as it is typed within a frame (see bench/RESULTS.md).
+    int m_countCap = 1000;
+    int m_listPages = 1200;
     bool m_rangeByOrder = false;
     // The matching count and the filters and data it was counted for.
     int m_counted = 0;

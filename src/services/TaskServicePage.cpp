@@ -31,10 +31,6 @@ const SortColumn kSortColumns[] = {
     {"tasks.create_at", "idx_tasks_created", true},
 };
 
-// A search is counted up to here: beyond, the pages cover the first matches (counting every match of
-// a common text would take longer than a frame).
-constexpr int kCountCap = 10000;
-
 const QString kPageSelect =
     QStringLiteral("SELECT tasks.id, tasks.name, tasks.notes, tasks.active, tasks.expire_at,"
                    " tasks.create_at, tasks.level, tasks.customer_id, customers.name AS customer_name,"
@@ -75,13 +71,10 @@ QString TaskService::nullsOrder(bool ascending) const
 
 QString TaskService::sortIndex() const
 {
-    // Few matches of a search are read by id and sorted. A page near the rows shown, or near either
-    // end, of a dense expiry range walks the index of the order; other pages of a range leave the
-    // choice to the planner, which reads the expiry index and sorts. Otherwise the index of the order
-    // is read, which also covers the state and level filters, and the dense matches of a search are
-    // found by walking it.
-    if (m_searchCandidates)
-        return dialect().readById();
+    // A page near the rows shown, or near either end, of a dense expiry range walks the index of the
+    // order; other pages of a range leave the choice to the planner, which reads the expiry index and
+    // sorts. Otherwise the index of the order is read, which also covers the state and level filters,
+    // and the dense matches of a search are found by walking it (a listed search reads its rows by id).
     if ((!m_filterExpireFrom.isEmpty() || !m_filterExpireTo.isEmpty()) && !m_rangeByOrder)
         return QString();
     const char *const suffix = m_sortColumn == 0 ? "" : "_asc";
@@ -94,7 +87,7 @@ QString TaskService::sortIndex() const
 bool TaskService::readsKeyGroups() const
 {
     const bool ranged = !m_filterExpireFrom.isEmpty() || !m_filterExpireTo.isEmpty();
-    return m_sortColumn != 0 && m_sortOrder == 1 && !m_searchCandidates && (!ranged || m_rangeByOrder) &&
+    return m_sortColumn != 0 && m_sortOrder == 1 && (!ranged || m_rangeByOrder) &&
            !dialect().indexPerDirection();
 }
 
@@ -126,11 +119,6 @@ QString TaskService::filterClauses(bool withName) const
                        : QStringLiteral(" AND tasks.expire_at <= :expireTo");
     }
     if (withName && !m_filterName.isEmpty()) {
-        // The search index and the customers' names narrow the candidates; LIKE decides.
-        if (m_searchCandidates)
-            clauses += QStringLiteral(" AND tasks.id IN (%1 UNION ALL SELECT owned.id FROM tasks AS owned"
-                                      " WHERE owned.user_id = :uid AND owned.customer_id IN (%2))")
-                           .arg(dialect().taskCandidates(), matchingCustomers());
         clauses +=
             QStringLiteral(" AND (%1 OR %2 OR %3)")
                 .arg(nameLike(QStringLiteral("tasks.name")), nameLike(QStringLiteral("customers.name")),
@@ -146,9 +134,6 @@ void TaskService::bindFilters(QSqlQuery &query, int userId) const
     query.bindValue(QStringLiteral(":uid"), userId);
     if (!m_filterName.isEmpty()) {
         query.bindValue(QStringLiteral(":name"), QStringLiteral("%") + m_filterName + QStringLiteral("%"));
-        if (m_searchCandidates)
-            SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"),
-                                   SqlSupport::likeTrigrams(m_filterName));
     }
     if (m_filterActive != -1)
         query.bindValue(QStringLiteral(":active"), m_filterActive);
@@ -163,12 +148,174 @@ void TaskService::bindFilters(QSqlQuery &query, int userId) const
     }
 }
 
+void TaskService::setSearchLimits(int countCap, int listPages)
+{
+    m_countCap = std::max(1, countCap);
+    m_listPages = std::max(1, listPages);
+    m_countedView.clear();
+}
+
+// A search whose candidates fill few table pages is listed from them: spread candidates take a page
+// each, candidates in a short stretch of ids share pages. Others walk the index of the order, which
+// finds dense matches spread over the tasks quickly. Every user's tasks are candidates; the user's
+// tasks of matching customers are read by customer.
+TaskService::SearchPlan TaskService::planSearch(int userId)
+{
+    constexpr int kRowsPerPage = 32;
+    const int probed = m_listPages * kRowsPerPage;
+    const auto prepared = [&](const QString &sql) {
+        QSqlQuery query = SqlSupport::prepare(m_db, sql);
+        SqlSupport::bindIfUsed(query, QStringLiteral(":uid"), userId);
+        SqlSupport::bindIfUsed(query, QStringLiteral(":name"),
+                               QStringLiteral("%") + m_filterName + QStringLiteral("%"));
+        SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"), SqlSupport::likeTrigrams(m_filterName));
+        SqlSupport::bindIfUsed(query, QStringLiteral(":cap"), probed + 1);
+        SqlSupport::bindIfUsed(query, QStringLiteral(":pages"), m_listPages + 1);
+        return query;
+    };
+    QSqlQuery span = prepared(dialect().taskCandidateSpan());
+    if (!span.exec() || !span.next())
+        return SearchPlan::Walk;
+    const qint64 candidates = span.value(0).toLongLong();
+    const bool ends = !span.value(1).isNull();
+    const qint64 stretch = ends ? span.value(2).toLongLong() - span.value(1).toLongLong() + 1 : candidates;
+    span.finish();
+    if (candidates > (ends ? probed : m_listPages))
+        return SearchPlan::Walk;
+    QSqlQuery owned =
+        prepared(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM tasks WHERE tasks.user_id = :uid"
+                                " AND tasks.customer_id IN (%1) LIMIT :pages) AS owned")
+                     .arg(matchingCustomers()));
+    if (!owned.exec() || !owned.next())
+        return SearchPlan::Walk;
+    const qint64 pages = std::min(candidates, stretch / kRowsPerPage + 1) + owned.value(0).toLongLong();
+    return pages <= m_listPages ? SearchPlan::Listed : SearchPlan::Walk;
+}
+
+// Every match of the search with its key: those by name or id among the candidates, the others by
+// customer. The statement does not sort: its sorter costs more than the sort here.
+bool TaskService::listMatches(int userId)
+{
+    m_matches = {m_sortColumn, m_sortOrder, {}};
+    const QString own = QStringLiteral("(%1 OR %2)")
+                            .arg(nameLike(QStringLiteral("COALESCE(tasks.name, '')")),
+                                 nameLike(QStringLiteral("CAST(tasks.id AS TEXT)")));
+    const QString select =
+        QStringLiteral("SELECT tasks.id, %1 AS sort_key FROM tasks%2 WHERE tasks.user_id = :uid AND ")
+            .arg(sortKey(), QStringLiteral("%1"));
+    const QString others = filterClauses(false);
+    const QString sql = select.arg(dialect().readById()) + dialect().taskMatches() + others +
+                        QStringLiteral(" UNION ALL ") + select.arg(QString()) +
+                        QStringLiteral("tasks.customer_id IN (%1) AND NOT %2").arg(matchingCustomers(), own) +
+                        others;
+    QSqlQuery query(m_db->database());
+    query.setForwardOnly(true);
+    query.prepare(sql);
+    bindFilters(query, userId);
+    SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"), SqlSupport::likeTrigrams(m_filterName));
+    if (!query.exec())
+        return false;
+    while (query.next())
+        m_matches.rows.append({query.value(1), query.value(0).toInt()});
+    sortMatches();
+    return true;
+}
+
+// The display order of the statements: NULL keys first when ascending, text by its UTF-8 bytes (a
+// caseless key with ASCII letters folded), equal keys in ascending id.
+void TaskService::sortMatches()
+{
+    struct Sorted
+    {
+        bool null;
+        qint64 number;
+        QByteArray text;
+        PageEdge edge;
+    };
+    const bool text = m_sortColumn == 1 || m_sortColumn == 5;
+    const bool caseless = kSortColumns[m_sortColumn].caseless;
+    QList<Sorted> sorted;
+    sorted.reserve(m_matches.rows.size());
+    for (const PageEdge &edge : std::as_const(m_matches.rows)) {
+        QByteArray bytes = text ? edge.key.toString().toUtf8() : QByteArray();
+        if (caseless) {
+            for (char &c : bytes)
+                c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+        }
+        sorted.append({edge.key.isNull(), text ? 0 : edge.key.toLongLong(), bytes, edge});
+    }
+    const bool descending = m_sortOrder == 1;
+    std::sort(sorted.begin(), sorted.end(), [&](const Sorted &a, const Sorted &b) {
+        int order = int(b.null) - int(a.null);
+        if (order == 0 && !a.null)
+            order = text ? a.text.compare(b.text) : (a.number > b.number) - (a.number < b.number);
+        if (order != 0)
+            return descending ? order > 0 : order < 0;
+        return a.edge.id < b.edge.id;
+    });
+    for (qsizetype i = 0; i < sorted.size(); ++i)
+        m_matches.rows[i] = sorted.at(i).edge;
+}
+
+// The rows of the given edges, in their order.
+QList<TaskRow> TaskService::readRows(const QList<PageEdge> &edges)
+{
+    QStringList ids;
+    for (const PageEdge &edge : edges)
+        ids.append(QString::number(edge.id));
+    QList<TaskRow> rows;
+    if (ids.isEmpty())
+        return rows;
+    QSqlQuery query = SqlSupport::prepare(
+        m_db, kPageSelect.arg(sortKey(), dialect().readById()) +
+                  QStringLiteral(" AND tasks.id IN (%1)").arg(ids.join(QLatin1Char(','))));
+    query.bindValue(QStringLiteral(":uid"), m_auth->userId());
+    if (!query.exec())
+        return rows;
+    QHash<int, TaskRow> byId;
+    while (query.next()) {
+        TaskRow row = rowOf(query);
+        byId.insert(row.id, std::move(row));
+    }
+    for (const PageEdge &edge : edges) {
+        if (byId.contains(edge.id))
+            rows.append(byId.take(edge.id));
+    }
+    return rows;
+}
+
+TaskRow TaskService::rowOf(const QSqlQuery &query) const
+{
+    TaskRow row;
+    row.id = query.value(QStringLiteral("id")).toInt();
+    row.name = query.value(QStringLiteral("name")).toString();
+    row.notes = query.value(QStringLiteral("notes")).toString();
+    row.active = query.value(QStringLiteral("active")).toBool();
+    row.level = query.value(QStringLiteral("level")).toInt();
+    row.expireAt = SqlSupport::localFromUtcText(query.value(QStringLiteral("expire_at")));
+    row.createAt = SqlSupport::localFromUtcText(query.value(QStringLiteral("create_at")));
+    row.customerId = query.value(QStringLiteral("customer_id")).toInt();
+    row.customerName = query.value(QStringLiteral("customer_name")).toString();
+    return row;
+}
+
 int TaskService::countTasks(int userId)
 {
+    m_searchPlan = SearchPlan::Walk;
+    m_matches = {};
     const QString trigrams = m_filterName.isEmpty() ? QString() : SqlSupport::likeTrigrams(m_filterName);
+    if (!trigrams.isEmpty()) {
+        m_searchPlan = planSearch(userId);
+        if (m_searchPlan != SearchPlan::Walk && listMatches(userId))
+            return int(m_matches.rows.size());
+        m_searchPlan = SearchPlan::Walk;
+    }
     const auto count = [&](const QString &from, const QString &where, int limit) {
-        const QString matches = from + customerJoin() + QStringLiteral(" WHERE tasks.user_id = :uid") +
-                                where + filterClauses(where.isEmpty());
+        // Without the join when nothing reads the customer, so that the name index alone answers.
+        const bool joined = where.isEmpty() || where.contains(QStringLiteral("customers."));
+        const QString matches = from + (joined ? customerJoin() : QString()) +
+                                QStringLiteral(" WHERE tasks.user_id = :uid") + where +
+                                filterClauses(where.isEmpty());
         QSqlQuery query = SqlSupport::prepare(
             m_db, limit > 0 ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 %1 LIMIT %2) AS matches")
                                   .arg(matches)
@@ -183,22 +330,33 @@ int TaskService::countTasks(int userId)
     if (m_filterName.isEmpty()) {
         matches = count(QStringLiteral("FROM tasks"), QString(), 0);
     } else if (trigrams.isEmpty()) {
-        matches = count(QStringLiteral("FROM tasks"), QString(), kCountCap + 1);
+        matches = count(QStringLiteral("FROM tasks"), QString(), m_countCap + 1);
     } else {
         // A match by the task's own name or id is among the hits of the search index, read in its
         // order so that counting stops at the cap; the others match by their customer only.
-        matches = count(QStringLiteral("FROM ") + dialect().taskCandidateRows(),
+        // In a file of many users most candidates are other users' tasks: the user's own rows are then
+        // read from the name index, which holds the name and the id.
+        QSqlQuery sizes = SqlSupport::prepare(
+            m_db, QStringLiteral("SELECT (SELECT total FROM task_counts WHERE user_id = :uid),"
+                                 " (SELECT SUM(total) FROM task_counts)"));
+        sizes.bindValue(QStringLiteral(":uid"), userId);
+        const bool fewOwn = !dialect().readIndex(QString()).isEmpty() && sizes.exec() && sizes.next() &&
+                            sizes.value(0).toLongLong() * 4 < sizes.value(1).toLongLong();
+        sizes.finish();
+        matches = count(fewOwn ? QStringLiteral("FROM tasks") +
+                                     dialect().readIndex(QStringLiteral("idx_tasks_name_asc"))
+                               : QStringLiteral("FROM ") + dialect().taskCandidateRows(),
                         QStringLiteral(" AND (%1 OR %2)")
                             .arg(nameLike(QStringLiteral("tasks.name")),
                                  nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
-                        kCountCap + 1);
-        if (matches <= kCountCap)
+                        m_countCap + 1);
+        if (matches <= m_countCap)
             matches += count(QStringLiteral("FROM tasks"),
                              QStringLiteral(" AND tasks.customer_id IN (%1) AND %2 AND NOT (%3 OR %4)")
                                  .arg(matchingCustomers(), nameLike(QStringLiteral("customers.name")),
                                       nameLike(QStringLiteral("COALESCE(tasks.name, '')")),
                                       nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
-                             kCountCap + 1 - matches);
+                             m_countCap + 1 - matches);
     }
     return matches;
 }
@@ -232,9 +390,11 @@ void TaskService::loadPage(int page)
                                                : (level.isEmpty() ? state : state + QLatin1Char('_') + level);
         matching = counter(column);
         m_countCapped = false;
+        // The plan of a search goes with its count.
+        m_searchPlan = SearchPlan::Walk;
+        m_countedView.clear();
     } else {
         // Paging through a search or a range does not count it again while nothing changed.
-        m_searchCandidates = false;
         const QString counting = QStringList{QString::number(uid),
                                              QString::number(m_filterActive),
                                              QString::number(m_filterLevel),
@@ -246,15 +406,13 @@ void TaskService::loadPage(int page)
         if (counting != m_countedView) {
             m_counted = countTasks(uid);
             m_countedView = counting;
+        } else if (m_searchPlan != SearchPlan::Walk &&
+                   (m_matches.column != m_sortColumn || m_matches.order != m_sortOrder)) {
+            m_counted = listMatches(uid) ? int(m_matches.rows.size()) : 0;
         }
-        m_countCapped = m_counted > kCountCap;
-        matching = std::min(m_counted, kCountCap);
+        m_countCapped = m_searchPlan == SearchPlan::Walk && m_counted > m_countCap;
+        matching = m_countCapped ? m_countCap : m_counted;
     }
-    // A search with few matches reads them by id and sorts them; dense matches are found by walking
-    // the index of the order. The walk reads about all / matches rows for each row it shows.
-    const qint64 all = hasRow ? counter(QStringLiteral("total")) : matching;
-    m_searchCandidates = !m_filterName.isEmpty() && !SqlSupport::likeTrigrams(m_filterName).isEmpty() &&
-                         !m_countCapped && qint64(matching) * matching <= 16 * all;
 
     if (counted) {
         m_totalCount = counter(QStringLiteral("total"));
@@ -328,6 +486,11 @@ QList<TaskRow> TaskService::readPage(int userId, int matching)
     const bool continues =
         m_shown.first.id > 0 && m_shown.view == view && version.isValid() && m_shown.version == version;
     const int shift = m_shown.shift;
+    if (m_searchPlan != SearchPlan::Walk) {
+        const QList<PageEdge> edges = m_matches.rows.mid(offset, m_pageSize);
+        m_shown = {view, version, target, edges.value(0), edges.value(edges.size() - 1), 0};
+        return readRows(edges);
+    }
 
     // A walk of the order's index passes about all / matching rows for each one it keeps; reading the
     // range and sorting it costs about matching.
@@ -444,18 +607,9 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
         if (!query.exec())
             return;
         while (query.next()) {
-            TaskRow row;
-            row.id = query.value(QStringLiteral("id")).toInt();
-            row.name = query.value(QStringLiteral("name")).toString();
-            row.notes = query.value(QStringLiteral("notes")).toString();
-            row.active = query.value(QStringLiteral("active")).toBool();
-            row.level = query.value(QStringLiteral("level")).toInt();
-            row.expireAt = SqlSupport::localFromUtcText(query.value(QStringLiteral("expire_at")));
-            row.createAt = SqlSupport::localFromUtcText(query.value(QStringLiteral("create_at")));
-            row.customerId = query.value(QStringLiteral("customer_id")).toInt();
-            row.customerName = query.value(QStringLiteral("customer_name")).toString();
-            intoEdges.append({query.value(QStringLiteral("sort_key")), row.id});
-            into.append(std::move(row));
+            intoEdges.append(
+                {query.value(QStringLiteral("sort_key")), query.value(QStringLiteral("id")).toInt()});
+            into.append(rowOf(query));
         }
     };
     // Keys compare as the statement compares them: a caseless key folds ASCII letters only.

@@ -28,6 +28,21 @@ public:
         return QStringLiteral("task_search CROSS JOIN tasks ON tasks.id = task_search.rowid"
                               " AND task_search MATCH :trigrams");
     }
+    // The index reads its rows in id order either way, so the ends cost a row each.
+    QString taskCandidateSpan() const override
+    {
+        const QString rows =
+            QStringLiteral("SELECT rowid FROM task_search WHERE task_search MATCH :trigrams");
+        return QStringLiteral("SELECT (SELECT COUNT(*) FROM (%1 LIMIT :cap)), (%1 ORDER BY rowid LIMIT 1),"
+                              " (%1 ORDER BY rowid DESC LIMIT 1)")
+            .arg(rows);
+    }
+    QString taskMatches() const override
+    {
+        return QStringLiteral("tasks.id IN (%1) AND (%2 OR %3)")
+            .arg(taskCandidates(), like(QStringLiteral("tasks.name"), QStringLiteral(":name")),
+                 like(QStringLiteral("CAST(tasks.id AS TEXT)"), QStringLiteral(":name")));
+    }
     QString customerCandidates() const override
     {
         return QStringLiteral("SELECT rowid FROM customer_search WHERE customer_search MATCH :trigrams");
@@ -87,6 +102,20 @@ public:
     }
     // The statement's own ILIKE on the name and id text reads the trigram indexes.
     QString taskCandidateRows() const override { return QStringLiteral("tasks"); }
+    // The trigram indexes give their matches as a bitmap, in no order: no ends.
+    QString taskCandidateSpan() const override
+    {
+        return QStringLiteral("SELECT COUNT(*), NULL, NULL FROM (%1 LIMIT :pages) AS candidates")
+            .arg(taskCandidates());
+    }
+    // Said of the row itself, so that the planner combines both trigram indexes; as a subquery of ids
+    // it would join the table with itself.
+    QString taskMatches() const override
+    {
+        return QStringLiteral("(%1 OR %2)")
+            .arg(like(QStringLiteral("tasks.name"), QStringLiteral(":name")),
+                 like(QStringLiteral("CAST(tasks.id AS TEXT)"), QStringLiteral(":name")));
+    }
     QString customerCandidates() const override
     {
         return QStringLiteral("SELECT id FROM customers WHERE %1 OR %2"

@@ -42,6 +42,12 @@ public:
     // A FROM item named tasks holding at least the tasks taskCandidates() selects, read in an order
     // that lets a count with a LIMIT stop early (the statement still says what matches).
     virtual QString taskCandidateRows() const = 0;
+    // One row: how many of those candidates there are, counted up to :cap, and the lowest and highest
+    // of their ids; or, where the ends cannot be had at about the cost of the count, counted up to
+    // :pages (each candidate costs a read of the table) and NULL ends.
+    virtual QString taskCandidateSpan() const = 0;
+    // The condition on tasks that its name or id text matches :name, read through the search index.
+    virtual QString taskMatches() const = 0;
     // The same for customers: name, id text and the values of their contacts.
     virtual QString customerCandidates() const = 0;
     // One row (key, select...) per element of the JSON array bound as :pieces whose elements are

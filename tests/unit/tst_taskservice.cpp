@@ -35,6 +35,7 @@ QDateTime local(int year, int month, int day, int hour, int minute, int second =
 class ClockedTaskService : public TaskService
 {
 public:
+    using TaskService::setSearchLimits;
     using TaskService::TaskService;
     QDateTime now;
 
@@ -449,6 +450,7 @@ private slots:
         const auto pick = [&random](int low, int high) {
             return std::uniform_int_distribution<int>(low, high)(random);
         };
+        m_service->setSearchLimits(10000, 4); // a search of few table pages is listed, others walked
         const auto pickOf = [&](const QStringList &texts) {
             return texts.at(pick(0, int(texts.size()) - 1));
         };
@@ -570,8 +572,8 @@ private slots:
             } else if (operation <= 8) {
                 const QList<QVariant> before = {nameFilter, activeFilter, levelFilter, fromFilter, toFilter};
                 if (operation == 6) {
-                    const QString text =
-                        pickOf({QString(), u"a"_s, u"B"_s, u"1"_s, u" co "_s, u"12"_s, u"zz"_s});
+                    const QString text = pickOf({QString(), u"a"_s, u"B"_s, u"1"_s, u" co "_s, u"12"_s,
+                                                 u"zz"_s, u"alp"_s, u"eta"_s, u"Zed"_s, u"100"_s, u"ll 1"_s});
                     m_service->setFilterName(text);
                     nameFilter = text.trimmed();
                 } else if (operation == 7) {
