@@ -166,18 +166,40 @@ Page {
                 focusTaskId: root.focusTaskId
             }
 
-            CalendarPage {
-                objectName: "calendarPage"
+            // The other tabs are built the first time they are shown, so that signing in builds the
+            // tasks alone.
+            Loader {
+                id: calendarLoader
+                active: false
+                // The calendar takes the keys within the home page, as it did built at once.
+                focus: true
+                sourceComponent: CalendarPage {
+                    objectName: "calendarPage"
+                }
             }
 
-            CustomersPage {
-                objectName: "customersPage"
-                stackView: root.stackView
-                homePageRef: root
+            Loader {
+                id: customersLoader
+                active: false
+                sourceComponent: CustomersPage {
+                    objectName: "customersPage"
+                    stackView: root.stackView
+                    homePageRef: root
+                }
             }
 
-            ChartPage {
-                objectName: "chartPage"
+            Loader {
+                id: chartLoader
+                active: false
+                sourceComponent: ChartPage {
+                    objectName: "chartPage"
+                }
+            }
+
+            onCurrentIndexChanged: {
+                const loader = [null, calendarLoader, customersLoader, chartLoader][currentIndex]
+                if (loader)
+                    loader.active = true
             }
         }
 

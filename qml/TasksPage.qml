@@ -107,15 +107,6 @@ Item {
         return expirePicker.parseDateTime(text)
     }
 
-    // Grey for a row whose expiry (the start of its "Expire at" text) has passed, otherwise white; the
-    // greys keep 4.5:1 on the row's background.
-    function rowTextColor(row) {
-        const expiry = root.parseDateTimeString(String(taskModel.data(taskModel.index(row, 4)) ?? "").substring(0, 16))
-        if (!expiry || expiry >= new Date())
-            return "white"
-        return row === root.selectedRow ? "#c0c0c0" : "#8f8f8f"
-    }
-
     function logout() {
         auth.logout()
         root.stackView.replace(Qt.resolvedUrl("LoginPage.qml"), { stackView: root.stackView })
@@ -271,7 +262,7 @@ Item {
                 // The cells' height: the layout does not follow the view's own once its cells are loaded.
                 Layout.preferredHeight: 40
                 syncView: table
-                model: taskModel
+                model: taskModel.pageRows
                 clip: true
                 Layout.fillWidth: true
 
@@ -300,7 +291,8 @@ Item {
             TableView {
                 id: table
                 objectName: "taskTable"
-                model: taskModel
+                // A reload changes the cells shown rather than building them again.
+                model: taskModel.pageRows
                 clip: true
                 columnSpacing: 1
                 rowSpacing: 1
@@ -326,7 +318,12 @@ Item {
                     required property int row
                     required property int column
                     required property var display
-                    readonly property color textColor: root.rowTextColor(cell.row)
+                    required property bool overdue
+                    required property string summary
+                    // Grey once the minute of the expiry has begun; the greys keep 4.5:1 on the row's
+                    // background.
+                    readonly property color textColor: !cell.overdue ? "white"
+                                                       : cell.row === root.selectedRow ? "#c0c0c0" : "#8f8f8f"
 
                     color: cell.row === root.selectedRow ? "#721675" : cell.row % 2 === 0 ? "#1b1b1b" : "#161616"
                     border.color: cell.row === root.selectedRow && table.activeFocus ? "white" : "#2a2a2a"
@@ -334,7 +331,7 @@ Item {
                     // The first cell stands for its row, read as one sentence; the others stay out of the tree.
                     Accessible.role: cell.column === 0 ? Accessible.Row : Accessible.NoRole
                     Accessible.ignored: cell.column !== 0
-                    Accessible.name: cell.column === 0 && cell.display !== undefined ? taskModel.summaryAt(cell.row) : ""
+                    Accessible.name: cell.summary
                     Accessible.selected: cell.row === root.selectedRow
 
                     Rectangle {
@@ -343,7 +340,7 @@ Item {
                         anchors.verticalCenter: parent.verticalCenter
                         width: 10
                         height: 10
-                        color: TaskLevels.color(cell.display)
+                        color: cell.column === 2 ? TaskLevels.color(cell.display) : "transparent"
                     }
                     Rectangle {
                         objectName: "doneMark"

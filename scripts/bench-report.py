@@ -83,8 +83,8 @@ def fmt(value):
 
 
 def postgres_target(name):
-    """The limit in ms of a case on PostgreSQL: page loads, search, the due-soon check and statistics."""
-    if name.startswith("tasks/") and not name.startswith("tasks/calendar"):
+    """The limit in ms of a case on PostgreSQL: page loads, search, the due-soon check, statistics, calendar."""
+    if name.startswith("tasks/"):
         return FRAME_MS
     return None
 
@@ -120,6 +120,50 @@ def facts_table(now, before):
             f" {'≤ 250 ms' if size == '1M-of-1M' else '—'} |"
             f" {verdict(now[size].get('startup_ms'), 250 if size == '1M-of-1M' else None)} |")
     return lines
+
+
+DENSITY = re.compile(r"^tasks/search/(spread|clustered):([0-9.]+%)/(\w+)$")
+DENSITY_STEPS = ["typed", "nextPage", "previousPage", "lastPage"]
+
+
+def density_table(now):
+    """Per size, the searches by density: as typed (count read anew) and paging with the count known,
+    on the file and, where it ran, on PostgreSQL; figures above a frame in bold."""
+    lines = []
+    for size in BIG:
+        if size not in now:
+            continue
+        engines = [("file", now[size]["cases"])]
+        if now[size].get("postgres"):
+            engines.append(("PostgreSQL", now[size]["postgres"]))
+        rows = {}
+        for engine, cases in engines:
+            for name, value in cases.items():
+                match = DENSITY.match(name)
+                if match:
+                    rows.setdefault((match.group(2), match.group(1)), {})[(engine, match.group(3))] = value
+        if not rows:
+            continue
+        heading = "| share | matches |" + "".join(f" {engine} {step} |" for engine, _ in engines
+                                                 for step in DENSITY_STEPS)
+        lines += [f"### {size}", "", heading, "|---|---|" + "---|" * (len(engines) * len(DENSITY_STEPS))]
+        for (share, layout) in sorted(rows, key=lambda key: (float(key[0].rstrip("%")), key[1] != "spread")):
+            cells = []
+            for engine, _ in engines:
+                for step in DENSITY_STEPS:
+                    value = rows[(share, layout)].get((engine, step))
+                    text = fmt(value)
+                    cells.append(f"**{text}**" if value is not None and value > FRAME_MS else text)
+            lines.append(f"| {share} | {layout} | " + " | ".join(cells) + " |")
+        lines.append("")
+    if not lines:
+        return []
+    return ["## Search by density", "",
+            "The words of `scripts/bench-data.py` that this share of the signed-in user's tasks holds, spread"
+            " at random or clustered in one stretch of creation (ids 12 % of the way from the oldest), searched"
+            " in the default order (newest first). Typed: the text set with its count read anew; the pages"
+            " follow with the count known (next and previous within the first 50 pages, last from page 1)."
+            " Milliseconds; above a frame (16 ms) in bold.", ""] + lines
 
 
 def report(now, baseline, header):
@@ -159,6 +203,7 @@ def report(now, baseline, header):
                          f" {verdict(postgres.get(name), limit)} |")
             lines.append(line)
         lines.append("")
+    lines += density_table(now)
     lines += ["## File, memory and the one-time preparation", "",
               "File: size after the program prepared it. Memory: peak resident size after the cases"
               " (the preparation excluded). Prepare: `ensureSchema()` + `ensureIndexes()` on a fresh"
@@ -191,7 +236,12 @@ def main():
         args.record.write_text(json.dumps(data, indent=1, ensure_ascii=False) + "\n")
         return
     baseline = json.loads(args.baseline.read_text()) if args.baseline and args.baseline.exists() else {}
-    args.out.write_text(report(now, baseline, [args.header] if args.header else []))
+    text = report(now, baseline, [args.header] if args.header else [])
+    # The real window's figures come from scripts/window-timing.sh, which needs a display of its own.
+    window = args.out.parent / "WINDOW-RESULTS.md"
+    if window.exists():
+        text += "\n" + window.read_text().replace("# The window", "## The window", 1)
+    args.out.write_text(text)
 
 
 if __name__ == "__main__":

@@ -39,7 +39,15 @@ bool TaskRowComparator::operator()(const TaskRow &a, const TaskRow &b) const
     }
 }
 
-TaskTableModel::TaskTableModel(QObject *parent) : QAbstractTableModel(parent) {}
+TaskTableModel::TaskTableModel(QObject *parent)
+    : QAbstractTableModel(parent), m_pageRows(new TaskPageRows(this))
+{
+}
+
+QAbstractItemModel *TaskTableModel::pageRows() const
+{
+    return m_pageRows;
+}
 
 int TaskTableModel::rowCount(const QModelIndex &parent) const
 {
@@ -204,4 +212,78 @@ QString TaskTableModel::expiryText(const QDateTime &expireAt, const QDateTime &n
         remaining = QStringLiteral("%1d %2h").arg(days).arg(hours);
     }
     return QStringLiteral("%1 %2").arg(dateText, remaining);
+}
+
+TaskPageRows::TaskPageRows(TaskTableModel *tasks) : QAbstractTableModel(tasks), m_tasks(tasks)
+{
+    connect(tasks, &TaskTableModel::modelReset, this, &TaskPageRows::followReset);
+    connect(tasks, &TaskTableModel::dataChanged, this, &TaskPageRows::followChange);
+    connect(tasks, &TaskTableModel::headerDataChanged, this, &TaskPageRows::headerDataChanged);
+}
+
+int TaskPageRows::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_rowCount;
+}
+
+int TaskPageRows::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : TaskTableModel::ColumnCount;
+}
+
+QVariant TaskPageRows::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rowCount)
+        return {};
+    switch (role) {
+    case OverdueRole: {
+        // As the expiry text reads: its minute, against the present moment.
+        const QDateTime expireAt = m_tasks->expireAt(index.row());
+        constexpr qint64 kMsecsPerMinute = 60000;
+        return expireAt.isValid() && expireAt.toMSecsSinceEpoch() / kMsecsPerMinute * kMsecsPerMinute <
+                                         QDateTime::currentMSecsSinceEpoch();
+    }
+    case SummaryRole:
+        return index.column() == TaskTableModel::IdColumn ? m_tasks->summaryAt(index.row()) : QString();
+    default:
+        return m_tasks->data(m_tasks->index(index.row(), index.column()), role);
+    }
+}
+
+QVariant TaskPageRows::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    return m_tasks->headerData(section, orientation, role);
+}
+
+QHash<int, QByteArray> TaskPageRows::roleNames() const
+{
+    QHash<int, QByteArray> names = QAbstractTableModel::roleNames();
+    names.insert(OverdueRole, QByteArrayLiteral("overdue"));
+    names.insert(SummaryRole, QByteArrayLiteral("summary"));
+    return names;
+}
+
+void TaskPageRows::followReset()
+{
+    const int rows = m_tasks->rowCount();
+    const int kept = std::min(rows, m_rowCount);
+    if (rows < m_rowCount) {
+        beginRemoveRows({}, rows, m_rowCount - 1);
+        m_rowCount = rows;
+        endRemoveRows();
+    } else if (rows > m_rowCount) {
+        beginInsertRows({}, m_rowCount, rows - 1);
+        m_rowCount = rows;
+        endInsertRows();
+    }
+    if (kept > 0)
+        emit dataChanged(index(0, 0), index(kept - 1, TaskTableModel::ColumnCount - 1));
+}
+
+void TaskPageRows::followChange(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                                const QList<int> &roles)
+{
+    const int last = std::min(bottomRight.row(), m_rowCount - 1);
+    if (topLeft.row() <= last)
+        emit dataChanged(index(topLeft.row(), topLeft.column()), index(last, bottomRight.column()), roles);
 }

@@ -31,10 +31,14 @@ private:
     Qt::SortOrder m_order = Qt::AscendingOrder;
 };
 
+class TaskPageRows;
+
 // The rows of the one page of tasks that the task service loaded last, as a six-column table.
 class TaskTableModel : public QAbstractTableModel
 {
     Q_OBJECT
+    // The same rows for the window's table view (see TaskPageRows).
+    Q_PROPERTY(QAbstractItemModel *pageRows READ pageRows CONSTANT)
 
 public:
     enum Column {
@@ -76,8 +80,38 @@ public:
     // "yyyy-MM-dd HH:mm ddd" followed by the time left as seen at now ("2d 5h"; nothing once overdue).
     static QString expiryText(const QDateTime &expireAt, const QDateTime &now);
 
+    QAbstractItemModel *pageRows() const;
+
 private:
     bool hasRow(int row) const { return row >= 0 && row < m_rows.size(); }
 
     QList<TaskRow> m_rows;
+    TaskPageRows *m_pageRows = nullptr;
+};
+
+// A task table as a table view shows it, with each row's "overdue" (its expiry minute has begun) and,
+// in the first column, its "summary". A reload of the table reaches the view as rows removed or inserted
+// at the end and the others changed, so that the view keeps its cells instead of building all of them
+// again.
+class TaskPageRows : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Role { OverdueRole = Qt::UserRole + 1, SummaryRole };
+
+    explicit TaskPageRows(TaskTableModel *tasks);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+private:
+    void followReset();
+    void followChange(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles);
+
+    TaskTableModel *m_tasks = nullptr;
+    int m_rowCount = 0;
 };
