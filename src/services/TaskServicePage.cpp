@@ -410,7 +410,8 @@ void TaskService::loadPage(int page)
                    (m_matches.column != m_sortColumn || m_matches.order != m_sortOrder)) {
             m_counted = listMatches(uid) ? int(m_matches.rows.size()) : 0;
         }
-        m_countCapped = m_searchPlan == SearchPlan::Walk && m_counted > m_countCap;
+        // Only a search counts up to the cap; a range alone is counted exactly.
+        m_countCapped = m_searchPlan == SearchPlan::Walk && !m_filterName.isEmpty() && m_counted > m_countCap;
         matching = m_countCapped ? m_countCap : m_counted;
     }
 

@@ -404,6 +404,21 @@ private slots:
         }
     }
 
+    // Only a search stops counting at the cap: a range is counted exactly, however many it holds.
+    void onlySearchesCountToTheCap()
+    {
+        m_service->setSearchLimits(3, 1);
+        for (int i = 0; i < 8; ++i)
+            insertTask(m_alice, u"alpha"_s, local(2026, 6, 1, 9, 0));
+        m_service->setPageSize(2);
+        m_service->setFilterExpireFrom(u"2026-05-01"_s);
+        m_service->loadPage(1);
+        QCOMPARE((QList<int>{m_service->totalPages(), m_service->countCapped()}), (QList<int>{4, false}));
+        m_service->setFilterName(u"a"_s);
+        m_service->loadPage(1);
+        QCOMPARE((QList<int>{m_service->totalPages(), m_service->countCapped()}), (QList<int>{2, true}));
+    }
+
     // More done tasks than one chunk: the rest goes from the event loop with rising progress, only
     // the user's done tasks go, and the counters end exact.
     void deleteDoneInChunks()
