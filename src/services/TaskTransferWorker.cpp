@@ -4,6 +4,7 @@
 #include "storage/PrivateFiles.h"
 #include "storage/SqlDialect.h"
 #include "storage/SqlSupport.h"
+#include "storage/TaskBulkInsert.h"
 
 #include <QCryptographicHash>
 #include <QDate>
@@ -313,7 +314,8 @@ bool TaskTransferWorker::writeTasks(QSqlDatabase &db, TaskCalendarReader &reader
     if (!statements.prepared || !staged.prepare(QStringLiteral("DELETE FROM tasks WHERE user_id = :pending")))
         return false;
     staged.bindValue(QStringLiteral(":pending"), -m_job.userId);
-    if (!staged.exec())
+    TaskBulkInsert bulk(db);
+    if (!staged.exec() || !bulk.begin())
         return false;
     static const char *const reasons[] = {"", "noSummary", "unreadableDue", "tooLong"};
     // The file's tasks taken so far by the hash of their name and expiry; hashes that collide are
@@ -386,7 +388,7 @@ bool TaskTransferWorker::writeTasks(QSqlDatabase &db, TaskCalendarReader &reader
         m_imported = inserted;
         m_duplicates += statements.staged - inserted;
     }
-    return true;
+    return bulk.finish();
 }
 
 bool TaskTransferWorker::insertBatch(ImportStatements &statements, int rows)

@@ -112,6 +112,25 @@ QStringList customerSearchStatements()
 
 } // namespace
 
+QStringList insightAddedStatements()
+{
+    QStringList statements;
+    for (const int span : expiryBucketSpans()) {
+        statements.append(
+            QStringLiteral("INSERT INTO task_buckets (user_id, span, start_epoch, n, s, d)"
+                           " SELECT user_id, %1, %2 AS start, COUNT(*), SUM(%3), SUM(%4)"
+                           " FROM tasks WHERE id > :after AND %5 GROUP BY user_id, start"
+                           " ON CONFLICT (user_id, span, start_epoch)"
+                           " DO UPDATE SET n = n + excluded.n, s = s + excluded.s, d = d + excluded.d")
+                .arg(span)
+                .arg(bucketStart(QStringLiteral("tasks"), span),
+                     QStringLiteral("tasks.expire_at IS NOT NULL"),
+                     QStringLiteral("tasks.expire_at IS NOT NULL AND tasks.active IS 1"),
+                     isCounted(QStringLiteral("tasks"))));
+    }
+    return statements;
+}
+
 QList<int> expiryBucketSpans()
 {
     return {3600, 900};

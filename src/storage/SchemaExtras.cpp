@@ -18,6 +18,17 @@ bool isCurrent(const QSqlDatabase &db)
            query.value(0).toInt() == currentVersion();
 }
 
+QStringList bulkInsertTriggers()
+{
+    return {QStringLiteral("task_counts_insert"), QStringLiteral("task_search_insert"),
+            QStringLiteral("tasks_buckets_insert")};
+}
+
+QStringList addedTasksStatements()
+{
+    return taskPageAddedStatements() + insightAddedStatements();
+}
+
 QStringList statements()
 {
     QStringList all;

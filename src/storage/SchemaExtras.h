@@ -23,6 +23,9 @@ struct Step
 QList<Step> taskPageSteps();
 // Indexes and buckets of the statistics, the calendar and the customer page.
 QList<Step> insightSteps();
+// Their parts of addedTasksStatements().
+QStringList taskPageAddedStatements();
+QStringList insightAddedStatements();
 
 // One counter of task_counts per user and condition; %1 in the condition stands for the row (NEW, OLD
 // or tasks). The task service reads the column named after its state and level filters ("open_low",
@@ -33,6 +36,12 @@ struct Counter
     const char *condition;
 };
 const QList<Counter> &taskCounters();
+
+// The insert triggers of the file's derived tables (counters, search index, buckets), which a bulk
+// insert may set aside, and the statements that then bring those tables up to date with the tasks of
+// id above :after, as the triggers would have. Every other trigger stays.
+QStringList bulkInsertTriggers();
+QStringList addedTasksStatements();
 
 // Spans in seconds of the expiry buckets (task_buckets), largest first.
 QList<int> expiryBucketSpans();

@@ -132,6 +132,20 @@ QStringList indexStatements()
 
 } // namespace
 
+QStringList taskPageAddedStatements()
+{
+    return {
+        QStringLiteral("INSERT INTO task_counts (user_id, %1) SELECT user_id, %2 FROM tasks WHERE id > :after"
+                       " GROUP BY user_id ON CONFLICT (user_id) DO UPDATE SET %3")
+            .arg(counterTerms(QString(), QStringLiteral("{column}"), QStringLiteral(", ")),
+                 counterTerms(QStringLiteral("tasks"), QStringLiteral("SUM({value})"), QStringLiteral(", ")),
+                 counterTerms(QString(), QStringLiteral("{column} = {column} + excluded.{column}"),
+                              QStringLiteral(", "))),
+        QStringLiteral("INSERT INTO task_search (rowid, name, id_text) SELECT id, name, id FROM tasks WHERE "
+                       "id > :after"),
+    };
+}
+
 QList<Step> taskPageSteps()
 {
     return {

@@ -428,6 +428,16 @@ private slots:
         QCOMPARE(result.value(u"skipped"_s).toInt(), 90);
         QCOMPARE(QCryptographicHash::hash(databaseContent(*m_db), QCryptographicHash::Sha1).toHex(),
                  "16842b276f47a0d0134a23e30c1d1a72ed6a2991");
+        // The search index holds the imported tasks, and the triggers keep everything as before.
+        QVERIFY(m_tasks->createTask(u"Task, 123 again"_s, QDateTime(), false, 1));
+        QSqlQuery like(m_db->database());
+        QVERIFY(like.exec(u"SELECT COUNT(*) FROM tasks WHERE name LIKE '%k, 123%'"_s) && like.next());
+        QVERIFY(like.value(0).toInt() > 5);
+        m_tasks->setPageSize(1);
+        m_tasks->setFilterName(u"k, 123"_s);
+        m_tasks->loadPage(1);
+        QCOMPARE(m_tasks->totalPages(), like.value(0).toInt());
+        QCOMPARE(m_tasks->totalCount(), 2624);
     }
 
     // Files that once took minutes and gigabytes: each ends within the bound, and so does a cancel.

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QStringList>
+
+// Many tasks inserted in one write transaction. On a file the triggers that keep the counters, the
+// search index and the expiry buckets row by row are set aside for it, and those tables are brought
+// up to date from all new rows at once at the end; a rollback brings the triggers back with the rest.
+// Elsewhere it changes nothing.
+class TaskBulkInsert
+{
+public:
+    explicit TaskBulkInsert(const QSqlDatabase &db);
+    TaskBulkInsert(const TaskBulkInsert &) = delete;
+    TaskBulkInsert &operator=(const TaskBulkInsert &) = delete;
+
+    // Inside the transaction, before the first insert.
+    bool begin();
+    // After the last insert, before the commit.
+    bool finish();
+
+private:
+    bool run(const QString &sql, qint64 after = -1);
+
+    QSqlDatabase m_db;
+    bool m_suspended = false;
+    qint64 m_lastId = 0;
+    QStringList m_creations; // of the triggers set aside
+};
