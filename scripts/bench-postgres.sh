@@ -33,8 +33,14 @@ fi
 
 # The data version of the file (scripts/bench-data.py) names the database: a database of older data is
 # dropped and the new data loaded.
-version=$(/usr/bin/python3 -c 'import sqlite3, sys; print(sqlite3.connect(sys.argv[1]).execute("PRAGMA user_version").fetchone()[0])' \
-    "$data/tasks-$size.db")
+# The file format and the generated data's own version: either change loads the data again.
+version=$(/usr/bin/python3 -c 'import sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+try:
+    data = db.execute("SELECT version FROM bench_data").fetchone()[0]
+except sqlite3.Error:
+    data = 0
+print("%d_%d" % (db.execute("PRAGMA user_version").fetchone()[0], data))' "$data/tasks-$size.db")
 prefix=bench_${size//-/_}
 prefix=${prefix,,}
 database=${prefix}_v$version

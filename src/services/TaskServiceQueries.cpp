@@ -262,7 +262,8 @@ QVariantList TaskService::dueSoonTasks(int withinMinutes, qint64 afterEpoch, int
                   " WHERE user_id = :uid AND active = 0 AND expire_at_epoch IS NOT NULL"
                   " AND expire_at_epoch BETWEEN :now AND :lim"
                   " AND (expire_at_epoch > :afterEpoch OR (expire_at_epoch = :sameEpoch AND id > :afterId))"
-                  " ORDER BY expire_at_epoch ASC, id ASC LIMIT :count"));
+                  " ORDER BY expire_at_epoch ASC%1, id ASC LIMIT :count")
+                  .arg(m_db->dialect().nullsLow(true)));
     query.bindValue(QStringLiteral(":uid"), m_auth->userId());
     query.bindValue(QStringLiteral(":now"), now);
     query.bindValue(QStringLiteral(":lim"), limitEpoch);
@@ -429,11 +430,14 @@ void TaskService::loadTasksForRange(const QString &fromDate, const QString &toDa
                     QStringLiteral(
                         "SELECT p.key AS piece, %1 FROM %2 LEFT JOIN customers c ON t.customer_id = c.id"
                         " ORDER BY p.key, t.expire_at_epoch, t.id")
-                        .arg(kDayTaskColumns, m_db->dialect().firstPerPiece(
-                                                  QStringLiteral("tasks"),
-                                                  QStringLiteral("user_id = :uid AND expire_at_epoch >= p.lo"
-                                                                 " AND expire_at_epoch < p.hi"),
-                                                  QStringLiteral("expire_at_epoch, id"))));
+                        .arg(kDayTaskColumns,
+                             m_db->dialect().firstPerPiece(
+                                 QStringLiteral("tasks"),
+                                 QStringLiteral("user_id = :uid AND expire_at_epoch >= p.lo"
+                                                " AND expire_at_epoch < p.hi"),
+                                 // NULL placed as in the index, which then gives the order
+                                 QStringLiteral("expire_at_epoch") + m_db->dialect().nullsLow(true) +
+                                     QStringLiteral(", id"))));
                 query.bindValue(QStringLiteral(":pieces"), piecesAsJson(counted));
                 query.bindValue(QStringLiteral(":uid"), uid);
                 query.bindValue(QStringLiteral(":lim"), 2);
@@ -460,8 +464,8 @@ std::optional<QVariantList> TaskService::tasksOfLocalDay(int uid, const QDate &d
     QSqlQuery query = SqlSupport::prepare(
         m_db, QStringLiteral("SELECT %1 FROM tasks t LEFT JOIN customers c ON t.customer_id = c.id"
                              " WHERE t.user_id = :uid AND t.expire_at_epoch >= :fromEpoch"
-                             " AND t.expire_at_epoch < :toEpoch ORDER BY t.expire_at_epoch, t.id")
-                  .arg(kDayTaskColumns));
+                             " AND t.expire_at_epoch < :toEpoch ORDER BY t.expire_at_epoch%2, t.id")
+                  .arg(kDayTaskColumns, m_db->dialect().nullsLow(true)));
     // A failed prepare shows up at exec as a parameter mismatch; its own error says more.
     const QSqlError prepareError = query.lastError();
     query.bindValue(QStringLiteral(":uid"), uid);

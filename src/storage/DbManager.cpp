@@ -208,9 +208,13 @@ bool DbManager::openServer(const QString &connection)
     m_db = DatabaseTarget{true, connection}.add(m_connectionName);
     const bool opened = m_db.open() || fail(m_db.lastError().text());
     // The server compiles statements it estimates as costly (the statistics' per-piece joins) to
-    // machine code first, which takes 20 ms or more each time; every statement here reads little.
-    if (opened)
-        QSqlQuery(m_db).exec(QStringLiteral("SET jit = off"));
+    // machine code first, which takes 20 ms or more each time, and starts parallel workers for them,
+    // which takes as long again before the first row; every statement here reads little.
+    if (opened) {
+        QSqlQuery settings(m_db);
+        settings.exec(QStringLiteral("SET jit = off"));
+        settings.exec(QStringLiteral("SET max_parallel_workers_per_gather = 0"));
+    }
     emit connectionChanged();
     return opened;
 }
