@@ -448,6 +448,7 @@ FocusScope {
                 id: monthBox
                 objectName: "monthBox"
                 Accessible.name: qsTr("Month")
+                Component.onCompleted: contentItem.Accessible.name = Qt.binding(() => Accessible.name)
                 Layout.fillWidth: true
                 model: Array.from({ length: 12 }, (_, month) => root.locale.standaloneMonthName(month))
             }

@@ -187,6 +187,7 @@ Dialog {
                     ComboBox {
                         objectName: "typeBox"
                         Accessible.name: qsTr("Contact type")
+                        Component.onCompleted: contentItem.Accessible.name = Qt.binding(() => Accessible.name)
                         model: root.contactTypes
                         currentIndex: Math.max(0, root.contactTypes.indexOf(contactRow.type))
                         onActivated: root.contactsModel.setProperty(contactRow.index, "type", currentText)

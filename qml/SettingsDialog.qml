@@ -252,7 +252,10 @@ Dialog {
                 model: language.languages
                 textRole: "name"
                 valueRole: "code"
-                Component.onCompleted: currentIndex = indexOfValue(settings.language)
+                Component.onCompleted: {
+                    currentIndex = indexOfValue(settings.language)
+                    contentItem.Accessible.name = Qt.binding(() => Accessible.name)
+                }
                 onActivated: settings.language = currentValue
             }
         }

@@ -121,6 +121,7 @@ ColumnLayout {
             Layout.fillWidth: true
             model: root.listNames()
             Accessible.name: qsTr("Task list")
+            Component.onCompleted: contentItem.Accessible.name = Qt.binding(() => Accessible.name)
         }
 
         TextField {

@@ -184,6 +184,7 @@ Item {
             ComboBox {
                 objectName: "stateFilterBox"
                 Accessible.name: qsTr("Show tasks")
+                Component.onCompleted: contentItem.Accessible.name = Qt.binding(() => Accessible.name)
                 model: [qsTr("All"), qsTr("Done"), qsTr("Pending"), qsTr("Low"), qsTr("Medium"), qsTr("High")]
                 currentIndex: root.stateFilterIndex()
                 onActivated: index => root.applyStateFilter(index)
@@ -432,6 +433,7 @@ Item {
             ComboBox {
                 objectName: "pageSizeBox"
                 Accessible.name: qsTr("Tasks per page")
+                Component.onCompleted: contentItem.Accessible.name = Qt.binding(() => Accessible.name)
                 model: root.pageSizes
                 // A size set elsewhere that the box does not offer shows as 25.
                 currentIndex: root.pageSizes.includes(taskService.pageSize) ? root.pageSizes.indexOf(taskService.pageSize) : 1

@@ -48,12 +48,11 @@ class Window:
 
     def nameless(self, where):
         """The showing elements one can act on that have no name, as "where: role in parent"."""
-        # The text inside a combo box is read as the box's value; Qt 6.4 gives a password field only
-        # its description.
+        # Qt 6.4 gives a password field only its description.
         def probe():  # a list, even an empty one, once the tree could be read whole
             return [[f"{where}: {n.getRoleName()} in {n.parent.getRoleName()} {n.parent.name!r}"
                      for n in self.nodes(self.app()) if n.getRoleName() in INTERACTIVE
-                     and not n.name.strip() and n.parent.getRoleName() != "combo box"
+                     and not n.name.strip()
                      and not (n.getRoleName() == "password text" and n.description)]]
         return wait_for("the tree of " + where, probe)[0]
 
