@@ -118,11 +118,15 @@ QString TaskService::filterClauses(bool withName) const
                        ? QStringLiteral(" AND tasks.expire_at_epoch <= :expireTo")
                        : QStringLiteral(" AND tasks.expire_at <= :expireTo");
     }
+    // With the customers' search index, the customers whose name matches are found once per statement
+    // instead of joined to every row passed; a short text matches too many customers for that.
     if (withName && !m_filterName.isEmpty()) {
-        clauses +=
-            QStringLiteral(" AND (%1 OR %2 OR %3)")
-                .arg(nameLike(QStringLiteral("tasks.name")), nameLike(QStringLiteral("customers.name")),
-                     nameLike(QStringLiteral("CAST(tasks.id AS TEXT)")));
+        const QString customer = SqlSupport::likeTrigrams(m_filterName).isEmpty()
+                                     ? nameLike(QStringLiteral("customers.name"))
+                                     : QStringLiteral("tasks.customer_id IN (%1)").arg(matchingCustomers());
+        clauses += QStringLiteral(" AND (%1 OR %2 OR %3)")
+                       .arg(nameLike(QStringLiteral("tasks.name")),
+                            nameLike(QStringLiteral("CAST(tasks.id AS TEXT)")), customer);
     }
     if (m_filterActive != -1)
         clauses += QStringLiteral(" AND tasks.active = :active");
@@ -134,6 +138,7 @@ void TaskService::bindFilters(QSqlQuery &query, int userId) const
     query.bindValue(QStringLiteral(":uid"), userId);
     if (!m_filterName.isEmpty()) {
         query.bindValue(QStringLiteral(":name"), QStringLiteral("%") + m_filterName + QStringLiteral("%"));
+        SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"), SqlSupport::likeTrigrams(m_filterName));
     }
     if (m_filterActive != -1)
         query.bindValue(QStringLiteral(":active"), m_filterActive);
