@@ -192,9 +192,10 @@ void BM_ParseOnly(benchmark::State &state)
 }
 BENCHMARK(BM_ParseOnly)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
-// Floor of the import's writing: the same rows and columns inserted into the tasks of a new account
-// in one transaction through one prepared statement, with the schema's triggers.
-void BM_InsertOnly(benchmark::State &state)
+// Floors of the import's writing: the same rows and columns inserted in one transaction through one
+// prepared statement, into the tasks of a new account (with the schema's indexes and triggers) or into
+// a table of the same columns without either.
+void insertRows(benchmark::State &state, bool plain)
 {
     TransferFixture &f = fixture();
     QSqlDatabase db = f.db().database();
@@ -207,18 +208,26 @@ void BM_InsertOnly(benchmark::State &state)
         rows.append({read.value(0), read.value(1), read.value(2), read.value(3), read.value(4), read.value(5),
                      read.value(6)});
     read.finish();
+    // Made by the first of the two cases.
     f.auth().registerUser(QStringLiteral("floor"), QStringLiteral("password123"), QStringLiteral("Floor"));
     QSqlQuery user(db);
     user.exec(QStringLiteral("SELECT id FROM users WHERE username = 'floor'"));
     const int owner = user.next() ? user.value(0).toInt() : -1;
     user.finish();
+    const QString table = plain ? QStringLiteral("plain_tasks") : QStringLiteral("tasks");
+    if (plain)
+        QSqlQuery(db).exec(QStringLiteral("CREATE TABLE IF NOT EXISTS plain_tasks (id INTEGER PRIMARY KEY,"
+                                          " user_id INTEGER, name TEXT, active INTEGER, notes TEXT,"
+                                          " expire_at TEXT, expire_at_epoch INTEGER, level INTEGER,"
+                                          " customer_id INTEGER)"));
     constexpr int batch = 500;
     const QString row = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?)");
-    const QString statement = QStringLiteral("INSERT INTO tasks (user_id, name, active, notes, expire_at,"
-                                             " expire_at_epoch, level, customer_id) VALUES ");
+    const QString statement = QStringLiteral("INSERT INTO %1 (user_id, name, active, notes, expire_at,"
+                                             " expire_at_epoch, level, customer_id) VALUES ")
+                                  .arg(table);
     for (auto _ : state) {
         state.PauseTiming();
-        QSqlQuery(db).exec(QStringLiteral("DELETE FROM tasks WHERE user_id = %1").arg(owner));
+        QSqlQuery(db).exec(QStringLiteral("DELETE FROM %1 WHERE user_id = %2").arg(table).arg(owner));
         state.ResumeTiming();
         if (!QSqlQuery(db).exec(QStringLiteral("BEGIN IMMEDIATE")))
             state.SkipWithError("no transaction");
@@ -240,9 +249,20 @@ void BM_InsertOnly(benchmark::State &state)
         QSqlQuery(db).exec(QStringLiteral("COMMIT"));
         state.counters["tasks"] = double(rows.size());
     }
-    QSqlQuery(db).exec(QStringLiteral("DELETE FROM tasks WHERE user_id = %1").arg(owner));
+    QSqlQuery(db).exec(QStringLiteral("DELETE FROM %1 WHERE user_id = %2").arg(table).arg(owner));
+}
+
+void BM_InsertOnly(benchmark::State &state)
+{
+    insertRows(state, false);
 }
 BENCHMARK(BM_InsertOnly)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+void BM_InsertPlain(benchmark::State &state)
+{
+    insertRows(state, true);
+}
+BENCHMARK(BM_InsertPlain)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 // What the export reads: the rows of all tasks through the same query, every value taken.
 void BM_ReadOnly(benchmark::State &state)

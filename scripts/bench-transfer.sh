@@ -37,6 +37,10 @@ if {"BM_ImportCalendar", "BM_ParseOnly", "BM_InsertOnly", "BM_ExportCalendar", "
     print("\n| Job | Floor (ms) | Job / floor |\n|---|---|---|")
     print(f"| Import | parse {ms['BM_ParseOnly']:.0f} + insert {ms['BM_InsertOnly']:.0f} = {floor:.0f} |"
           f" {ms['BM_ImportCalendar'] / floor:.2f} |")
+    if "BM_InsertPlain" in ms:
+        floor = ms["BM_ParseOnly"] + ms["BM_InsertPlain"]
+        print(f"| Import | parse {ms['BM_ParseOnly']:.0f} + insert without indexes and triggers"
+              f" {ms['BM_InsertPlain']:.0f} = {floor:.0f} | {ms['BM_ImportCalendar'] / floor:.2f} |")
     print(f"| Export | write {ms['BM_WriteOnly']:.0f} | {ms['BM_ExportCalendar'] / ms['BM_WriteOnly']:.2f} |")
     if "BM_ReadOnly" in ms:
         floor = ms["BM_ReadOnly"] + ms["BM_WriteOnly"]
