@@ -323,6 +323,10 @@ private slots:
         m_tasks->setFilterName(u"h"_s);
         QCOMPARE(m_tasks->totalPages(), 2);
         QCOMPARE(exportTo(m_sandbox->filePath(u"high.ics"_s)).value(u"exported"_s).toInt(), 2);
+        m_tasks->setFilterLevel(-1);
+        m_tasks->setFilterName(u"kranz"_s); // by the customer's name, through its search index
+        QCOMPARE(m_tasks->totalPages(), 2);
+        QCOMPARE(exportTo(m_sandbox->filePath(u"kranz.ics"_s)).value(u"exported"_s).toInt(), 2);
     }
 
     void csvReadsBackCellForCell()
