@@ -444,11 +444,10 @@ FocusScope {
         contentItem: RowLayout {
             spacing: 12
 
-            ComboBox {
+            NamedComboBox {
                 id: monthBox
                 objectName: "monthBox"
                 Accessible.name: qsTr("Month")
-                Component.onCompleted: contentItem.Accessible.name = Qt.binding(() => Accessible.name)
                 Layout.fillWidth: true
                 model: Array.from({ length: 12 }, (_, month) => root.locale.standaloneMonthName(month))
             }

@@ -184,10 +184,9 @@ Dialog {
 
                     width: ListView.view.width
 
-                    ComboBox {
+                    NamedComboBox {
                         objectName: "typeBox"
                         Accessible.name: qsTr("Contact type")
-                        Component.onCompleted: contentItem.Accessible.name = Qt.binding(() => Accessible.name)
                         model: root.contactTypes
                         currentIndex: Math.max(0, root.contactTypes.indexOf(contactRow.type))
                         onActivated: root.contactsModel.setProperty(contactRow.index, "type", currentText)

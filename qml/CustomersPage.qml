@@ -251,10 +251,9 @@ Item {
             Item {
                 Layout.fillWidth: true
             }
-            ComboBox {
+            NamedComboBox {
                 objectName: "pageSizeBox"
                 Accessible.name: qsTr("Customers per page")
-                Component.onCompleted: contentItem.Accessible.name = Qt.binding(() => Accessible.name)
                 model: root.pageSizes
                 currentIndex: root.pageSizes.indexOf(customerService.pageSize) >= 0
                               ? root.pageSizes.indexOf(customerService.pageSize) : 1

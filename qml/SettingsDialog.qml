@@ -245,17 +245,14 @@ Dialog {
                 text: qsTr("Language")
             }
 
-            ComboBox {
+            NamedComboBox {
                 objectName: "languageBox"
                 Accessible.name: qsTr("Language")
                 Layout.preferredWidth: 200
                 model: language.languages
                 textRole: "name"
                 valueRole: "code"
-                Component.onCompleted: {
-                    currentIndex = indexOfValue(settings.language)
-                    contentItem.Accessible.name = Qt.binding(() => Accessible.name)
-                }
+                Component.onCompleted: currentIndex = indexOfValue(settings.language)
                 onActivated: settings.language = currentValue
             }
         }

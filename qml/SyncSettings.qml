@@ -114,14 +114,13 @@ ColumnLayout {
             text: qsTr("Task list")
         }
 
-        ComboBox {
+        NamedComboBox {
             id: listBox
 
             objectName: "syncListBox"
             Layout.fillWidth: true
             model: root.listNames()
             Accessible.name: qsTr("Task list")
-            Component.onCompleted: contentItem.Accessible.name = Qt.binding(() => Accessible.name)
         }
 
         TextField {

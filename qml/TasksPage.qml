@@ -103,10 +103,6 @@ Item {
             taskService.filterLevel = [20, 50, 51][index - 3]
     }
 
-    function parseDateTimeString(text) {
-        return expirePicker.parseDateTime(text)
-    }
-
     function logout() {
         auth.logout()
         root.stackView.replace(Qt.resolvedUrl("LoginPage.qml"), { stackView: root.stackView })
@@ -181,10 +177,9 @@ Item {
                 Component.onCompleted: text = taskService.filterName
                 onTextChanged: taskService.filterName = text
             }
-            ComboBox {
+            NamedComboBox {
                 objectName: "stateFilterBox"
                 Accessible.name: qsTr("Show tasks")
-                Component.onCompleted: contentItem.Accessible.name = Qt.binding(() => Accessible.name)
                 model: [qsTr("All"), qsTr("Done"), qsTr("Pending"), qsTr("Low"), qsTr("Medium"), qsTr("High")]
                 currentIndex: root.stateFilterIndex()
                 onActivated: index => root.applyStateFilter(index)
@@ -430,10 +425,9 @@ Item {
             Item {
                 Layout.fillWidth: true
             }
-            ComboBox {
+            NamedComboBox {
                 objectName: "pageSizeBox"
                 Accessible.name: qsTr("Tasks per page")
-                Component.onCompleted: contentItem.Accessible.name = Qt.binding(() => Accessible.name)
                 model: root.pageSizes
                 // A size set elsewhere that the box does not offer shows as 25.
                 currentIndex: root.pageSizes.includes(taskService.pageSize) ? root.pageSizes.indexOf(taskService.pageSize) : 1

@@ -1,4 +1,5 @@
 #include "app/DatabaseStartup.h"
+#include "app/FrameLog.h"
 #include "models/CustomerTableModel.h"
 #include "models/TaskTableModel.h"
 #include "services/AuthService.h"
@@ -19,97 +20,18 @@
 #include "sync/SyncService.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QIcon>
-#include <QKeyEvent>
-#include <QKeySequence>
-#include <QMutex>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQmlExtensionPlugin>
 #include <QQuickStyle>
 #include <QQuickWindow>
-#include <QShortcutEvent>
 #include <QStandardPaths>
-#include <QTimer>
 #include <QUrl>
 
 #include <memory>
 
 Q_IMPORT_QML_PLUGIN(QuilloQmlPlugin)
-
-namespace {
-
-// With DUEVIA_FRAME_LOG naming a file, the window's input, the task table's reloads and each frame's
-// steps go there, in milliseconds of one clock, for scripts/window-timing.sh. "done" follows every
-// input once its handlers have returned.
-class FrameLog : public QObject
-{
-public:
-    explicit FrameLog(const QString &path) : m_file(path)
-    {
-        m_clock.start();
-        m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text);
-    }
-
-    void write(const char *what, const QString &detail = QString())
-    {
-        const QByteArray line = QByteArray::number(m_clock.nsecsElapsed() / 1e6, 'f', 2) + ' ' + what + ' ' +
-                                detail.toUtf8() + '\n';
-        QMutexLocker lock(&m_mutex);
-        m_file.write(line);
-        m_file.flush();
-    }
-
-    void watch(QQuickWindow *window, TaskTableModel *model, AuthService *auth)
-    {
-        m_window = window;
-        qApp->installEventFilter(this);
-        // The render thread's signals are logged where they happen, not queued to this thread.
-        const auto direct = Qt::DirectConnection;
-        connect(
-            window, &QQuickWindow::afterAnimating, this, [this] { write("frame"); }, direct);
-        connect(
-            window, &QQuickWindow::beforeSynchronizing, this, [this] { write("sync"); }, direct);
-        connect(
-            window, &QQuickWindow::frameSwapped, this, [this] { write("swap"); }, direct);
-        connect(model, &TaskTableModel::modelAboutToBeReset, this, [this] { write("query-done"); });
-        connect(model, &TaskTableModel::modelReset, this, [this] { write("reset"); });
-        connect(auth, &AuthService::loggedInChanged, this, [this] { write("signed-in"); });
-        QElapsedTimer derivation;
-        derivation.start();
-        AuthService::deriveKey(QByteArrayLiteral("password"), QByteArray(32, 'x'));
-        write("pbkdf2", QString::number(derivation.nsecsElapsed() / 1e6, 'f', 2));
-    }
-
-protected:
-    // Keys that a shortcut takes never reach the window; they are seen as the shortcut's event.
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        const QEvent::Type type = event->type();
-        if (type == QEvent::Shortcut)
-            write("key", static_cast<QShortcutEvent *>(event)->key().toString());
-        else if (watched != m_window)
-            return false;
-        else if (type == QEvent::KeyPress && !static_cast<QKeyEvent *>(event)->isAutoRepeat())
-            write("key", QKeySequence(static_cast<QKeyEvent *>(event)->keyCombination()).toString());
-        else if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease)
-            write(type == QEvent::MouseButtonPress ? "press" : "release");
-        else
-            return false;
-        QTimer::singleShot(0, this, [this] { write("done"); });
-        return false;
-    }
-
-private:
-    QElapsedTimer m_clock;
-    QMutex m_mutex;
-    QFile m_file;
-    QQuickWindow *m_window = nullptr;
-};
-
-} // namespace
 
 int main(int argc, char *argv[])
 {

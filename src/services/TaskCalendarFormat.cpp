@@ -1,5 +1,7 @@
 #include "services/TaskCalendarFormat.h"
 
+#include "services/CalendarTimeZone.h"
+
 #include <QStringEncoder>
 #include <QTimeZone>
 
@@ -191,8 +193,7 @@ void Writer::appendText(QByteArray &out, const char *name, const QString &text)
 // A DATE-TIME in UTC; nothing for a year outside 1-9999.
 void Writer::appendTime(QByteArray &out, const char *name, qint64 utc)
 {
-    const qint64 day = utc >= 0 ? utc / 86400 : (utc - 86399) / 86400;
-    const int second = int(utc - day * 86400);
+    const auto [day, second] = CalendarTimeZone::split(utc);
     int year = 0, month = 0, dayOfMonth = 0;
     QDate::fromJulianDay(2440588 + day).getDate(&year, &month, &dayOfMonth);
     if (year < 1 || year > 9999)

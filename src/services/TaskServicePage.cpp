@@ -217,7 +217,6 @@ bool TaskService::listMatches(int userId)
     query.setForwardOnly(true);
     query.prepare(sql);
     bindFilters(query, userId);
-    SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"), SqlSupport::likeTrigrams(m_filterName));
     if (!query.exec())
         return false;
     while (query.next())
@@ -327,8 +326,6 @@ int TaskService::countTasks(int userId)
                                   .arg(limit)
                             : QStringLiteral("SELECT COUNT(*) ") + matches);
         bindFilters(query, userId);
-        if (!trigrams.isEmpty())
-            SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"), trigrams);
         return query.exec() && query.next() ? query.value(0).toInt() : 0;
     };
     int matches = 0;

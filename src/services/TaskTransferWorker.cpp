@@ -1,5 +1,6 @@
 #include "services/TaskTransferWorker.h"
 
+#include "services/CalendarTimeZone.h"
 #include "services/InputLimits.h"
 #include "storage/PrivateFiles.h"
 #include "storage/SqlDialect.h"
@@ -91,8 +92,7 @@ std::optional<qint64> utcSeconds(const QVariant &value)
 // The stored text of an expiry: what SqlSupport::utcValue() writes.
 QString expiryText(qint64 utc)
 {
-    const qint64 day = utc >= 0 ? utc / 86400 : (utc - 86399) / 86400;
-    const int second = int(utc - day * 86400);
+    const auto [day, second] = CalendarTimeZone::split(utc);
     const QDate date = QDate::fromJulianDay(2440588 + day);
     char text[32];
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.000Z", date.year(), date.month(),
@@ -103,7 +103,7 @@ QString expiryText(qint64 utc)
 // Whether the expiry's UTC and local years both lie in range (InputLimits::expiryFits).
 bool expiryFits(qint64 utc)
 {
-    const int year = QDate::fromJulianDay(2440588 + (utc >= 0 ? utc / 86400 : (utc - 86399) / 86400)).year();
+    const int year = QDate::fromJulianDay(2440588 + CalendarTimeZone::split(utc).first).year();
     if (year > 1 && year < 9999)
         return true;
     return InputLimits::expiryFits(QDateTime::fromSecsSinceEpoch(utc, QTimeZone::utc()));

@@ -1,6 +1,7 @@
 #include "models/TaskTableModel.h"
 
 #include <QAbstractItemModelTester>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -30,6 +31,36 @@ private slots:
                  u"Alpha"_s);
         QCOMPARE((QVariantList{model.customerNameAt(0), model.rowForId(1), model.taskIdAt(2)}),
                  (QVariantList{u"Acme"_s, 1, -1}));
+    }
+
+    // The view's rows follow every reload as rows added or removed at the end and the rest changed.
+    void pageRowsFollowReloads()
+    {
+        TaskTableModel model;
+        QAbstractItemModel *rows = model.pageRows();
+        QAbstractItemModelTester tester(rows, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy reset(rows, &QAbstractItemModel::modelReset);
+        const auto page = [](int count) {
+            QList<TaskRow> tasks;
+            for (int i = 1; i <= count; ++i)
+                tasks.append(TaskRow{i, u"Task %1"_s.arg(i), {}, 10, false, 0, {}, {}, {}});
+            return tasks;
+        };
+        const QDateTime past = QDateTime::currentDateTime().addSecs(-120);
+        QList<int> counts;
+        for (const int count : {3, 5, 2, 0, 4}) {
+            model.setTasks(page(count));
+            counts.append(rows->rowCount());
+        }
+        QCOMPARE(counts, (QList<int>{3, 5, 2, 0, 4}));
+        QCOMPARE(reset.size(), 0);
+        QList<TaskRow> tasks = page(2);
+        tasks[1].expireAt = past;
+        model.setTasks(tasks);
+        const int overdue = rows->roleNames().key("overdue");
+        QCOMPARE((QVariantList{rows->data(rows->index(0, 4), overdue), rows->data(rows->index(1, 4), overdue),
+                               rows->data(rows->index(1, 1)).toString()}),
+                 (QVariantList{false, true, model.data(model.index(1, 1)).toString()}));
     }
 
     void expiryText_data()
