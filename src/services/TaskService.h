@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <limits>
 #include <optional>
 
 class AuthService;
@@ -188,12 +189,11 @@ private:
     };
 
     // How the pages of a search of three characters or more are read: by walking the index of the
-    // order, or from the list of its matches in display order, read once per count and order from the
-    // candidates of the search index (Listed) or from the span of ids that holds them (Ranged).
+    // order (or the search index in id order), or from the list of its matches in display order, read
+    // once per count and order from the candidates of the search index (Listed).
     enum class SearchPlan {
         Walk,
         Listed,
-        Ranged,
     };
     struct MatchList
     {
@@ -226,11 +226,21 @@ private:
     QList<TaskRow> readPage(int userId, int matching);
     TaskRow rowOf(const QSqlQuery &query) const;
     // Up to limit rows from edge (or from one end when edge is null) in display order, or in the
-    // reverse order when backward is set; inclusive takes the edge row itself.
+    // reverse order when backward is set; inclusive takes the edge row itself. Without withRows only
+    // the edges are read (the rows stay empty).
     QList<TaskRow> walk(int userId, const PageEdge *edge, bool inclusive, bool backward, int limit,
-                        QList<PageEdge> *edges);
+                        QList<PageEdge> *edges, bool withRows = true);
     std::optional<PageEdge> edgeAt(int userId, qint64 offset, bool fromEnd);
     bool readsKeyGroups() const;
+    bool readsCandidatesInOrder(int userId) const;
+    // A range of ids, both ends included.
+    struct IdSpan
+    {
+        qint64 from = std::numeric_limits<qint64>::min();
+        qint64 to = std::numeric_limits<qint64>::max();
+    };
+    // The user's ids of one creation time (NULL for none) while creation follows id.
+    std::optional<IdSpan> creationSpan(int userId, const QVariant &key) const;
     bool isBeforeFirstShown(int userId, int taskId);
     // Runs a prepared change of the user's rows; on success reloads the page and emits tasksChanged.
     // taskId names the one row it changes, 0 a row it inserts, -1 any number of rows. With mustMatch,
@@ -268,6 +278,9 @@ private:
     int m_countCap = 1000;
     int m_listPages = 1200;
     bool m_rangeByOrder = false;
+    // The user's tasks of customers that match the search, counted up to a few hundred: read beside the
+    // search index's candidates by customer, which sorts them.
+    qint64 m_ownedByCustomers = 0;
     // The matching count and the filters and data it was counted for.
     int m_counted = 0;
     QString m_countedView;

@@ -31,11 +31,15 @@ const SortColumn kSortColumns[] = {
     {"tasks.create_at", "idx_tasks_created", true},
 };
 
+// Beyond this many of the user's tasks of matching customers, reading a search in id order leaves them
+// to the walk of the order's index.
+constexpr int kOwnedByCustomers = 400;
+
 const QString kPageSelect =
     QStringLiteral("SELECT tasks.id, tasks.name, tasks.notes, tasks.active, tasks.expire_at,"
                    " tasks.create_at, tasks.level, tasks.customer_id, customers.name AS customer_name,"
                    " %1 AS sort_key"
-                   " FROM tasks%2 LEFT JOIN customers ON tasks.customer_id = customers.id"
+                   " FROM %2 LEFT JOIN customers ON tasks.customer_id = customers.id"
                    " WHERE tasks.user_id = :uid");
 
 } // namespace
@@ -271,7 +275,7 @@ QList<TaskRow> TaskService::readRows(const QList<PageEdge> &edges)
     if (ids.isEmpty())
         return rows;
     QSqlQuery query = SqlSupport::prepare(
-        m_db, kPageSelect.arg(sortKey(), dialect().readById()) +
+        m_db, kPageSelect.arg(sortKey(), QStringLiteral("tasks") + dialect().readById()) +
                   QStringLiteral(" AND tasks.id IN (%1)").arg(ids.join(QLatin1Char(','))));
     query.bindValue(QStringLiteral(":uid"), m_auth->userId());
     if (!query.exec())
@@ -308,6 +312,19 @@ int TaskService::countTasks(int userId)
     m_searchPlan = SearchPlan::Walk;
     m_matches = {};
     const QString trigrams = m_filterName.isEmpty() ? QString() : SqlSupport::likeTrigrams(m_filterName);
+    m_ownedByCustomers = std::numeric_limits<qint64>::max();
+    if (!trigrams.isEmpty() && !dialect().taskCandidateOrder().isEmpty()) {
+        QSqlQuery owned = SqlSupport::prepare(
+            m_db, QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM tasks WHERE tasks.user_id = :uid"
+                                 " AND tasks.customer_id IN (%1) LIMIT :lim) AS owned")
+                      .arg(matchingCustomers()));
+        owned.bindValue(QStringLiteral(":uid"), userId);
+        owned.bindValue(QStringLiteral(":name"), QStringLiteral("%") + m_filterName + QStringLiteral("%"));
+        SqlSupport::bindIfUsed(owned, QStringLiteral(":trigrams"), trigrams);
+        owned.bindValue(QStringLiteral(":lim"), kOwnedByCustomers + 1);
+        if (owned.exec() && owned.next())
+            m_ownedByCustomers = owned.value(0).toLongLong();
+    }
     if (!trigrams.isEmpty()) {
         m_searchPlan = planSearch(userId);
         if (m_searchPlan != SearchPlan::Walk && listMatches(userId))
@@ -546,7 +563,7 @@ QList<TaskRow> TaskService::readPage(int userId, int matching)
 }
 
 QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusive, bool backward, int limit,
-                                 QList<PageEdge> *edges)
+                                 QList<PageEdge> *edges, bool withRows)
 {
     const QString key = sortKey();
     const bool keyAscending = (m_sortOrder == 0) != backward;
@@ -555,36 +572,65 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
     // when it sorts NULL the same way.
     const QString keyOrder = key + (keyAscending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")) +
                              nullsOrder(keyAscending) + QStringLiteral(", ") + idOrder;
+    // A search whose order follows id reads the search index's candidates in id order instead of the
+    // order's index, and every part below then also holds the ids its keys span.
+    const bool inIdOrder = readsCandidatesInOrder(userId);
+    const auto spanOf = [&](const QVariant &k) -> std::optional<IdSpan> {
+        return inIdOrder ? creationSpan(userId, k) : std::nullopt;
+    };
+    const auto above = [](const std::optional<IdSpan> &span) {
+        return span ? IdSpan{span->to + 1, IdSpan().to} : IdSpan();
+    };
+    const auto below = [](const std::optional<IdSpan> &span) {
+        return span ? IdSpan{IdSpan().from, span->from - 1} : IdSpan();
+    };
+    const auto beyond = [&](const std::optional<IdSpan> &span) {
+        return keyAscending ? above(span) : below(span);
+    };
     // NULL keys sort first; each part below reads one range of the index in order.
     struct Part
     {
         QString condition;
         QString order;
         bool byKey = false; // ordered by the key, not only by id
+        IdSpan span;
     };
     const bool nullable = kSortColumns[m_sortColumn].nullable;
-    const Part nulls{key + QStringLiteral(" IS NULL"), idOrder};
+    const std::optional<IdSpan> nullSpan = m_sortColumn != 0 && nullable ? spanOf(QVariant()) : std::nullopt;
+    const Part nulls{key + QStringLiteral(" IS NULL"), idOrder, false,
+                     nullSpan ? *nullSpan : (inIdOrder ? IdSpan{1, 0} : IdSpan())};
     const Part values{nullable ? key + QStringLiteral(" IS NOT NULL") : QStringLiteral("1 = 1"), keyOrder,
-                      true};
+                      true, above(nullSpan)};
     QList<Part> parts;
     if (m_sortColumn == 0) { // ids are unique and never NULL
         const QString bound = QStringLiteral("tasks.id ") +
                               (keyAscending ? QLatin1Char('>') : QLatin1Char('<')) +
                               (inclusive ? QStringLiteral("= :edgeId") : QStringLiteral(" :edgeId"));
+        IdSpan span;
+        if (edge)
+            (keyAscending ? span.from : span.to) = edge->id + (inclusive ? 0 : keyAscending ? 1 : -1);
         parts.append({edge ? bound : QStringLiteral("1 = 1"),
-                      keyAscending ? QStringLiteral("tasks.id ASC") : QStringLiteral("tasks.id DESC")});
+                      keyAscending ? QStringLiteral("tasks.id ASC") : QStringLiteral("tasks.id DESC"), false,
+                      span});
     } else if (!edge) {
         parts = keyAscending ? QList<Part>{nulls, values} : QList<Part>{values, nulls};
     } else {
         const bool nullKey = edge->key.isNull();
+        const std::optional<IdSpan> edgeSpan = nullKey ? nullSpan : spanOf(edge->key);
         const QString ties = (nullKey ? nulls.condition : key + QStringLiteral(" = :key")) +
                              QStringLiteral(" AND tasks.id ") +
                              (backward ? QLatin1Char('<') : QLatin1Char('>')) +
                              (inclusive ? QStringLiteral("= :edgeId") : QStringLiteral(" :edgeId"));
-        parts.append({ties, idOrder});
+        IdSpan tieSpan = edgeSpan.value_or(IdSpan());
+        if (inIdOrder) {
+            qint64 &end = backward ? tieSpan.to : tieSpan.from;
+            const qint64 fromEdge = edge->id + (inclusive ? 0 : backward ? -1 : 1);
+            end = backward ? std::min(end, fromEdge) : std::max(end, fromEdge);
+        }
+        parts.append({ties, idOrder, false, tieSpan});
         if (!nullKey)
             parts.append({key + (keyAscending ? QStringLiteral(" > :key") : QStringLiteral(" < :key")),
-                          keyOrder, true});
+                          keyOrder, true, beyond(edgeSpan)});
         if (nullKey && keyAscending)
             parts.append(values);
         if (!nullKey && !keyAscending)
@@ -594,25 +640,72 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
         parts.removeIf([&](const Part &part) { return part.condition == nulls.condition; });
 
     QList<TaskRow> rows;
-    // Appends the rows of one statement, at most limit - rows.size() of them.
-    const auto read = [&](const QString &condition, const QString &order, const QVariant &groupKey,
-                          QList<TaskRow> &into, QList<PageEdge> &intoEdges) {
-        QSqlQuery query = SqlSupport::prepare(
-            m_db, kPageSelect.arg(key, sortIndex()) + filterClauses() + QStringLiteral(" AND ") + condition +
-                      QStringLiteral("\nORDER BY ") + order + QStringLiteral("\nLIMIT :lim"));
+    // Runs one statement, appending its rows.
+    const auto collect = [&](const QString &sql, const QVariant &groupKey, const IdSpan &span, int wanted,
+                             QList<TaskRow> &into, QList<PageEdge> &intoEdges) {
+        QSqlQuery query = SqlSupport::prepare(m_db, sql);
         bindFilters(query, userId);
-        if (condition.contains(QStringLiteral(":key")))
+        if (sql.contains(QStringLiteral(":key")))
             query.bindValue(QStringLiteral(":key"), edge->key);
-        if (condition.contains(QStringLiteral(":edgeId")))
+        if (sql.contains(QStringLiteral(":edgeId")))
             query.bindValue(QStringLiteral(":edgeId"), edge->id);
         SqlSupport::bindIfUsed(query, QStringLiteral(":groupKey"), groupKey);
-        query.bindValue(QStringLiteral(":lim"), int(limit - rows.size()));
+        SqlSupport::bindIfUsed(query, QStringLiteral(":idFrom"), span.from);
+        SqlSupport::bindIfUsed(query, QStringLiteral(":idTo"), span.to);
+        query.bindValue(QStringLiteral(":lim"), wanted);
         if (!query.exec())
             return;
         while (query.next()) {
             intoEdges.append(
                 {query.value(QStringLiteral("sort_key")), query.value(QStringLiteral("id")).toInt()});
-            into.append(rowOf(query));
+            into.append(withRows ? rowOf(query) : TaskRow());
+        }
+    };
+    // Appends the rows of one part, at most limit - rows.size() of them.
+    const auto read = [&](const QString &condition, const QString &order, const QVariant &groupKey,
+                          const IdSpan &span, QList<TaskRow> &into, QList<PageEdge> &intoEdges) {
+        const int wanted = int(limit - rows.size());
+        if (!inIdOrder) {
+            collect(kPageSelect.arg(key, QStringLiteral("tasks") + sortIndex()) + filterClauses() +
+                        QStringLiteral(" AND ") + condition + QStringLiteral("\nORDER BY ") + order +
+                        QStringLiteral("\nLIMIT :lim"),
+                    groupKey, span, wanted, into, intoEdges);
+            return;
+        }
+        if (span.from > span.to)
+            return;
+        // Every order read here ends in the direction of the ids, which it follows. The matches by
+        // the task's own name or id are among the candidates; those by customer alone are read apart
+        // and merged in by id.
+        const bool ascending = order.endsWith(QLatin1String("ASC"));
+        const QString direction = ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC");
+        const QString own = QStringLiteral("(%1 OR %2)")
+                                .arg(nameLike(QStringLiteral("COALESCE(tasks.name, '')")),
+                                     nameLike(QStringLiteral("CAST(tasks.id AS TEXT)")));
+        const QString rest = filterClauses(false) + QStringLiteral(" AND ") + condition;
+        const QString within = QStringLiteral(" AND %1 BETWEEN :idFrom AND :idTo");
+        const QString byName = kPageSelect.arg(key, dialect().taskCandidateRows()) + QStringLiteral(" AND ") +
+                               own + rest + within.arg(dialect().taskCandidateOrder()) +
+                               QStringLiteral("\nORDER BY ") + dialect().taskCandidateOrder() + direction +
+                               QStringLiteral("\nLIMIT :lim");
+        const QString byCustomer =
+            kPageSelect.arg(key, QStringLiteral("tasks") +
+                                     dialect().readIndex(QStringLiteral("idx_tasks_user_customer"))) +
+            QStringLiteral(" AND tasks.customer_id IN (%1) AND NOT %2").arg(matchingCustomers(), own) + rest +
+            within.arg(QStringLiteral("tasks.id")) + QStringLiteral("\nORDER BY tasks.id") + direction +
+            QStringLiteral("\nLIMIT :lim");
+        QList<TaskRow> named, owned;
+        QList<PageEdge> namedEdges, ownedEdges;
+        collect(byName, groupKey, span, wanted, named, namedEdges);
+        if (m_ownedByCustomers > 0)
+            collect(byCustomer, groupKey, span, wanted, owned, ownedEdges);
+        qsizetype n = 0, o = 0;
+        while (n + o < wanted && (n < named.size() || o < owned.size())) {
+            const bool takeNamed =
+                o >= owned.size() ||
+                (n < named.size() && (namedEdges.at(n).id < ownedEdges.at(o).id) == ascending);
+            into.append(takeNamed ? named.at(n) : owned.at(o));
+            intoEdges.append(takeNamed ? namedEdges.at(n++) : ownedEdges.at(o++));
         }
     };
     // Keys compare as the statement compares them: a caseless key folds ASCII letters only.
@@ -638,18 +731,19 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
         if (rows.size() >= limit)
             break;
         if (!groups || !part.byKey) {
-            read(part.condition, part.order, QVariant(), rows, *edges);
+            read(part.condition, part.order, QVariant(), part.span, rows, *edges);
             continue;
         }
         // The index gives equal keys in the key's direction. Its rows are read in that order: every
         // key but the last one read is complete and turned round; the last key is read again by id.
         QString condition = part.condition;
+        IdSpan span = part.span;
         QVariant groupKey;
         while (rows.size() < limit) {
             QList<TaskRow> batch;
             QList<PageEdge> batchEdges;
             const qsizetype wanted = limit - rows.size();
-            read(condition, sameOrder, groupKey, batch, batchEdges);
+            read(condition, sameOrder, groupKey, span, batch, batchEdges);
             const bool complete = batch.size() < wanted;
             qsizetype end = batch.size();
             if (!complete)
@@ -668,15 +762,54 @@ QList<TaskRow> TaskService::walk(int userId, const PageEdge *edge, bool inclusiv
             if (complete)
                 break;
             groupKey = batchEdges.last().key;
-            read(key + QStringLiteral(" = :groupKey"), idOrder, groupKey, rows, *edges);
+            const std::optional<IdSpan> groupSpan = spanOf(groupKey);
+            read(key + QStringLiteral(" = :groupKey"), idOrder, groupKey, groupSpan.value_or(IdSpan()), rows,
+                 *edges);
             condition = after;
+            span = beyond(groupSpan);
         }
     }
     return rows;
 }
 
+// A search of three characters or more in the id order, or in the creation order while the user's
+// creation times follow their ids, where the search index gives its candidates in id order.
+bool TaskService::readsCandidatesInOrder(int userId) const
+{
+    if (m_searchPlan != SearchPlan::Walk || dialect().taskCandidateOrder().isEmpty() ||
+        !m_filterExpireFrom.isEmpty() || !m_filterExpireTo.isEmpty() ||
+        SqlSupport::likeTrigrams(m_filterName).isEmpty() || m_ownedByCustomers > kOwnedByCustomers)
+        return false;
+    if (m_sortColumn != 5)
+        return m_sortColumn == 0;
+    QSqlQuery query = SqlSupport::prepare(
+        m_db, QStringLiteral("SELECT out_of_order FROM task_creation_order WHERE user_id = :uid"));
+    query.bindValue(QStringLiteral(":uid"), userId);
+    return query.exec() && query.next() && query.value(0).toInt() == 0;
+}
+
+std::optional<TaskService::IdSpan> TaskService::creationSpan(int userId, const QVariant &key) const
+{
+    const QString rows =
+        QStringLiteral("SELECT id FROM tasks%1 WHERE user_id = :uid AND create_at %2 ORDER BY id")
+            .arg(dialect().readIndex(QStringLiteral("idx_tasks_created_asc")),
+                 key.isNull() ? QStringLiteral("IS NULL") : QStringLiteral("= :key"));
+    QSqlQuery query =
+        SqlSupport::prepare(m_db, QStringLiteral("SELECT (%1 LIMIT 1), (%1 DESC LIMIT 1)").arg(rows));
+    query.bindValue(QStringLiteral(":uid"), userId);
+    SqlSupport::bindIfUsed(query, QStringLiteral(":key"), key);
+    if (!query.exec() || !query.next() || query.value(0).isNull())
+        return std::nullopt;
+    return IdSpan{query.value(0).toLongLong(), query.value(1).toLongLong()};
+}
+
 std::optional<TaskService::PageEdge> TaskService::edgeAt(int userId, qint64 offset, bool fromEnd)
 {
+    if (readsCandidatesInOrder(userId)) {
+        QList<PageEdge> edges;
+        walk(userId, nullptr, false, fromEnd, int(offset + 1), &edges, false);
+        return offset < edges.size() ? std::optional(edges.at(offset)) : std::nullopt;
+    }
     const bool keyAscending = (m_sortOrder == 0) != fromEnd;
     const QString idOrder = fromEnd ? QStringLiteral("DESC") : QStringLiteral("ASC");
     const QString from =

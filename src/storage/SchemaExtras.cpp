@@ -8,7 +8,7 @@ namespace SchemaExtras {
 
 int currentVersion()
 {
-    return 5;
+    return 6;
 }
 
 bool isCurrent(const QSqlDatabase &db)
@@ -21,7 +21,7 @@ bool isCurrent(const QSqlDatabase &db)
 QStringList bulkInsertTriggers()
 {
     return {QStringLiteral("task_counts_insert"), QStringLiteral("task_search_insert"),
-            QStringLiteral("tasks_buckets_insert")};
+            QStringLiteral("tasks_buckets_insert"), QStringLiteral("task_creation_order_insert")};
 }
 
 QStringList addedTasksStatements()

@@ -28,6 +28,7 @@ public:
         return QStringLiteral("task_search CROSS JOIN tasks ON tasks.id = task_search.rowid"
                               " AND task_search MATCH :trigrams");
     }
+    QString taskCandidateOrder() const override { return QStringLiteral("task_search.rowid"); }
     // The index reads its rows in id order either way, so the ends cost a row each.
     QString taskCandidateSpan() const override
     {
@@ -102,6 +103,7 @@ public:
     }
     // The statement's own ILIKE on the name and id text reads the trigram indexes.
     QString taskCandidateRows() const override { return QStringLiteral("tasks"); }
+    QString taskCandidateOrder() const override { return QString(); }
     // The trigram indexes give their matches as a bitmap, in no order: no ends.
     QString taskCandidateSpan() const override
     {

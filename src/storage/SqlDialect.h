@@ -42,6 +42,9 @@ public:
     // A FROM item named tasks holding at least the tasks taskCandidates() selects, read in an order
     // that lets a count with a LIMIT stop early (the statement still says what matches).
     virtual QString taskCandidateRows() const = 0;
+    // The column of taskCandidateRows() that reads them in id order, either way, from any bound on
+    // it; empty where they come in no order. Where they do, the file keeps task_creation_order.
+    virtual QString taskCandidateOrder() const = 0;
     // One row: how many of those candidates there are, counted up to :cap, and the lowest and highest
     // of their ids; or, where the ends cannot be had at about the cost of the count, counted up to
     // :pages (each candidate costs a read of the table) and NULL ends.

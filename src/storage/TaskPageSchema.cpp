@@ -94,10 +94,59 @@ QStringList searchStatements()
         QStringLiteral("CREATE VIRTUAL TABLE task_search USING fts5(name, id_text, content='',"
                        " columnsize=0, detail=none, tokenize='trigram')"),
         QStringLiteral("INSERT INTO task_search (rowid, name, id_text) SELECT id, name, id FROM tasks"),
+        // One segment: a read in id order from a bound then seeks in one list per trigram.
+        QStringLiteral("INSERT INTO task_search (task_search) VALUES ('optimize')"),
         QStringLiteral("CREATE TRIGGER task_search_insert AFTER INSERT ON tasks BEGIN %1 END").arg(add),
         QStringLiteral("CREATE TRIGGER task_search_delete AFTER DELETE ON tasks BEGIN %1 END").arg(remove),
         QStringLiteral("CREATE TRIGGER task_search_update AFTER UPDATE OF id, name ON tasks BEGIN %1 %2 END")
             .arg(remove, add),
+    };
+}
+
+// Whether each user's creation times follow their ids (NULL lowest, equal times allowed): then the
+// creation order is the id order of the search index. A row inserted or changed breaks it against its
+// neighbours by id, and a user's order once broken stays so until the next build.
+QString creationBreaks(const QString &before, const QString &after)
+{
+    return QStringLiteral("(%1 IS NOT NULL AND (%2 IS NULL OR %1 > %2))").arg(before, after);
+}
+
+QString markOutOfOrder(const QString &user, const QString &value)
+{
+    return QStringLiteral("INSERT INTO task_creation_order (user_id, out_of_order) VALUES (%1, %2)"
+                          " ON CONFLICT (user_id) DO UPDATE SET out_of_order = MAX(out_of_order,"
+                          " excluded.out_of_order);")
+        .arg(user, value);
+}
+
+QStringList creationOrderStatements()
+{
+    const QString neighbour = QStringLiteral("COALESCE((SELECT %1 FROM tasks WHERE user_id = NEW.user_id AND "
+                                             "id %2 NEW.id ORDER BY id %3 LIMIT 1), 0)");
+    const QString inserted =
+        neighbour.arg(creationBreaks(QStringLiteral("create_at"), QStringLiteral("NEW.create_at")),
+                      QStringLiteral("<"), QStringLiteral("DESC")) +
+        QStringLiteral(" OR ") +
+        neighbour.arg(creationBreaks(QStringLiteral("NEW.create_at"), QStringLiteral("create_at")),
+                      QStringLiteral(">"), QStringLiteral("ASC"));
+    return {
+        QStringLiteral("DROP TRIGGER IF EXISTS task_creation_order_insert"),
+        QStringLiteral("DROP TRIGGER IF EXISTS task_creation_order_update"),
+        QStringLiteral("DROP TABLE IF EXISTS task_creation_order"),
+        QStringLiteral("CREATE TABLE task_creation_order (user_id INTEGER PRIMARY KEY,"
+                       " out_of_order INTEGER NOT NULL)"),
+        QStringLiteral("INSERT INTO task_creation_order (user_id, out_of_order) SELECT user_id, MAX(%1)"
+                       " FROM (SELECT user_id, create_at, LAG(create_at) OVER (PARTITION BY user_id"
+                       " ORDER BY id) AS before FROM tasks) GROUP BY user_id")
+            .arg(creationBreaks(QStringLiteral("before"), QStringLiteral("create_at"))),
+        QStringLiteral("CREATE TRIGGER task_creation_order_insert AFTER INSERT ON tasks BEGIN %1 END")
+            .arg(markOutOfOrder(QStringLiteral("NEW.user_id"), QStringLiteral("(%1)").arg(inserted))),
+        // A row leaving a user keeps that user's order; where it arrives it is checked as if inserted.
+        QStringLiteral(
+            "CREATE TRIGGER task_creation_order_update AFTER UPDATE OF id, user_id, create_at ON tasks"
+            " WHEN OLD.create_at IS NOT NEW.create_at OR OLD.user_id IS NOT NEW.user_id"
+            " OR OLD.id IS NOT NEW.id BEGIN %1 END")
+            .arg(markOutOfOrder(QStringLiteral("NEW.user_id"), QStringLiteral("(%1)").arg(inserted))),
     };
 }
 
@@ -143,6 +192,18 @@ QStringList taskPageAddedStatements()
                               QStringLiteral(", "))),
         QStringLiteral("INSERT INTO task_search (rowid, name, id_text) SELECT id, name, id FROM tasks WHERE "
                        "id > :after"),
+        // The added rows follow every earlier row: each is checked against the one before it by id, the
+        // first of each user against that user's last earlier row.
+        QStringLiteral(
+            "INSERT INTO task_creation_order (user_id, out_of_order) SELECT user_id, MAX(CASE WHEN"
+            " before_id IS NULL THEN COALESCE((SELECT %1 FROM tasks t WHERE t.user_id = added.user_id"
+            " AND t.id <= :after ORDER BY t.id DESC LIMIT 1), 0) ELSE %2 END) FROM (SELECT user_id,"
+            " create_at, LAG(create_at) OVER w AS before, LAG(id) OVER w AS before_id FROM tasks"
+            " WHERE id > :after WINDOW w AS (PARTITION BY user_id ORDER BY id)) AS added"
+            " WHERE true GROUP BY user_id ON CONFLICT (user_id) DO UPDATE SET out_of_order ="
+            " MAX(out_of_order, excluded.out_of_order)")
+            .arg(creationBreaks(QStringLiteral("t.create_at"), QStringLiteral("added.create_at")),
+                 creationBreaks(QStringLiteral("before"), QStringLiteral("create_at"))),
     };
 }
 
@@ -152,6 +213,7 @@ QList<Step> taskPageSteps()
         {QStringLiteral("task page indexes"), indexStatements()},
         {QStringLiteral("task counters"), counterStatements()},
         {QStringLiteral("task search"), searchStatements()},
+        {QStringLiteral("task creation order"), creationOrderStatements()},
     };
 }
 

@@ -411,6 +411,8 @@ private slots:
         QFETCH(double, cancelAt);
         m_customers->createCustomer(u"Acme"_s, QString(), {});
         m_tasks->createTask(u"Task, 12"_s, QDateTime(), false, 1);
+        // Created after every imported task, so that the import breaks the creation order of ids.
+        QVERIFY(execSql(*m_db, u"UPDATE tasks SET create_at = '2999-01-01 00:00:00'"_s));
         const QByteArray before = databaseContent(*m_db);
         QFile file(m_sandbox->filePath(u"mixed.ics"_s));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(mixedCalendar()) > 0);
@@ -432,6 +434,11 @@ private slots:
         QCOMPARE(result.value(u"skipped"_s).toInt(), 90);
         QCOMPARE(QCryptographicHash::hash(databaseContent(*m_db), QCryptographicHash::Sha1).toHex(),
                  "16842b276f47a0d0134a23e30c1d1a72ed6a2991");
+        QSqlQuery order(m_db->database());
+        QVERIFY(
+            m_db->isServer() ||
+            (order.exec(u"SELECT out_of_order FROM task_creation_order WHERE user_id = %1"_s.arg(m_userId)) &&
+             order.next() && order.value(0).toInt() == 1));
         // The search index holds the imported tasks, and the triggers keep everything as before.
         QVERIFY(m_tasks->createTask(u"Task, 123 again"_s, QDateTime(), false, 1));
         QSqlQuery like(m_db->database());
