@@ -281,6 +281,10 @@ private:
     // The user's tasks of customers that match the search, counted up to a few hundred: read beside the
     // search index's candidates by customer, which sorts them.
     qint64 m_ownedByCustomers = 0;
+    // The search index's candidates of every user, counted up to the probe's limit, and whether the
+    // user holds less than a quarter of the tasks.
+    qint64 m_candidates = 0;
+    bool m_fewOwn = false;
     // The matching count and the filters and data it was counted for.
     int m_counted = 0;
     QString m_countedView;

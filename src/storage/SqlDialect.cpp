@@ -29,6 +29,12 @@ public:
                               " AND task_search MATCH :trigrams");
     }
     QString taskCandidateOrder() const override { return QStringLiteral("task_search.rowid"); }
+    QString ownTaskCandidateRows() const override
+    {
+        return QStringLiteral("task_search CROSS JOIN tasks AS own INDEXED BY idx_tasks_user"
+                              " ON own.user_id = :uid AND own.id = task_search.rowid"
+                              " AND task_search MATCH :trigrams CROSS JOIN tasks ON tasks.id = own.id");
+    }
     // The index reads its rows in id order either way, so the ends cost a row each.
     QString taskCandidateSpan() const override
     {
@@ -104,6 +110,7 @@ public:
     // The statement's own ILIKE on the name and id text reads the trigram indexes.
     QString taskCandidateRows() const override { return QStringLiteral("tasks"); }
     QString taskCandidateOrder() const override { return QString(); }
+    QString ownTaskCandidateRows() const override { return taskCandidateRows(); }
     // The trigram indexes give their matches as a bitmap, in no order: no ends.
     QString taskCandidateSpan() const override
     {

@@ -45,6 +45,9 @@ public:
     // The column of taskCandidateRows() that reads them in id order, either way, from any bound on
     // it; empty where they come in no order. Where they do, the file keeps task_creation_order.
     virtual QString taskCandidateOrder() const = 0;
+    // The same candidates, those of other users than :uid left out through a narrow index before the
+    // table is read, for a file of many users; taskCandidateRows() where that gains nothing.
+    virtual QString ownTaskCandidateRows() const = 0;
     // One row: how many of those candidates there are, counted up to :cap, and the lowest and highest
     // of their ids; or, where the ends cannot be had at about the cost of the count, counted up to
     // :pages (each candidate costs a read of the table) and NULL ends.
