@@ -160,9 +160,18 @@ QList<BenchCase> filterCases(BenchDatabase &bench)
 //   server: Bitmap Heap Scan on tasks (Filter: user_id) -> BitmapOr of both trigram indexes
 // Otherwise the count stops at the cap (1000) and the pages walk the index of the order:
 //   file:   count: SCAN task_search VIRTUAL TABLE + SEARCH tasks USING INTEGER PRIMARY KEY, or in a
-//           file of many users SEARCH tasks USING COVERING INDEX idx_tasks_name_asc (user_id=?);
-//           page: SEARCH tasks USING INDEX idx_tasks_created_asc (user_id=? AND create_at>?) read
-//           backwards + SEARCH customers USING INTEGER PRIMARY KEY LEFT-JOIN
+//           file of many users SEARCH own USING COVERING INDEX idx_tasks_user (user_id=? AND id=?)
+//           before the table, or SEARCH tasks USING COVERING INDEX idx_tasks_name_asc (user_id=?)
+//           where the cap comes sooner there;
+//           page: the creation times follow the ids (task_creation_order), so the search index is
+//           read in id order from the ids of the page's edge, found by SEARCH tasks USING COVERING
+//           INDEX idx_tasks_created_asc (user_id=? AND create_at=?): SCAN task_search VIRTUAL TABLE
+//           INDEX 192:M2>< (rowid bounds, ORDER BY rowid) + SEARCH tasks USING INTEGER PRIMARY KEY
+//           (in a file of many users after SEARCH own USING COVERING INDEX idx_tasks_user), and the
+//           tasks of matching customers apart: SEARCH tasks USING COVERING INDEX
+//           idx_tasks_user_customer (user_id=? AND customer_id=? AND rowid>? AND rowid<?), sorted;
+//           without that order: SEARCH tasks USING INDEX idx_tasks_created_asc (user_id=? AND
+//           create_at>?) read backwards + SEARCH customers USING INTEGER PRIMARY KEY LEFT-JOIN
 //   server: count: Limit -> Seq Scan on tasks (Filter: user_id, ILIKE), or the bitmap above for rarer
 //           words; page: Limit -> Nested Loop Left Join -> Index Scan using idx_tasks_created_desc,
 //           Index Scan using customers_pkey
