@@ -180,6 +180,7 @@ TaskService::SearchPlan TaskService::planSearch(int userId)
         SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"), SqlSupport::likeTrigrams(m_filterName));
         SqlSupport::bindIfUsed(query, QStringLiteral(":cap"), probed + 1);
         SqlSupport::bindIfUsed(query, QStringLiteral(":pages"), m_listPages + 1);
+        SqlSupport::bindIfUsed(query, QStringLiteral(":owned"), std::max(m_listPages, kOwnedByCustomers) + 1);
         return query;
     };
     QSqlQuery span = prepared(dialect().taskCandidateSpan());
@@ -191,16 +192,19 @@ TaskService::SearchPlan TaskService::planSearch(int userId)
     const bool ends = !span.value(1).isNull();
     const qint64 stretch = ends ? span.value(2).toLongLong() - span.value(1).toLongLong() + 1 : candidates;
     span.finish();
-    if (candidates > (ends ? probed : m_listPages))
+    // A walk in id order needs them too (readsCandidatesInOrder()).
+    const bool listable = candidates <= (ends ? probed : m_listPages);
+    if (!listable && dialect().taskCandidateOrder().isEmpty())
         return SearchPlan::Walk;
     QSqlQuery owned =
         prepared(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM tasks WHERE tasks.user_id = :uid"
-                                " AND tasks.customer_id IN (%1) LIMIT :pages) AS owned")
+                                " AND tasks.customer_id IN (%1) LIMIT :owned) AS owned")
                      .arg(matchingCustomers()));
     if (!owned.exec() || !owned.next())
         return SearchPlan::Walk;
-    const qint64 pages = std::min(candidates, stretch / kRowsPerPage + 1) + owned.value(0).toLongLong();
-    return pages <= m_listPages ? SearchPlan::Listed : SearchPlan::Walk;
+    m_ownedByCustomers = owned.value(0).toLongLong();
+    const qint64 pages = std::min(candidates, stretch / kRowsPerPage + 1) + m_ownedByCustomers;
+    return listable && pages <= m_listPages ? SearchPlan::Listed : SearchPlan::Walk;
 }
 
 // Every match of the search with its key: those by name or id among the candidates, the others by
@@ -316,18 +320,6 @@ int TaskService::countTasks(int userId)
     m_fewOwn = false;
     const QString trigrams = m_filterName.isEmpty() ? QString() : SqlSupport::likeTrigrams(m_filterName);
     m_ownedByCustomers = std::numeric_limits<qint64>::max();
-    if (!trigrams.isEmpty() && !dialect().taskCandidateOrder().isEmpty()) {
-        QSqlQuery owned = SqlSupport::prepare(
-            m_db, QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM tasks WHERE tasks.user_id = :uid"
-                                 " AND tasks.customer_id IN (%1) LIMIT :lim) AS owned")
-                      .arg(matchingCustomers()));
-        owned.bindValue(QStringLiteral(":uid"), userId);
-        owned.bindValue(QStringLiteral(":name"), QStringLiteral("%") + m_filterName + QStringLiteral("%"));
-        SqlSupport::bindIfUsed(owned, QStringLiteral(":trigrams"), trigrams);
-        owned.bindValue(QStringLiteral(":lim"), kOwnedByCustomers + 1);
-        if (owned.exec() && owned.next())
-            m_ownedByCustomers = owned.value(0).toLongLong();
-    }
     if (!trigrams.isEmpty()) {
         m_searchPlan = planSearch(userId);
         if (m_searchPlan != SearchPlan::Walk && listMatches(userId))

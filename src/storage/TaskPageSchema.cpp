@@ -111,12 +111,14 @@ QString creationBreaks(const QString &before, const QString &after)
     return QStringLiteral("(%1 IS NOT NULL AND (%2 IS NULL OR %1 > %2))").arg(before, after);
 }
 
+const QString kKeepOutOfOrder = QStringLiteral(
+    " ON CONFLICT (user_id) DO UPDATE SET out_of_order = MAX(out_of_order, excluded.out_of_order)");
+
 QString markOutOfOrder(const QString &user, const QString &value)
 {
-    return QStringLiteral("INSERT INTO task_creation_order (user_id, out_of_order) VALUES (%1, %2)"
-                          " ON CONFLICT (user_id) DO UPDATE SET out_of_order = MAX(out_of_order,"
-                          " excluded.out_of_order);")
-        .arg(user, value);
+    return QStringLiteral("INSERT INTO task_creation_order (user_id, out_of_order) VALUES (%1, %2)")
+               .arg(user, value) +
+           kKeepOutOfOrder + QLatin1Char(';');
 }
 
 QStringList creationOrderStatements()
@@ -200,10 +202,10 @@ QStringList taskPageAddedStatements()
             " AND t.id <= :after ORDER BY t.id DESC LIMIT 1), 0) ELSE %2 END) FROM (SELECT user_id,"
             " create_at, LAG(create_at) OVER w AS before, LAG(id) OVER w AS before_id FROM tasks"
             " WHERE id > :after WINDOW w AS (PARTITION BY user_id ORDER BY id)) AS added"
-            " WHERE true GROUP BY user_id ON CONFLICT (user_id) DO UPDATE SET out_of_order ="
-            " MAX(out_of_order, excluded.out_of_order)")
-            .arg(creationBreaks(QStringLiteral("t.create_at"), QStringLiteral("added.create_at")),
-                 creationBreaks(QStringLiteral("before"), QStringLiteral("create_at"))),
+            " WHERE true GROUP BY user_id")
+                .arg(creationBreaks(QStringLiteral("t.create_at"), QStringLiteral("added.create_at")),
+                     creationBreaks(QStringLiteral("before"), QStringLiteral("create_at"))) +
+            kKeepOutOfOrder,
     };
 }
 
