@@ -4,21 +4,18 @@
 #include "services/AuthService.h"
 #include "services/InputLimits.h"
 #include "storage/DbManager.h"
+#include "storage/SqlDialect.h"
 #include "storage/SqlSupport.h"
 
-#include <QDate>
 #include <QElapsedTimer>
 #include <QRegularExpression>
-#include <QTime>
 #include <QTimer>
 
 #include <algorithm>
-#include <iterator>
 
 namespace {
 
 constexpr int kDefaultSortColumn = 5;
-constexpr qint64 kSecondsPerDay = 86400;
 
 constexpr int kSortColumnCount = 6; // the columns of the task table
 
@@ -34,42 +31,6 @@ int normalizedActiveFilter(int value)
 int normalizedLevelFilter(int value)
 {
     return value == 20 || value == 50 || value == 51 ? value : -1;
-}
-
-int localOffsetAt(qint64 epoch)
-{
-    return QDateTime::fromSecsSinceEpoch(epoch).offsetFromUtc();
-}
-
-// The instant at which the local clock reads wall (a wall-clock reading counted as if it were UTC
-// seconds). A reading repeated when the clocks go back has two instants: latest picks the later one.
-// A reading skipped when the clocks go forward has none: the moment of the change stands in for it.
-qint64 epochOfLocalReading(qint64 wall, bool latest)
-{
-    const int offsetBefore = localOffsetAt(wall - kSecondsPerDay);
-    const int offsetAfter = localOffsetAt(wall + kSecondsPerDay);
-    std::optional<qint64> found;
-    for (const int offset : {offsetBefore, offsetAfter}) {
-        const qint64 candidate = wall - offset;
-        if (localOffsetAt(candidate) != offset)
-            continue;
-        if (!found)
-            found = candidate;
-        else
-            found = latest ? std::max(*found, candidate) : std::min(*found, candidate);
-    }
-    if (found)
-        return *found;
-    qint64 beforeChange = wall - offsetAfter;
-    qint64 afterChange = wall - offsetBefore;
-    while (afterChange - beforeChange > 1) {
-        const qint64 middle = beforeChange + (afterChange - beforeChange) / 2;
-        if (localOffsetAt(middle) == offsetBefore)
-            beforeChange = middle;
-        else
-            afterChange = middle;
-    }
-    return afterChange;
 }
 
 // Name and notes as they will be stored, and an expiry that has a text form.
@@ -97,19 +58,20 @@ void bindTaskFields(QSqlQuery &query, const QString &name, bool active, const QD
 TaskService::TaskService(DbManager *db, AuthService *auth, TaskTableModel *model, QObject *parent)
     : QObject(parent), m_db(db), m_auth(auth), m_model(model)
 {
-    m_pageSize = std::max(1, m_settings.value(QStringLiteral("taskPageSize"), m_pageSize).toInt());
-    const int sortColumn = m_settings.value(QStringLiteral("taskSortColumn"), m_sortColumn).toInt();
-    m_sortColumn = sortColumn >= 0 && sortColumn < kSortColumnCount ? sortColumn : kDefaultSortColumn;
-    m_sortOrder = m_settings.value(QStringLiteral("taskSortOrder"), m_sortOrder).toInt() != 0 ? 1 : 0;
-    m_filterName =
-        InputLimits::searchText(m_settings.value(QStringLiteral("taskFilterName"), m_filterName).toString());
-    m_filterExpireFrom =
-        m_settings.value(QStringLiteral("taskFilterExpireFrom"), m_filterExpireFrom).toString();
-    m_filterExpireTo = m_settings.value(QStringLiteral("taskFilterExpireTo"), m_filterExpireTo).toString();
-    m_filterActive =
-        normalizedActiveFilter(m_settings.value(QStringLiteral("taskFilterActive"), m_filterActive).toInt());
-    m_filterLevel =
-        normalizedLevelFilter(m_settings.value(QStringLiteral("taskFilterLevel"), m_filterLevel).toInt());
+    m_view.pageSize = std::max(1, m_settings.value(QStringLiteral("taskPageSize"), m_view.pageSize).toInt());
+    const int sortColumn = m_settings.value(QStringLiteral("taskSortColumn"), m_view.sortColumn).toInt();
+    m_view.sortColumn = sortColumn >= 0 && sortColumn < kSortColumnCount ? sortColumn : kDefaultSortColumn;
+    m_view.sortOrder =
+        m_settings.value(QStringLiteral("taskSortOrder"), m_view.sortOrder).toInt() != 0 ? 1 : 0;
+    m_view.name =
+        InputLimits::searchText(m_settings.value(QStringLiteral("taskFilterName"), m_view.name).toString());
+    m_view.expireFrom =
+        m_settings.value(QStringLiteral("taskFilterExpireFrom"), m_view.expireFrom).toString();
+    m_view.expireTo = m_settings.value(QStringLiteral("taskFilterExpireTo"), m_view.expireTo).toString();
+    m_view.active =
+        normalizedActiveFilter(m_settings.value(QStringLiteral("taskFilterActive"), m_view.active).toInt());
+    m_view.level =
+        normalizedLevelFilter(m_settings.value(QStringLiteral("taskFilterLevel"), m_view.level).toInt());
     if (m_auth)
         connect(m_auth, &AuthService::loggedOut, this, &TaskService::forgetUser);
 }
@@ -119,9 +81,9 @@ TaskService::~TaskService() = default;
 void TaskService::setPageSize(int size)
 {
     const int normalized = std::max(1, size);
-    if (normalized == m_pageSize)
+    if (normalized == m_view.pageSize)
         return;
-    m_pageSize = normalized;
+    m_view.pageSize = normalized;
     m_settings.setValue(QStringLiteral("taskPageSize"), normalized);
     emit pageSizeChanged();
 }
@@ -129,9 +91,9 @@ void TaskService::setPageSize(int size)
 void TaskService::setFilterName(const QString &text)
 {
     const QString normalized = InputLimits::searchText(text);
-    if (normalized == m_filterName)
+    if (normalized == m_view.name)
         return;
-    m_filterName = normalized;
+    m_view.name = normalized;
     m_settings.setValue(QStringLiteral("taskFilterName"), normalized);
     emit filterNameChanged();
     loadPage(1);
@@ -140,9 +102,9 @@ void TaskService::setFilterName(const QString &text)
 void TaskService::setFilterActive(int value)
 {
     const int normalized = normalizedActiveFilter(value);
-    if (normalized == m_filterActive)
+    if (normalized == m_view.active)
         return;
-    m_filterActive = normalized;
+    m_view.active = normalized;
     m_settings.setValue(QStringLiteral("taskFilterActive"), normalized);
     emit filterActiveChanged();
     loadPage(1);
@@ -150,9 +112,9 @@ void TaskService::setFilterActive(int value)
 
 void TaskService::setFilterExpireFrom(const QString &text)
 {
-    if (text == m_filterExpireFrom)
+    if (text == m_view.expireFrom)
         return;
-    m_filterExpireFrom = text;
+    m_view.expireFrom = text;
     m_settings.setValue(QStringLiteral("taskFilterExpireFrom"), text);
     emit filterExpireFromChanged();
     loadPage(1);
@@ -160,9 +122,9 @@ void TaskService::setFilterExpireFrom(const QString &text)
 
 void TaskService::setFilterExpireTo(const QString &text)
 {
-    if (text == m_filterExpireTo)
+    if (text == m_view.expireTo)
         return;
-    m_filterExpireTo = text;
+    m_view.expireTo = text;
     m_settings.setValue(QStringLiteral("taskFilterExpireTo"), text);
     emit filterExpireToChanged();
     loadPage(1);
@@ -171,9 +133,9 @@ void TaskService::setFilterExpireTo(const QString &text)
 void TaskService::setFilterLevel(int value)
 {
     const int normalized = normalizedLevelFilter(value);
-    if (normalized == m_filterLevel)
+    if (normalized == m_view.level)
         return;
-    m_filterLevel = normalized;
+    m_view.level = normalized;
     m_settings.setValue(QStringLiteral("taskFilterLevel"), normalized);
     emit filterLevelChanged();
     loadPage(1);
@@ -191,8 +153,8 @@ void TaskService::onChangedElsewhere()
     // A server advances its change stamp before the commit becomes visible, so a count or page edges
     // read in between carry the new stamp with the old data: neither is trusted after a change made
     // elsewhere.
-    m_countedView.clear();
-    m_shown = {};
+    m_planner.forget();
+    m_reader.forget();
     loadPage(m_currentPage);
     emit tasksChanged();
     emit changedElsewhere();
@@ -202,8 +164,7 @@ void TaskService::forgetUser()
 {
     if (m_model)
         m_model->setTasks({});
-    m_taskCountByDate.clear();
-    m_firstTasksByDate.clear();
+    m_calendar.clear();
     m_currentPage = 1;
     m_totalPages = 1;
     m_totalCount = m_activeCount = m_inactiveCount = 0;
@@ -228,28 +189,14 @@ bool TaskService::canQuery() const
     return m_db && m_db->isPrepared() && m_auth && m_auth->loggedIn();
 }
 
-std::optional<qint64> TaskService::boundEpoch(const QString &text, bool upper)
-{
-    const QString bound = text.trimmed();
-    if (bound.size() != 16 || bound.at(10) != QLatin1Char(' '))
-        return std::nullopt;
-    const QDate date = QDate::fromString(bound.left(10), QStringLiteral("yyyy-MM-dd"));
-    const QTime time = QTime::fromString(bound.mid(11), QStringLiteral("HH:mm"));
-    if (!date.isValid() || !time.isValid())
-        return std::nullopt;
-    const qint64 wall = QDateTime(date, time, Qt::UTC).toSecsSinceEpoch();
-    // An upper bound takes its whole minute: everything before the next minute begins.
-    return upper ? epochOfLocalReading(wall + 60, true) - 1 : epochOfLocalReading(wall, false);
-}
-
 void TaskService::sort(int column, int order)
 {
     if (column < 0 || column >= kSortColumnCount)
         return;
     const int sortOrder = order == Qt::DescendingOrder ? 1 : 0;
-    const bool changed = column != m_sortColumn || sortOrder != m_sortOrder;
-    m_sortColumn = column;
-    m_sortOrder = sortOrder;
+    const bool changed = column != m_view.sortColumn || sortOrder != m_view.sortOrder;
+    m_view.sortColumn = column;
+    m_view.sortOrder = sortOrder;
     m_settings.setValue(QStringLiteral("taskSortColumn"), column);
     m_settings.setValue(QStringLiteral("taskSortOrder"), sortOrder);
     if (changed)
@@ -260,18 +207,12 @@ void TaskService::sort(int column, int order)
 bool TaskService::execChange(QSqlQuery &query, int taskId, bool mustMatch)
 {
     const int uid = m_auth->userId();
-    const bool wasBefore = taskId > 0 && isBeforeFirstShown(uid, taskId);
-    const bool shownNow = m_shown.version.isValid() && m_shown.version == dataVersion();
+    const TaskPageReader::Change change = m_reader.beforeChange(uid, taskId);
     if (!query.exec() || (mustMatch && query.numRowsAffected() < 1))
         return false;
-    // A change of one row moves the first row shown by at most one place; the page then continues
-    // from it. Other changes make the next load count from an end.
     const int changed = taskId != 0 ? taskId : query.next() ? query.value(0).toInt() : 0;
     query.finish();
-    if (shownNow && taskId >= 0) {
-        m_shown.shift += int(isBeforeFirstShown(uid, changed)) - int(wasBefore);
-        m_shown.version = dataVersion();
-    }
+    m_reader.afterChange(change, uid, changed);
     loadPage(m_currentPage);
     emit tasksChanged();
     return true;
@@ -389,16 +330,239 @@ TaskService::Selection TaskService::currentSelection() const
 {
     if (!canQuery())
         return {};
-    Selection selection{filterClauses(), {}};
+    Selection selection{m_query.filterClauses(), {}};
     const QString sql =
         QStringLiteral("SELECT 1 FROM tasks LEFT JOIN customers ON tasks.customer_id = customers.id"
                        " WHERE tasks.user_id = :uid") +
         selection.clauses;
     // The page's own binder fills a probe of the statement; the values are read back by name.
     QSqlQuery probe = SqlSupport::prepare(m_db, sql);
-    bindFilters(probe, m_auth->userId());
+    m_query.bindFilters(probe, m_auth->userId());
     static const QRegularExpression placeholder(QStringLiteral(":[A-Za-z_][A-Za-z0-9_]*"));
     for (const QRegularExpressionMatch &match : placeholder.globalMatch(sql))
         selection.bindings.insert(match.captured(), probe.boundValue(match.captured()));
     return selection;
+}
+
+void TaskService::loadPage(int page)
+{
+    if (!canQuery())
+        return;
+    const int uid = m_auth->userId();
+
+    // The counters are kept by the database on every write; a user without tasks has no row.
+    QSqlQuery counters =
+        SqlSupport::prepare(m_db, QStringLiteral("SELECT * FROM task_counts WHERE user_id = :uid"));
+    counters.bindValue(QStringLiteral(":uid"), uid);
+    const bool counted = counters.exec();
+    const bool hasRow = counted && counters.next();
+    const auto counter = [&](const QString &column) {
+        return hasRow ? counters.value(column).toInt() : 0;
+    };
+
+    int matching = 0;
+    if (counted && m_view.name.isEmpty() && !m_view.hasRange()) {
+        const QString level = m_view.level == 20   ? QStringLiteral("low")
+                              : m_view.level == 50 ? QStringLiteral("mid")
+                              : m_view.level == 51 ? QStringLiteral("high")
+                                                   : QString();
+        const QString state = m_view.active == 0   ? QStringLiteral("open")
+                              : m_view.active == 1 ? QStringLiteral("done")
+                                                   : QString();
+        const QString column = state.isEmpty() ? (level.isEmpty() ? QStringLiteral("total") : level)
+                                               : (level.isEmpty() ? state : state + QLatin1Char('_') + level);
+        matching = counter(column);
+        m_countCapped = false;
+        // The plan of a search goes with its count.
+        m_planner.reset();
+    } else {
+        // Paging through a search or a range does not count it again while nothing changed.
+        const int counted = m_planner.count(uid, m_reader.dataVersion().toString());
+        m_countCapped = m_planner.capped();
+        matching = m_countCapped ? m_planner.countCap() : counted;
+    }
+
+    if (counted) {
+        m_totalCount = counter(QStringLiteral("total"));
+        m_activeCount = counter(QStringLiteral("done"));
+        m_inactiveCount = counter(QStringLiteral("open"));
+        emit countsChanged();
+    }
+
+    m_totalPages = int(std::max<qint64>(1, (qint64(matching) + m_view.pageSize - 1) / m_view.pageSize));
+    emit totalPagesChanged();
+    const int target = std::max(1, std::min(page, m_totalPages));
+    if (target != m_currentPage) {
+        m_currentPage = target;
+        emit currentPageChanged();
+    }
+
+    if (counted) {
+        m_lowLevelCount = counter(QStringLiteral("open_low"));
+        m_midLevelCount = counter(QStringLiteral("open_mid"));
+        m_highLevelCount = counter(QStringLiteral("open_high"));
+        emit countsLevelChanged();
+    }
+
+    QList<TaskRow> rows = m_reader.read(uid, {m_currentPage, m_totalPages, matching, m_totalCount});
+    if (m_model)
+        m_model->setTasks(std::move(rows));
+}
+
+QVariantMap TaskService::taskById(int taskId) const
+{
+    if (taskId < 1 || !canQuery())
+        return {};
+    QSqlQuery query = SqlSupport::prepare(
+        m_db,
+        QStringLiteral("SELECT tasks.id, tasks.name, tasks.notes, tasks.active, tasks.expire_at, tasks.level,"
+                       " tasks.customer_id, customers.name AS customer_name"
+                       " FROM tasks LEFT JOIN customers ON tasks.customer_id = customers.id"
+                       " WHERE tasks.user_id = :uid AND tasks.id = :taskId LIMIT 1"));
+    query.bindValue(QStringLiteral(":uid"), m_auth->userId());
+    query.bindValue(QStringLiteral(":taskId"), taskId);
+    if (!query.exec() || !query.next())
+        return {};
+    return {
+        {QStringLiteral("taskId"), query.value(QStringLiteral("id")).toInt()},
+        {QStringLiteral("name"), query.value(QStringLiteral("name")).toString()},
+        {QStringLiteral("notes"), query.value(QStringLiteral("notes")).toString()},
+        {QStringLiteral("active"), query.value(QStringLiteral("active")).toBool()},
+        {QStringLiteral("expireAt"), SqlSupport::localFromUtcText(query.value(QStringLiteral("expire_at")))},
+        {QStringLiteral("level"), query.value(QStringLiteral("level")).toInt()},
+        {QStringLiteral("customerId"), query.value(QStringLiteral("customer_id")).toInt()},
+        {QStringLiteral("customerName"), query.value(QStringLiteral("customer_name")).toString()},
+    };
+}
+
+QVariantList TaskService::tasksForCustomer(int customerId) const
+{
+    if (customerId < 1 || !canQuery())
+        return {};
+    QSqlQuery query =
+        SqlSupport::prepare(m_db, QStringLiteral("SELECT id, name, active, expire_at FROM tasks"
+                                                 " WHERE user_id = :uid AND customer_id = :customerId"
+                                                 " ORDER BY expire_at_epoch ASC%1, id ASC")
+                                      .arg(m_db->dialect().nullsLow(true)));
+    query.bindValue(QStringLiteral(":uid"), m_auth->userId());
+    query.bindValue(QStringLiteral(":customerId"), customerId);
+    QVariantList tasks;
+    if (!query.exec())
+        return tasks;
+    while (query.next()) {
+        tasks.append(QVariantMap{
+            {QStringLiteral("taskId"), query.value(QStringLiteral("id")).toInt()},
+            {QStringLiteral("name"), query.value(QStringLiteral("name")).toString()},
+            {QStringLiteral("expireAt"),
+             SqlSupport::localFromUtcText(query.value(QStringLiteral("expire_at")))},
+            {QStringLiteral("active"), query.value(QStringLiteral("active")).toBool()},
+        });
+    }
+    return tasks;
+}
+
+int TaskService::doneTaskCount() const
+{
+    if (!canQuery())
+        return 0;
+    QSqlQuery query =
+        SqlSupport::prepare(m_db, QStringLiteral("SELECT done FROM task_counts WHERE user_id = :uid"));
+    query.bindValue(QStringLiteral(":uid"), m_auth->userId());
+    return query.exec() && query.next() ? query.value(0).toInt() : 0;
+}
+
+QVariantMap TaskService::nextDueTask(int withinMinutes)
+{
+    return dueSoonTasks(withinMinutes).value(0).toMap();
+}
+
+QVariantList TaskService::dueSoonTasks(int withinMinutes, qint64 afterEpoch, int afterId, int limit)
+{
+    QVariantList tasks;
+    if (!canQuery())
+        return tasks;
+    const qint64 now = currentDateTime().toSecsSinceEpoch();
+    const qint64 limitEpoch = now + qint64(withinMinutes) * 60;
+    QSqlQuery query = SqlSupport::prepare(
+        m_db, QStringLiteral(
+                  "SELECT id, name, expire_at_epoch FROM tasks"
+                  " WHERE user_id = :uid AND active = 0 AND expire_at_epoch IS NOT NULL"
+                  " AND expire_at_epoch BETWEEN :now AND :lim"
+                  " AND (expire_at_epoch > :afterEpoch OR (expire_at_epoch = :sameEpoch AND id > :afterId))"
+                  " ORDER BY expire_at_epoch ASC%1, id ASC LIMIT :count")
+                  .arg(m_db->dialect().nullsLow(true)));
+    query.bindValue(QStringLiteral(":uid"), m_auth->userId());
+    query.bindValue(QStringLiteral(":now"), now);
+    query.bindValue(QStringLiteral(":lim"), limitEpoch);
+    query.bindValue(QStringLiteral(":afterEpoch"), afterEpoch);
+    query.bindValue(QStringLiteral(":sameEpoch"), afterEpoch);
+    query.bindValue(QStringLiteral(":afterId"), afterId);
+    query.bindValue(QStringLiteral(":count"), limit);
+    if (!query.exec())
+        return tasks;
+    while (query.next()) {
+        const qint64 epoch = query.value(QStringLiteral("expire_at_epoch")).toLongLong();
+        tasks.append(QVariantMap{
+            {QStringLiteral("id"), query.value(QStringLiteral("id")).toInt()},
+            {QStringLiteral("name"), query.value(QStringLiteral("name")).toString()},
+            {QStringLiteral("expire_at_text"),
+             QDateTime::fromSecsSinceEpoch(epoch).toString(QStringLiteral("yyyy-MM-dd HH:mm"))},
+            {QStringLiteral("expire_at_epoch"), epoch},
+        });
+    }
+    return tasks;
+}
+
+void TaskService::loadStatistics(const QString &expireFrom, const QString &expireTo)
+{
+    if (!canQuery())
+        return;
+    const QString from = expireFrom.trimmed();
+    const QString to = expireTo.trimmed();
+    m_settings.setValue(QStringLiteral("statsExpireFrom"), from);
+    m_settings.setValue(QStringLiteral("statsExpireTo"), to);
+    std::optional<TaskCalendarStore::DailySeries> series =
+        m_calendar.dailySeries(m_auth->userId(), from, to, currentDateTime().date());
+    if (!series)
+        return;
+    m_dailyLabels = std::move(series->labels);
+    m_dailyTotals = std::move(series->totals);
+    m_dailyCompleted = std::move(series->completed);
+    emit statisticsChanged();
+}
+
+QString TaskService::statsExpireFrom() const
+{
+    return m_settings.value(QStringLiteral("statsExpireFrom"), QString()).toString();
+}
+
+QString TaskService::statsExpireTo() const
+{
+    return m_settings.value(QStringLiteral("statsExpireTo"), QString()).toString();
+}
+
+void TaskService::loadTasksForRange(const QString &fromDate, const QString &toDate)
+{
+    m_calendar.loadRange(m_auth ? m_auth->userId() : -1, fromDate, toDate);
+    emit tasksChanged();
+}
+
+int TaskService::taskCountForDate(const QString &date) const
+{
+    return m_calendar.countForDate(date);
+}
+
+QVariantList TaskService::firstTasksForDate(const QString &date) const
+{
+    return m_calendar.firstTasksForDate(date);
+}
+
+QVariantList TaskService::tasksForDate(const QString &date) const
+{
+    return m_calendar.tasksForDate(m_auth ? m_auth->userId() : -1, date);
+}
+
+void TaskService::setSearchLimits(int countCap, int listPages)
+{
+    m_planner.setLimits(countCap, listPages);
 }

@@ -1,26 +1,24 @@
 #pragma once
 
 #include "services/SettingsService.h"
+#include "services/TaskCalendarStore.h"
+#include "services/TaskPageQuery.h"
+#include "services/TaskPageReader.h"
+#include "services/TaskSearchPlanner.h"
 
 #include <QDateTime>
-#include <QHash>
 #include <QObject>
 #include <QSettings>
 #include <QStringList>
 #include <QVariant>
 
-#include <limits>
-#include <optional>
-
 class AuthService;
 class DbManager;
-class SqlDialect;
 class QSqlQuery;
 class TaskTableModel;
-struct TaskRow;
 
 // The signed-in user's tasks: the paged, filtered and sorted table page, the changes to tasks, the
-// lookups, the due-soon query, the daily statistics and the calendar store.
+// lookups and the due-soon query; the daily statistics and the calendar's days for the window.
 class TaskService : public QObject
 {
     Q_OBJECT
@@ -56,20 +54,20 @@ public:
     explicit TaskService(DbManager *db, AuthService *auth, TaskTableModel *model, QObject *parent = nullptr);
     ~TaskService() override;
 
-    int pageSize() const { return m_pageSize; }
+    int pageSize() const { return m_view.pageSize; }
     int currentPage() const { return m_currentPage; }
     int totalPages() const { return m_totalPages; }
     bool countCapped() const { return m_countCapped; }
-    QString filterName() const { return m_filterName; }
-    int filterActive() const { return m_filterActive; }
-    QString filterExpireFrom() const { return m_filterExpireFrom; }
-    QString filterExpireTo() const { return m_filterExpireTo; }
-    int filterLevel() const { return m_filterLevel; }
+    QString filterName() const { return m_view.name; }
+    int filterActive() const { return m_view.active; }
+    QString filterExpireFrom() const { return m_view.expireFrom; }
+    QString filterExpireTo() const { return m_view.expireTo; }
+    int filterLevel() const { return m_view.level; }
     int totalCount() const { return m_totalCount; }
     int activeCount() const { return m_activeCount; }
     int inactiveCount() const { return m_inactiveCount; }
-    int sortColumn() const { return m_sortColumn; }
-    int sortOrder() const { return m_sortOrder; }
+    int sortColumn() const { return m_view.sortColumn; }
+    int sortOrder() const { return m_view.sortOrder; }
     int highLevelCount() const { return m_highLevelCount; }
     int midLevelCount() const { return m_midLevelCount; }
     int lowLevelCount() const { return m_lowLevelCount; }
@@ -157,91 +155,8 @@ protected:
     // counted and the table pages a list of the matches of three characters or more may read.
     void setSearchLimits(int countCap, int listPages);
 
-public:
-    // Tasks of one local day; all counts only tasks with an expiry instant, withText those with the
-    // expiry text as well, done those of withText that are done.
-    struct DayCount
-    {
-        QDate date;
-        int all = 0;
-        int withText = 0;
-        int done = 0;
-    };
-
 private:
-    // Where a page starts or ends: the sort key and id of a row (the key is null for a NULL value).
-    struct PageEdge
-    {
-        QVariant key;
-        int id = 0;
-    };
-    // The rows shown and what they were read under, so that the next, previous or same page can
-    // continue from them instead of counting rows from the start.
-    struct ShownPage
-    {
-        QString view;
-        QVariant version;
-        int page = 0;
-        PageEdge first;
-        PageEdge last;
-        // Rows that a change of this service moved in front of the first row (or out, when negative).
-        int shift = 0;
-    };
-
-    // How the pages of a search of three characters or more are read: by walking the index of the
-    // order (or the search index in id order), or from the list of its matches in display order, read
-    // once per count and order from the candidates of the search index (Listed).
-    enum class SearchPlan {
-        Walk,
-        Listed,
-    };
-    struct MatchList
-    {
-        int column = -1;
-        int order = -1;
-        // Every match, or with more than the count cap the first cap + 1 of them.
-        QList<PageEdge> rows;
-    };
-
     bool canQuery() const;
-    std::optional<QList<DayCount>> countsPerLocalDayByText(const QString &from, const QString &to) const;
-    // Calendar task maps of the day in query order.
-    std::optional<QVariantList> tasksOfLocalDay(int uid, const QDate &day, QString *error) const;
-    int countTasks(int userId);
-    SearchPlan planSearch(int userId);
-    bool listMatches(int userId);
-    void sortMatches();
-    QList<TaskRow> readRows(const QList<PageEdge> &edges);
-    QString filterClauses(bool withName = true) const;
-    QString sortIndex() const;
-    QString nullsOrder(bool ascending) const;
-    QString customerJoin() const;
-    QString sortKey() const;
-    QString nameLike(const QString &expr) const;
-    QString matchingCustomers() const;
-    const SqlDialect &dialect() const;
-    void bindFilters(QSqlQuery &query, int userId) const;
-    QString viewKey(int userId) const;
-    QVariant dataVersion() const;
-    QList<TaskRow> readPage(int userId, int matching);
-    TaskRow rowOf(const QSqlQuery &query) const;
-    // Up to limit rows from edge (or from one end when edge is null) in display order, or in the
-    // reverse order when backward is set; inclusive takes the edge row itself. Without withRows only
-    // the edges are read (the rows stay empty).
-    QList<TaskRow> walk(int userId, const PageEdge *edge, bool inclusive, bool backward, int limit,
-                        QList<PageEdge> *edges, bool withRows = true);
-    std::optional<PageEdge> edgeAt(int userId, qint64 offset, bool fromEnd);
-    bool readsKeyGroups() const;
-    bool readsCandidatesInOrder(int userId) const;
-    // A range of ids, both ends included.
-    struct IdSpan
-    {
-        qint64 from = std::numeric_limits<qint64>::min();
-        qint64 to = std::numeric_limits<qint64>::max();
-    };
-    // The user's ids of one creation time (NULL for none) while creation follows id.
-    std::optional<IdSpan> creationSpan(int userId, const QVariant &key) const;
-    bool isBeforeFirstShown(int userId, int taskId);
     // Runs a prepared change of the user's rows; on success reloads the page and emits tasksChanged.
     // taskId names the one row it changes, 0 a row it inserts, -1 any number of rows. With mustMatch,
     // a statement that matched no row (a task deleted meanwhile, another user's task) is a failure:
@@ -251,44 +166,17 @@ private:
     void forgetUser();
     bool deleteDoneChunk();
 
-    // A bound entered as local "yyyy-MM-dd HH:mm", as seconds since the epoch: the first second of that
-    // minute, or with upper set its last second. Empty when the text does not read as such a bound.
-    static std::optional<qint64> boundEpoch(const QString &text, bool upper);
-
-    int m_sortColumn = 5;
-    int m_sortOrder = 1;
-    QString m_filterName;
-    int m_filterActive = -1;
-    QString m_filterExpireFrom;
-    QString m_filterExpireTo;
-    int m_filterLevel = -1;
     DbManager *m_db = nullptr;
     AuthService *m_auth = nullptr;
     TaskTableModel *m_model = nullptr;
-    int m_pageSize = 25;
+    TaskView m_view;
+    TaskPageQuery m_query{m_db, &m_view};
+    TaskSearchPlanner m_planner{m_db, &m_query};
+    TaskPageReader m_reader{m_db, &m_query, &m_planner};
+    TaskCalendarStore m_calendar{m_db};
     int m_currentPage = 1;
     int m_totalPages = 1;
     bool m_countCapped = false;
-    SearchPlan m_searchPlan = SearchPlan::Walk;
-    MatchList m_matches;
-    // A search that is not listed is counted up to m_countCap matches: beyond, the pages cover the first
-    // of them in display order ("Page 1 / 40+"). Each match counted or listed costs up to a read of a
-    // table page, about 7 us on a file of a million tasks whose pages are not in the cache: both limits
-    // keep a search as it is typed within a frame (see bench/RESULTS.md).
-    int m_countCap = 1000;
-    int m_listPages = 1200;
-    bool m_rangeByOrder = false;
-    // The user's tasks of customers that match the search, counted up to a few hundred: read beside the
-    // search index's candidates by customer, which sorts them.
-    qint64 m_ownedByCustomers = 0;
-    // The search index's candidates of every user, counted up to the probe's limit, and whether the
-    // user holds less than a quarter of the tasks.
-    qint64 m_candidates = 0;
-    bool m_fewOwn = false;
-    // The matching count and the filters and data it was counted for.
-    int m_counted = 0;
-    QString m_countedView;
-    ShownPage m_shown;
     int m_totalCount = 0;
     int m_activeCount = 0;
     int m_inactiveCount = 0;
@@ -298,9 +186,6 @@ private:
     QVariantList m_dailyTotals;
     QVariantList m_dailyCompleted;
     QStringList m_dailyLabels;
-    // The last calendar range: each day's number of tasks and its first two tasks.
-    QHash<QString, int> m_taskCountByDate;
-    QHash<QString, QVariantList> m_firstTasksByDate;
     // The deletion of done tasks in progress.
     struct DeleteDone
     {

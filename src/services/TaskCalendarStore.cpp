@@ -1,14 +1,15 @@
-// The read operations of the task service: lookups, the due-soon query, statistics and calendar.
-#include "services/TaskService.h"
+#include "services/TaskCalendarStore.h"
 
-#include "services/AuthService.h"
+#include "services/TaskPageQuery.h"
 #include "storage/DbManager.h"
 #include "storage/SchemaExtras.h"
 #include "storage/SqlDialect.h"
 #include "storage/SqlSupport.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QSqlError>
+#include <QSqlQuery>
 
 #include <cmath>
 #include <limits>
@@ -126,8 +127,8 @@ QString bucketPieceCounts(const SqlDialect &dialect)
 }
 // The user's tasks with an expiry instant in [from, to), counted per local day, only for the days
 // between the first and the last such task. Whole hours and quarters come from the expiry buckets.
-std::optional<QList<TaskService::DayCount>> countsPerLocalDay(const DbManager *db, int uid, qint64 from,
-                                                              qint64 to)
+std::optional<QList<TaskCalendarStore::DayCount>> countsPerLocalDay(const DbManager *db, int uid, qint64 from,
+                                                                    qint64 to)
 {
     QSqlQuery extent = SqlSupport::prepare(
         db, QStringLiteral("SELECT (SELECT MIN(expire_at_epoch) FROM tasks WHERE user_id = :uid"
@@ -139,7 +140,7 @@ std::optional<QList<TaskService::DayCount>> countsPerLocalDay(const DbManager *d
     extent.bindValue(QStringLiteral(":to"), to);
     if (!extent.exec() || !extent.next())
         return std::nullopt;
-    QList<TaskService::DayCount> days;
+    QList<TaskCalendarStore::DayCount> days;
     if (extent.value(0).isNull())
         return days;
     const qint64 begin = std::max(from, qint64(std::floor(extent.value(0).toDouble())));
@@ -172,7 +173,7 @@ std::optional<QList<TaskService::DayCount>> countsPerLocalDay(const DbManager *d
         const int piece = query.value(0).toInt();
         if (piece < 0 || piece >= dayOfPiece.size())
             continue;
-        TaskService::DayCount &day = days[dayOfPiece.at(piece)];
+        TaskCalendarStore::DayCount &day = days[dayOfPiece.at(piece)];
         day.all += query.value(1).toInt();
         day.withText += query.value(2).toInt();
         day.done += query.value(3).toInt();
@@ -182,121 +183,14 @@ std::optional<QList<TaskService::DayCount>> countsPerLocalDay(const DbManager *d
 
 } // namespace
 
-QVariantMap TaskService::taskById(int taskId) const
-{
-    if (taskId < 1 || !canQuery())
-        return {};
-    QSqlQuery query = SqlSupport::prepare(
-        m_db,
-        QStringLiteral("SELECT tasks.id, tasks.name, tasks.notes, tasks.active, tasks.expire_at, tasks.level,"
-                       " tasks.customer_id, customers.name AS customer_name"
-                       " FROM tasks LEFT JOIN customers ON tasks.customer_id = customers.id"
-                       " WHERE tasks.user_id = :uid AND tasks.id = :taskId LIMIT 1"));
-    query.bindValue(QStringLiteral(":uid"), m_auth->userId());
-    query.bindValue(QStringLiteral(":taskId"), taskId);
-    if (!query.exec() || !query.next())
-        return {};
-    return {
-        {QStringLiteral("taskId"), query.value(QStringLiteral("id")).toInt()},
-        {QStringLiteral("name"), query.value(QStringLiteral("name")).toString()},
-        {QStringLiteral("notes"), query.value(QStringLiteral("notes")).toString()},
-        {QStringLiteral("active"), query.value(QStringLiteral("active")).toBool()},
-        {QStringLiteral("expireAt"), SqlSupport::localFromUtcText(query.value(QStringLiteral("expire_at")))},
-        {QStringLiteral("level"), query.value(QStringLiteral("level")).toInt()},
-        {QStringLiteral("customerId"), query.value(QStringLiteral("customer_id")).toInt()},
-        {QStringLiteral("customerName"), query.value(QStringLiteral("customer_name")).toString()},
-    };
-}
+TaskCalendarStore::TaskCalendarStore(DbManager *db) : m_db(db) {}
 
-QVariantList TaskService::tasksForCustomer(int customerId) const
+std::optional<TaskCalendarStore::DailySeries>
+TaskCalendarStore::dailySeries(int userId, const QString &from, const QString &to, const QDate &today) const
 {
-    if (customerId < 1 || !canQuery())
-        return {};
-    QSqlQuery query =
-        SqlSupport::prepare(m_db, QStringLiteral("SELECT id, name, active, expire_at FROM tasks"
-                                                 " WHERE user_id = :uid AND customer_id = :customerId"
-                                                 " ORDER BY expire_at_epoch ASC%1, id ASC")
-                                      .arg(m_db->dialect().nullsLow(true)));
-    query.bindValue(QStringLiteral(":uid"), m_auth->userId());
-    query.bindValue(QStringLiteral(":customerId"), customerId);
-    QVariantList tasks;
-    if (!query.exec())
-        return tasks;
-    while (query.next()) {
-        tasks.append(QVariantMap{
-            {QStringLiteral("taskId"), query.value(QStringLiteral("id")).toInt()},
-            {QStringLiteral("name"), query.value(QStringLiteral("name")).toString()},
-            {QStringLiteral("expireAt"),
-             SqlSupport::localFromUtcText(query.value(QStringLiteral("expire_at")))},
-            {QStringLiteral("active"), query.value(QStringLiteral("active")).toBool()},
-        });
-    }
-    return tasks;
-}
-
-int TaskService::doneTaskCount() const
-{
-    if (!canQuery())
-        return 0;
-    QSqlQuery query =
-        SqlSupport::prepare(m_db, QStringLiteral("SELECT done FROM task_counts WHERE user_id = :uid"));
-    query.bindValue(QStringLiteral(":uid"), m_auth->userId());
-    return query.exec() && query.next() ? query.value(0).toInt() : 0;
-}
-
-QVariantMap TaskService::nextDueTask(int withinMinutes)
-{
-    return dueSoonTasks(withinMinutes).value(0).toMap();
-}
-
-QVariantList TaskService::dueSoonTasks(int withinMinutes, qint64 afterEpoch, int afterId, int limit)
-{
-    QVariantList tasks;
-    if (!canQuery())
-        return tasks;
-    const qint64 now = currentDateTime().toSecsSinceEpoch();
-    const qint64 limitEpoch = now + qint64(withinMinutes) * 60;
-    QSqlQuery query = SqlSupport::prepare(
-        m_db, QStringLiteral(
-                  "SELECT id, name, expire_at_epoch FROM tasks"
-                  " WHERE user_id = :uid AND active = 0 AND expire_at_epoch IS NOT NULL"
-                  " AND expire_at_epoch BETWEEN :now AND :lim"
-                  " AND (expire_at_epoch > :afterEpoch OR (expire_at_epoch = :sameEpoch AND id > :afterId))"
-                  " ORDER BY expire_at_epoch ASC%1, id ASC LIMIT :count")
-                  .arg(m_db->dialect().nullsLow(true)));
-    query.bindValue(QStringLiteral(":uid"), m_auth->userId());
-    query.bindValue(QStringLiteral(":now"), now);
-    query.bindValue(QStringLiteral(":lim"), limitEpoch);
-    query.bindValue(QStringLiteral(":afterEpoch"), afterEpoch);
-    query.bindValue(QStringLiteral(":sameEpoch"), afterEpoch);
-    query.bindValue(QStringLiteral(":afterId"), afterId);
-    query.bindValue(QStringLiteral(":count"), limit);
-    if (!query.exec())
-        return tasks;
-    while (query.next()) {
-        const qint64 epoch = query.value(QStringLiteral("expire_at_epoch")).toLongLong();
-        tasks.append(QVariantMap{
-            {QStringLiteral("id"), query.value(QStringLiteral("id")).toInt()},
-            {QStringLiteral("name"), query.value(QStringLiteral("name")).toString()},
-            {QStringLiteral("expire_at_text"),
-             QDateTime::fromSecsSinceEpoch(epoch).toString(QStringLiteral("yyyy-MM-dd HH:mm"))},
-            {QStringLiteral("expire_at_epoch"), epoch},
-        });
-    }
-    return tasks;
-}
-
-void TaskService::loadStatistics(const QString &expireFrom, const QString &expireTo)
-{
-    if (!canQuery())
-        return;
-    const QString from = expireFrom.trimmed();
-    const QString to = expireTo.trimmed();
-    const std::optional<qint64> fromEpoch = from.isEmpty() ? std::nullopt : boundEpoch(from, false);
-    const std::optional<qint64> toEpoch = to.isEmpty() ? std::nullopt : boundEpoch(to, true);
-    m_settings.setValue(QStringLiteral("statsExpireFrom"), from);
-    m_settings.setValue(QStringLiteral("statsExpireTo"), to);
-
+    const std::optional<qint64> fromEpoch =
+        from.isEmpty() ? std::nullopt : TaskPageQuery::boundEpoch(from, false);
+    const std::optional<qint64> toEpoch = to.isEmpty() ? std::nullopt : TaskPageQuery::boundEpoch(to, true);
     // Days are the user's local days. Bounds that read as local minutes are instants and are
     // answered from the expiry buckets; other text compares with the stored text row by row.
     std::optional<QList<DayCount>> days;
@@ -304,7 +198,6 @@ void TaskService::loadStatistics(const QString &expireFrom, const QString &expir
         qint64 begin = std::numeric_limits<qint64>::min() / 2;
         qint64 end = std::numeric_limits<qint64>::max() / 2;
         if (from.isEmpty()) {
-            const QDate today = currentDateTime().date();
             begin = startOfLocalDay(today.addDays(-10));
             end = startOfLocalDay(today.addDays(30));
         } else {
@@ -312,38 +205,33 @@ void TaskService::loadStatistics(const QString &expireFrom, const QString &expir
         }
         if (toEpoch)
             end = std::min(end, *toEpoch + 1);
-        days = countsPerLocalDay(m_db, m_auth->userId(), begin, end);
+        days = countsPerLocalDay(m_db, userId, begin, end);
     } else {
-        days = countsPerLocalDayByText(from, to);
+        days = countsByText(userId, from, to, today);
     }
     if (!days)
-        return;
-
-    QStringList labels;
-    QVariantList totals;
-    QVariantList completed;
+        return std::nullopt;
+    DailySeries series;
     for (const DayCount &day : std::as_const(*days)) {
         if (day.withText == 0)
             continue;
-        labels.append(day.date.toString(kDayFormat));
-        totals.append(day.withText);
-        completed.append(day.done);
+        series.labels.append(day.date.toString(kDayFormat));
+        series.totals.append(day.withText);
+        series.completed.append(day.done);
     }
-    m_dailyLabels = labels;
-    m_dailyTotals = totals;
-    m_dailyCompleted = completed;
-    emit statisticsChanged();
+    return series;
 }
 
 // The statistics under a bound that is not a local minute: the rows themselves, grouped here.
-std::optional<QList<TaskService::DayCount>> TaskService::countsPerLocalDayByText(const QString &from,
-                                                                                 const QString &to) const
+std::optional<QList<TaskCalendarStore::DayCount>>
+TaskCalendarStore::countsByText(int userId, const QString &from, const QString &to, const QDate &today) const
 {
     QString sql =
         QStringLiteral("SELECT expire_at_epoch, active FROM tasks"
                        " WHERE user_id = :uid AND expire_at IS NOT NULL AND expire_at_epoch IS NOT NULL");
-    const std::optional<qint64> fromEpoch = from.isEmpty() ? std::nullopt : boundEpoch(from, false);
-    const std::optional<qint64> toEpoch = to.isEmpty() ? std::nullopt : boundEpoch(to, true);
+    const std::optional<qint64> fromEpoch =
+        from.isEmpty() ? std::nullopt : TaskPageQuery::boundEpoch(from, false);
+    const std::optional<qint64> toEpoch = to.isEmpty() ? std::nullopt : TaskPageQuery::boundEpoch(to, true);
     if (from.isEmpty())
         sql += QStringLiteral(" AND expire_at_epoch >= :windowStart AND expire_at_epoch < :windowEnd");
     else if (fromEpoch)
@@ -357,9 +245,8 @@ std::optional<QList<TaskService::DayCount>> TaskService::countsPerLocalDayByText
     sql += QStringLiteral("\nORDER BY expire_at_epoch ASC") + m_db->dialect().nullsLow(true);
 
     QSqlQuery query = SqlSupport::prepare(m_db, sql);
-    query.bindValue(QStringLiteral(":uid"), m_auth->userId());
+    query.bindValue(QStringLiteral(":uid"), userId);
     if (from.isEmpty()) {
-        const QDate today = currentDateTime().date();
         query.bindValue(QStringLiteral(":windowStart"), startOfLocalDay(today.addDays(-10)));
         query.bindValue(QStringLiteral(":windowEnd"), startOfLocalDay(today.addDays(30)));
     } else {
@@ -387,19 +274,9 @@ std::optional<QList<TaskService::DayCount>> TaskService::countsPerLocalDayByText
     return days;
 }
 
-QString TaskService::statsExpireFrom() const
+void TaskCalendarStore::loadRange(int userId, const QString &fromDate, const QString &toDate)
 {
-    return m_settings.value(QStringLiteral("statsExpireFrom"), QString()).toString();
-}
-
-QString TaskService::statsExpireTo() const
-{
-    return m_settings.value(QStringLiteral("statsExpireTo"), QString()).toString();
-}
-
-void TaskService::loadTasksForRange(const QString &fromDate, const QString &toDate)
-{
-    m_taskCountByDate.clear();
+    m_countByDate.clear();
     m_firstTasksByDate.clear();
     const QDate first = dayFromText(fromDate);
     const QDate last = dayFromText(toDate);
@@ -408,9 +285,8 @@ void TaskService::loadTasksForRange(const QString &fromDate, const QString &toDa
     } else if (first.isValid() && last.isValid()) {
         // Only the count and the first two tasks of each day are kept; a day's full list is read when
         // it is asked for.
-        const int uid = m_auth ? m_auth->userId() : -1;
         const std::optional<QList<DayCount>> days =
-            countsPerLocalDay(m_db, uid, startOfLocalDay(first), startOfLocalDay(last.addDays(1)));
+            countsPerLocalDay(m_db, userId, startOfLocalDay(first), startOfLocalDay(last.addDays(1)));
         QString error;
         if (days) {
             QList<Piece> counted;
@@ -419,7 +295,7 @@ void TaskService::loadTasksForRange(const QString &fromDate, const QString &toDa
                 if (day.all == 0)
                     continue;
                 const QString key = day.date.toString(kDayFormat);
-                m_taskCountByDate.insert(key, day.all);
+                m_countByDate.insert(key, day.all);
                 counted.append({0, startOfLocalDay(day.date), startOfLocalDay(day.date.addDays(1))});
                 keys.append(key);
             }
@@ -439,7 +315,7 @@ void TaskService::loadTasksForRange(const QString &fromDate, const QString &toDa
                                  QStringLiteral("expire_at_epoch") + m_db->dialect().nullsLow(true) +
                                      QStringLiteral(", id"))));
                 query.bindValue(QStringLiteral(":pieces"), piecesAsJson(counted));
-                query.bindValue(QStringLiteral(":uid"), uid);
+                query.bindValue(QStringLiteral(":uid"), userId);
                 query.bindValue(QStringLiteral(":lim"), 2);
                 if (!query.exec())
                     error = query.lastError().text();
@@ -451,15 +327,15 @@ void TaskService::loadTasksForRange(const QString &fromDate, const QString &toDa
             error = QStringLiteral("the day counts could not be read");
         }
         if (!error.isEmpty()) {
-            m_taskCountByDate.clear();
+            m_countByDate.clear();
             m_firstTasksByDate.clear();
             qWarning().noquote() << "Loading the tasks of the calendar range failed:" << error;
         }
     }
-    emit tasksChanged();
 }
 
-std::optional<QVariantList> TaskService::tasksOfLocalDay(int uid, const QDate &day, QString *error) const
+std::optional<QVariantList> TaskCalendarStore::tasksOfLocalDay(int userId, const QDate &day,
+                                                               QString *error) const
 {
     QSqlQuery query = SqlSupport::prepare(
         m_db, QStringLiteral("SELECT %1 FROM tasks t LEFT JOIN customers c ON t.customer_id = c.id"
@@ -468,7 +344,7 @@ std::optional<QVariantList> TaskService::tasksOfLocalDay(int uid, const QDate &d
                   .arg(kDayTaskColumns, m_db->dialect().nullsLow(true)));
     // A failed prepare shows up at exec as a parameter mismatch; its own error says more.
     const QSqlError prepareError = query.lastError();
-    query.bindValue(QStringLiteral(":uid"), uid);
+    query.bindValue(QStringLiteral(":uid"), userId);
     query.bindValue(QStringLiteral(":fromEpoch"), startOfLocalDay(day));
     query.bindValue(QStringLiteral(":toEpoch"), startOfLocalDay(day.addDays(1)));
     if (!query.exec()) {
@@ -482,24 +358,19 @@ std::optional<QVariantList> TaskService::tasksOfLocalDay(int uid, const QDate &d
     return tasks;
 }
 
-int TaskService::taskCountForDate(const QString &date) const
+QVariantList TaskCalendarStore::tasksForDate(int userId, const QString &date) const
 {
-    return m_taskCountByDate.value(date, 0);
-}
-
-QVariantList TaskService::firstTasksForDate(const QString &date) const
-{
-    return m_firstTasksByDate.value(date);
-}
-
-QVariantList TaskService::tasksForDate(const QString &date) const
-{
-    if (!m_taskCountByDate.contains(date) || !SqlSupport::isOpen(m_db))
+    if (!m_countByDate.contains(date) || !SqlSupport::isOpen(m_db))
         return {};
     QString error;
-    const std::optional<QVariantList> tasks =
-        tasksOfLocalDay(m_auth ? m_auth->userId() : -1, dayFromText(date), &error);
+    const std::optional<QVariantList> tasks = tasksOfLocalDay(userId, dayFromText(date), &error);
     if (!tasks)
         qWarning().noquote() << "Reading the tasks of" << date << "failed:" << error;
     return tasks.value_or(QVariantList());
+}
+
+void TaskCalendarStore::clear()
+{
+    m_countByDate.clear();
+    m_firstTasksByDate.clear();
 }

@@ -1,0 +1,227 @@
+#include "services/TaskSearchPlanner.h"
+
+#include "storage/DbManager.h"
+#include "storage/SqlDialect.h"
+#include "storage/SqlSupport.h"
+
+#include <QSqlQuery>
+#include <QStringList>
+
+#include <algorithm>
+
+TaskSearchPlanner::TaskSearchPlanner(DbManager *db, TaskPageQuery *query) : m_db(db), m_query(query) {}
+
+int TaskSearchPlanner::count(int userId, const QString &dataVersion)
+{
+    const TaskView &view = m_query->view();
+    const QString counting = QStringList{QString::number(userId),
+                                         QString::number(view.active),
+                                         QString::number(view.level),
+                                         view.name,
+                                         view.expireFrom,
+                                         view.expireTo,
+                                         dataVersion}
+                                 .join(QChar(0));
+    if (counting != m_countedView) {
+        m_counted = countTasks(userId);
+        m_countedView = counting;
+    } else if (m_listed && (m_matches.column != view.sortColumn || m_matches.order != view.sortOrder)) {
+        m_counted = listMatches(userId) ? int(m_matches.rows.size()) : 0;
+    }
+    return m_counted;
+}
+
+void TaskSearchPlanner::reset()
+{
+    m_listed = false;
+    m_countedView.clear();
+}
+
+bool TaskSearchPlanner::capped() const
+{
+    // Only a search counts up to the cap; a range alone is counted exactly.
+    return !m_listed && !m_query->view().name.isEmpty() && m_counted > m_countCap;
+}
+
+void TaskSearchPlanner::setLimits(int countCap, int listPages)
+{
+    m_countCap = std::max(1, countCap);
+    m_listPages = std::max(1, listPages);
+    m_countedView.clear();
+}
+
+int TaskSearchPlanner::countTasks(int userId)
+{
+    const TaskView &view = m_query->view();
+    const SqlDialect &dialect = m_query->dialect();
+    m_listed = false;
+    m_matches = {};
+    m_fewOwn = false;
+    m_ownedByCustomers = std::numeric_limits<qint64>::max();
+    if (view.hasIndexedSearch()) {
+        m_listed = planListed(userId) && listMatches(userId);
+        if (m_listed)
+            return int(m_matches.rows.size());
+    }
+    const auto count = [&](const QString &from, const QString &where, int limit) {
+        // Without the join when nothing reads the customer, so that the name index alone answers.
+        const bool joined = where.isEmpty() || where.contains(QStringLiteral("customers."));
+        const QString matches = from + (joined ? m_query->customerJoin() : QString()) +
+                                QStringLiteral(" WHERE tasks.user_id = :uid") + where +
+                                m_query->filterClauses(where.isEmpty());
+        QSqlQuery query = SqlSupport::prepare(
+            m_db, limit > 0 ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 %1 LIMIT %2) AS matches")
+                                  .arg(matches)
+                                  .arg(limit)
+                            : QStringLiteral("SELECT COUNT(*) ") + matches);
+        m_query->bindFilters(query, userId);
+        return query.exec() && query.next() ? query.value(0).toInt() : 0;
+    };
+    if (view.name.isEmpty())
+        return count(QStringLiteral("FROM tasks"), QString(), 0);
+    if (!view.hasIndexedSearch())
+        return count(QStringLiteral("FROM tasks"), QString(), m_countCap + 1);
+    // A match by the task's own name or id is among the hits of the search index, read in its order so
+    // that counting stops at the cap; the others match by their customer only.
+    // In a file of many users most candidates are other users' tasks: they are left out through the
+    // user's id index, or the user's own rows are read from the name index, which holds the name and
+    // the id. A row of the name index costs about a fifth of a candidate's seek.
+    QSqlQuery sizes = SqlSupport::prepare(
+        m_db, QStringLiteral("SELECT (SELECT total FROM task_counts WHERE user_id = :uid),"
+                             " (SELECT SUM(total) FROM task_counts)"));
+    sizes.bindValue(QStringLiteral(":uid"), userId);
+    const bool sized = sizes.exec() && sizes.next();
+    const qint64 own = sized ? sizes.value(0).toLongLong() : 0;
+    const qint64 all = sized ? sizes.value(1).toLongLong() : 0;
+    sizes.finish();
+    m_fewOwn = !dialect.readIndex(QString()).isEmpty() && own * 4 < all;
+    const auto passed = [&](qint64 rows, qint64 share) { // rows read until the cap is reached
+        return std::min(rows, share > 0 ? (m_countCap + 1) * all / share : rows);
+    };
+    const bool byNameIndex = m_fewOwn && passed(own, m_candidates) < 5 * passed(m_candidates, own);
+    int matches = count(byNameIndex ? QStringLiteral("FROM tasks") +
+                                          dialect.readIndex(QStringLiteral("idx_tasks_name_asc"))
+                        : m_fewOwn ? QStringLiteral("FROM ") + dialect.ownTaskCandidateRows()
+                                   : QStringLiteral("FROM ") + dialect.taskCandidateRows(),
+                        QStringLiteral(" AND (%1 OR %2)")
+                            .arg(m_query->nameLike(QStringLiteral("tasks.name")),
+                                 m_query->nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
+                        m_countCap + 1);
+    if (matches <= m_countCap)
+        matches += count(QStringLiteral("FROM tasks"),
+                         QStringLiteral(" AND tasks.customer_id IN (%1) AND %2 AND NOT %3")
+                             .arg(m_query->matchingCustomers(),
+                                  m_query->nameLike(QStringLiteral("customers.name")), m_query->ownMatch()),
+                         m_countCap + 1 - matches);
+    return matches;
+}
+
+// A search whose candidates fill few table pages is listed from them: spread candidates take a page
+// each, candidates in a short stretch of ids share pages. Others walk the index of the order, which
+// finds dense matches spread over the tasks quickly. Every user's tasks are candidates; the user's
+// tasks of matching customers are read by customer.
+bool TaskSearchPlanner::planListed(int userId)
+{
+    constexpr int kRowsPerPage = 32;
+    const TaskView &view = m_query->view();
+    const SqlDialect &dialect = m_query->dialect();
+    const int probed = m_listPages * kRowsPerPage;
+    const auto prepared = [&](const QString &sql) {
+        QSqlQuery query = SqlSupport::prepare(m_db, sql);
+        SqlSupport::bindIfUsed(query, QStringLiteral(":uid"), userId);
+        SqlSupport::bindIfUsed(query, QStringLiteral(":name"),
+                               QStringLiteral("%") + view.name + QStringLiteral("%"));
+        SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"), SqlSupport::likeTrigrams(view.name));
+        SqlSupport::bindIfUsed(query, QStringLiteral(":cap"), probed + 1);
+        SqlSupport::bindIfUsed(query, QStringLiteral(":pages"), m_listPages + 1);
+        SqlSupport::bindIfUsed(query, QStringLiteral(":owned"), std::max(m_listPages, kOwnedByCustomers) + 1);
+        return query;
+    };
+    QSqlQuery span = prepared(dialect.taskCandidateSpan());
+    m_candidates = std::numeric_limits<qint64>::max();
+    if (!span.exec() || !span.next())
+        return false;
+    const qint64 candidates = span.value(0).toLongLong();
+    m_candidates = candidates;
+    const bool ends = !span.value(1).isNull();
+    const qint64 stretch = ends ? span.value(2).toLongLong() - span.value(1).toLongLong() + 1 : candidates;
+    span.finish();
+    // A walk in id order needs them too (TaskPageReader::readsCandidatesInOrder()).
+    const bool listable = candidates <= (ends ? probed : m_listPages);
+    if (!listable && dialect.taskCandidateOrder().isEmpty())
+        return false;
+    QSqlQuery owned =
+        prepared(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM tasks WHERE tasks.user_id = :uid"
+                                " AND tasks.customer_id IN (%1) LIMIT :owned) AS owned")
+                     .arg(m_query->matchingCustomers()));
+    if (!owned.exec() || !owned.next())
+        return false;
+    m_ownedByCustomers = owned.value(0).toLongLong();
+    const qint64 pages = std::min(candidates, stretch / kRowsPerPage + 1) + m_ownedByCustomers;
+    return listable && pages <= m_listPages;
+}
+
+// Every match of the search with its key: those by name or id among the candidates, the others by
+// customer. The statement does not sort: its sorter costs more than the sort here.
+bool TaskSearchPlanner::listMatches(int userId)
+{
+    const TaskView &view = m_query->view();
+    const SqlDialect &dialect = m_query->dialect();
+    m_matches = {view.sortColumn, view.sortOrder, {}};
+    const QString select =
+        QStringLiteral("SELECT tasks.id, %1 AS sort_key FROM tasks%2 WHERE tasks.user_id = :uid AND ")
+            .arg(m_query->sortKey(), QStringLiteral("%1"));
+    const QString others = m_query->filterClauses(false);
+    const QString sql = select.arg(dialect.readById()) + dialect.taskMatches() + others +
+                        QStringLiteral(" UNION ALL ") + select.arg(QString()) +
+                        QStringLiteral("tasks.customer_id IN (%1) AND NOT %2")
+                            .arg(m_query->matchingCustomers(), m_query->ownMatch()) +
+                        others;
+    QSqlQuery query(m_db->database());
+    query.setForwardOnly(true);
+    query.prepare(sql);
+    m_query->bindFilters(query, userId);
+    if (!query.exec())
+        return false;
+    while (query.next())
+        m_matches.rows.append({query.value(1), query.value(0).toInt()});
+    sortMatches();
+    return true;
+}
+
+// The display order of the statements: NULL keys first when ascending, text by its UTF-8 bytes (a
+// caseless key with ASCII letters folded), equal keys in ascending id.
+void TaskSearchPlanner::sortMatches()
+{
+    struct Sorted
+    {
+        bool null;
+        qint64 number;
+        QByteArray text;
+        TaskPageEdge edge;
+    };
+    const TaskView &view = m_query->view();
+    const bool text = view.sortColumn == 1 || view.sortColumn == 5;
+    const bool caseless = m_query->sortCaseless();
+    QList<Sorted> sorted;
+    sorted.reserve(m_matches.rows.size());
+    for (const TaskPageEdge &edge : std::as_const(m_matches.rows)) {
+        QByteArray bytes = text ? edge.key.toString().toUtf8() : QByteArray();
+        if (caseless) {
+            for (char &c : bytes)
+                c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+        }
+        sorted.append({edge.key.isNull(), text ? 0 : edge.key.toLongLong(), bytes, edge});
+    }
+    const bool descending = view.sortOrder == 1;
+    std::sort(sorted.begin(), sorted.end(), [&](const Sorted &a, const Sorted &b) {
+        int order = int(b.null) - int(a.null);
+        if (order == 0 && !a.null)
+            order = text ? a.text.compare(b.text) : (a.number > b.number) - (a.number < b.number);
+        if (order != 0)
+            return descending ? order > 0 : order < 0;
+        return a.edge.id < b.edge.id;
+    });
+    for (qsizetype i = 0; i < sorted.size(); ++i)
+        m_matches.rows[i] = sorted.at(i).edge;
+}

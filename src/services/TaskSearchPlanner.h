@@ -1,0 +1,77 @@
+#pragma once
+
+#include "services/TaskPageQuery.h"
+
+#include <QList>
+#include <QString>
+
+#include <limits>
+
+class DbManager;
+
+// Counts the tasks of the table's view and decides how the pages of a search of three characters or
+// more are read: by walking the index of the order (or the search index in id order), or from the
+// list of its matches in display order, read once per count and order from the candidates of the
+// search index.
+class TaskSearchPlanner
+{
+public:
+    // Beyond this many of the user's tasks of matching customers, reading a search in id order leaves
+    // them to the walk of the order's index.
+    static constexpr int kOwnedByCustomers = 400;
+
+    explicit TaskSearchPlanner(DbManager *db, TaskPageQuery *query);
+
+    // The number of tasks the view matches, counted again only when the view's filters or the data
+    // (dataVersion) changed; a search that is not listed is counted up to countCap() + 1.
+    int count(int userId, const QString &dataVersion);
+    // The view has no filter that needs counting: its count comes from the counters.
+    void reset();
+    // The next count reads the data again.
+    void forget() { m_countedView.clear(); }
+
+    bool listed() const { return m_listed; }
+    // Every match in display order, while listed().
+    const QList<TaskPageEdge> &matches() const { return m_matches.rows; }
+    // True while the search matches more tasks than are counted; the pages then cover the first of them.
+    bool capped() const;
+    int countCap() const { return m_countCap; }
+    // The user's tasks of matching customers, counted up to a few hundred by the last count of a search.
+    qint64 ownedByCustomers() const { return m_ownedByCustomers; }
+    // Whether the user holds less than a quarter of the tasks that the search index holds.
+    bool fewOwn() const { return m_fewOwn; }
+
+    // Lowers the limits of a search: the matches counted and the table pages a list may read.
+    void setLimits(int countCap, int listPages);
+
+private:
+    struct MatchList
+    {
+        int column = -1;
+        int order = -1;
+        // Every match, or with more than the count cap the first cap + 1 of them.
+        QList<TaskPageEdge> rows;
+    };
+
+    int countTasks(int userId);
+    bool planListed(int userId);
+    bool listMatches(int userId);
+    void sortMatches();
+
+    DbManager *m_db = nullptr;
+    TaskPageQuery *m_query = nullptr;
+    bool m_listed = false;
+    MatchList m_matches;
+    // Each match counted or listed costs up to a read of a table page, about 7 us on a file of a
+    // million tasks whose pages are not in the cache: both limits keep a search as it is typed within
+    // a frame (see bench/RESULTS.md).
+    int m_countCap = 1000;
+    int m_listPages = 1200;
+    qint64 m_ownedByCustomers = 0;
+    // The search index's candidates of every user, counted up to the probe's limit.
+    qint64 m_candidates = 0;
+    bool m_fewOwn = false;
+    // The count and the filters and data it was counted for.
+    int m_counted = 0;
+    QString m_countedView;
+};
