@@ -214,9 +214,10 @@ QList<TaskRow> TaskPageReader::walk(int userId, const TaskPageEdge *edge, bool i
         parts.removeIf([&](const Part &part) { return part.condition == nulls.condition; });
 
     QList<TaskRow> rows;
-    // Runs one statement, appending its rows.
+    const qsizetype firstEdge = edges->size();
+    // Runs one statement, appending its rows (or, without full rows, their edges and empty rows).
     const auto collect = [&](const QString &sql, const QVariant &groupKey, const IdSpan &span, int wanted,
-                             QList<TaskRow> &into, QList<TaskPageEdge> &intoEdges) {
+                             QList<TaskRow> &into, QList<TaskPageEdge> &intoEdges, bool full = true) {
         QSqlQuery query = SqlSupport::prepare(m_db, sql);
         m_query->bindFilters(query, userId);
         if (sql.contains(QStringLiteral(":key")))
@@ -232,7 +233,7 @@ QList<TaskRow> TaskPageReader::walk(int userId, const TaskPageEdge *edge, bool i
         while (query.next()) {
             intoEdges.append(
                 {query.value(QStringLiteral("sort_key")), query.value(QStringLiteral("id")).toInt()});
-            into.append(withRows ? TaskPageQuery::rowOf(query) : TaskRow());
+            into.append(withRows && full ? TaskPageQuery::rowOf(query) : TaskRow());
         }
     };
     // Appends the rows of one part, at most limit - rows.size() of them.
@@ -255,13 +256,17 @@ QList<TaskRow> TaskPageReader::walk(int userId, const TaskPageEdge *edge, bool i
         const QString direction = ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC");
         const QString own = m_query->ownMatch();
         const QString rest = m_query->filterClauses(false) + QStringLiteral(" AND ") + condition;
-        const QString within = QStringLiteral(" AND %1 BETWEEN :idFrom AND :idTo");
+        const QString within =
+            QStringLiteral(" AND %1 BETWEEN CAST(:idFrom AS BIGINT) AND CAST(:idTo AS BIGINT)");
+        const SqlDialect &dialect = m_query->dialect();
+        // Only the edges: the rows are read by id at the end, so that the planner keeps the candidates'
+        // order instead of joining every candidate with its customer first.
         const QString byName =
-            TaskPageQuery::pageSelect().arg(key, m_planner->fewOwn()
-                                                     ? m_query->dialect().ownTaskCandidateRows()
-                                                     : m_query->dialect().taskCandidateRows()) +
-            QStringLiteral(" AND ") + own + rest + within.arg(m_query->dialect().taskCandidateOrder()) +
-            QStringLiteral("\nORDER BY ") + m_query->dialect().taskCandidateOrder() + direction +
+            QStringLiteral("SELECT tasks.id, %1 AS sort_key FROM %2 WHERE tasks.user_id = :uid")
+                .arg(key, m_planner->fewOwn() ? dialect.ownTaskCandidateRows()
+                                              : dialect.taskCandidateRowsInOrder(ascending)) +
+            QStringLiteral(" AND ") + own + rest + within.arg(dialect.taskCandidateOrder()) +
+            QStringLiteral("\nORDER BY ") + dialect.taskCandidateOrderBy(ascending) +
             QStringLiteral("\nLIMIT :lim");
         const QString byCustomer =
             TaskPageQuery::pageSelect().arg(
@@ -273,7 +278,7 @@ QList<TaskRow> TaskPageReader::walk(int userId, const TaskPageEdge *edge, bool i
             direction + QStringLiteral("\nLIMIT :lim");
         QList<TaskRow> named, owned;
         QList<TaskPageEdge> namedEdges, ownedEdges;
-        collect(byName, groupKey, span, wanted, named, namedEdges);
+        collect(byName, groupKey, span, wanted, named, namedEdges, false);
         if (m_planner->ownedByCustomers() > 0)
             collect(byCustomer, groupKey, span, wanted, owned, ownedEdges);
         qsizetype n = 0, o = 0;
@@ -298,7 +303,9 @@ QList<TaskRow> TaskPageReader::walk(int userId, const TaskPageEdge *edge, bool i
         return x.size() == y.size() && std::equal(x.begin(), x.end(), y.begin(),
                                                   [&](QChar p, QChar q) { return fold(p) == fold(q); });
     };
-    const bool groups = m_query->readsKeyGroups();
+    // Read in id order, a descending key gives its equal keys in descending id too.
+    const bool groups = m_query->readsKeyGroups() ||
+                        (inIdOrder && m_query->view().sortColumn != 0 && m_query->view().sortOrder == 1);
     const QString sameOrder = key + (keyAscending ? QStringLiteral(" ASC") : QStringLiteral(" DESC")) +
                               m_query->nullsOrder(keyAscending) + QStringLiteral(", tasks.id ") +
                               (keyAscending ? QStringLiteral("ASC") : QStringLiteral("DESC"));
@@ -346,16 +353,18 @@ QList<TaskRow> TaskPageReader::walk(int userId, const TaskPageEdge *edge, bool i
             span = beyond(groupSpan);
         }
     }
+    if (inIdOrder && withRows)
+        rows = readRows(userId, edges->mid(firstEdge));
     return rows;
 }
 
 // A search of three characters or more in the id order, or in the creation order while the user's
-// creation times follow their ids, where the search index gives its candidates in id order.
+// creation times follow their ids, where the planner reads its candidates in id order.
 bool TaskPageReader::readsCandidatesInOrder(int userId) const
 {
     const TaskView &view = m_query->view();
-    if (m_planner->listed() || m_query->dialect().taskCandidateOrder().isEmpty() || view.hasRange() ||
-        !view.hasIndexedSearch() || m_planner->ownedByCustomers() > TaskSearchPlanner::kOwnedByCustomers)
+    if (!m_planner->readsInOrder() || !view.hasIndexedSearch() || view.hasRange() ||
+        m_planner->ownedByCustomers() > TaskSearchPlanner::kOwnedByCustomers)
         return false;
     if (m_query->view().sortColumn != 5)
         return m_query->view().sortColumn == 0;

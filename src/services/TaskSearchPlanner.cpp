@@ -34,6 +34,7 @@ int TaskSearchPlanner::count(int userId, const QString &dataVersion)
 void TaskSearchPlanner::reset()
 {
     m_listed = false;
+    m_inOrder = false;
     m_countedView.clear();
 }
 
@@ -57,6 +58,8 @@ int TaskSearchPlanner::countTasks(int userId)
     m_listed = false;
     m_matches = {};
     m_fewOwn = false;
+    m_inOrder = false;
+    m_countInBlocks = false;
     m_ownedByCustomers = std::numeric_limits<qint64>::max();
     if (view.hasIndexedSearch()) {
         m_listed = planListed(userId) && listMatches(userId);
@@ -75,6 +78,8 @@ int TaskSearchPlanner::countTasks(int userId)
                                   .arg(limit)
                             : QStringLiteral("SELECT COUNT(*) ") + matches);
         m_query->bindFilters(query, userId);
+        SqlSupport::bindIfUsed(query, QStringLiteral(":idFrom"), std::numeric_limits<qint64>::min());
+        SqlSupport::bindIfUsed(query, QStringLiteral(":idTo"), std::numeric_limits<qint64>::max());
         return query.exec() && query.next() ? query.value(0).toInt() : 0;
     };
     if (view.name.isEmpty())
@@ -101,8 +106,9 @@ int TaskSearchPlanner::countTasks(int userId)
     const bool byNameIndex = m_fewOwn && passed(own, m_candidates) < 5 * passed(m_candidates, own);
     int matches = count(byNameIndex ? QStringLiteral("FROM tasks") +
                                           dialect.readIndex(QStringLiteral("idx_tasks_name_asc"))
-                        : m_fewOwn ? QStringLiteral("FROM ") + dialect.ownTaskCandidateRows()
-                                   : QStringLiteral("FROM ") + dialect.taskCandidateRows(),
+                        : m_fewOwn        ? QStringLiteral("FROM ") + dialect.ownTaskCandidateRows()
+                        : m_countInBlocks ? QStringLiteral("FROM ") + dialect.taskCandidateRowsInOrder(true)
+                                          : QStringLiteral("FROM ") + dialect.taskCandidateRows(),
                         QStringLiteral(" AND (%1 OR %2)")
                             .arg(m_query->nameLike(QStringLiteral("tasks.name")),
                                  m_query->nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
@@ -114,6 +120,26 @@ int TaskSearchPlanner::countTasks(int userId)
                                   m_query->nameLike(QStringLiteral("customers.name")), m_query->ownMatch()),
                          m_countCap + 1 - matches);
     return matches;
+}
+
+// Candidates read in blocks of ids pass over every task of a block, where the order's index passes
+// over the tasks in front of the matches: the blocks serve the pages where they leave a quarter of the
+// user's blocks out (the matches lie in some stretches of ids), and the count where they leave three
+// quarters out, as a count of a word spread over the blocks stops sooner on the search index.
+void TaskSearchPlanner::planOrder(int userId)
+{
+    const SqlDialect &dialect = m_query->dialect();
+    m_inOrder = !dialect.taskCandidateOrder().isEmpty();
+    m_countInBlocks = false;
+    if (!m_inOrder || dialect.taskCandidateBlocks().isEmpty())
+        return;
+    QSqlQuery blocks = SqlSupport::prepare(m_db, dialect.taskCandidateBlocks());
+    m_query->bindFilters(blocks, userId);
+    const bool read = blocks.exec() && blocks.next();
+    const qint64 candidates = read ? blocks.value(0).toLongLong() : 0;
+    const qint64 all = read ? blocks.value(1).toLongLong() : 0;
+    m_inOrder = read && candidates * 4 <= all * 3;
+    m_countInBlocks = read && candidates * 4 <= all;
 }
 
 // A search whose candidates fill few table pages is listed from them: spread candidates take a page
@@ -146,10 +172,14 @@ bool TaskSearchPlanner::planListed(int userId)
     const bool ends = !span.value(1).isNull();
     const qint64 stretch = ends ? span.value(2).toLongLong() - span.value(1).toLongLong() + 1 : candidates;
     span.finish();
-    // A walk in id order needs them too (TaskPageReader::readsCandidatesInOrder()).
+    // A walk in id order needs the user's tasks of matching customers counted too
+    // (TaskPageReader::readsCandidatesInOrder()).
     const bool listable = candidates <= (ends ? probed : m_listPages);
-    if (!listable && dialect.taskCandidateOrder().isEmpty())
-        return false;
+    if (!listable) {
+        planOrder(userId);
+        if (!m_inOrder)
+            return false;
+    }
     QSqlQuery owned =
         prepared(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM tasks WHERE tasks.user_id = :uid"
                                 " AND tasks.customer_id IN (%1) LIMIT :owned) AS owned")
@@ -158,7 +188,11 @@ bool TaskSearchPlanner::planListed(int userId)
         return false;
     m_ownedByCustomers = owned.value(0).toLongLong();
     const qint64 pages = std::min(candidates, stretch / kRowsPerPage + 1) + m_ownedByCustomers;
-    return listable && pages <= m_listPages;
+    if (listable && pages <= m_listPages)
+        return true;
+    if (listable)
+        planOrder(userId);
+    return false;
 }
 
 // Every match of the search with its key: those by name or id among the candidates, the others by

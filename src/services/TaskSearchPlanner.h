@@ -40,6 +40,8 @@ public:
     qint64 ownedByCustomers() const { return m_ownedByCustomers; }
     // Whether the user holds less than a quarter of the tasks that the search index holds.
     bool fewOwn() const { return m_fewOwn; }
+    // Whether a walked search reads the candidates in id order (SqlDialect::taskCandidateRowsInOrder()).
+    bool readsInOrder() const { return m_inOrder; }
 
     // Lowers the limits of a search: the matches counted and the table pages a list may read.
     void setLimits(int countCap, int listPages);
@@ -55,6 +57,9 @@ private:
 
     int countTasks(int userId);
     bool planListed(int userId);
+    // Whether a walk reads the candidates in id order, and for candidates read in blocks whether the
+    // count does too.
+    void planOrder(int userId);
     bool listMatches(int userId);
     void sortMatches();
 
@@ -71,6 +76,8 @@ private:
     // The search index's candidates of every user, counted up to the probe's limit.
     qint64 m_candidates = 0;
     bool m_fewOwn = false;
+    bool m_inOrder = false;
+    bool m_countInBlocks = false;
     // The count and the filters and data it was counted for.
     int m_counted = 0;
     QString m_countedView;

@@ -10,6 +10,8 @@
 #include <QSqlQuery>
 #include <QStringList>
 
+#include <functional>
+
 namespace PostgresSchema {
 
 namespace {
@@ -218,6 +220,107 @@ QStringList derivedTables()
     return statements;
 }
 
+// Statement triggers prefix + "insert" and prefix + "update" on tasks, each running the body of its
+// event on the rows it added (new_rows; the update also has old_rows).
+QStringList rowTriggers(const QString &prefix, const std::function<QString(bool update)> &body)
+{
+    QStringList statements;
+    for (const bool update : {false, true}) {
+        const QString name = prefix + (update ? QStringLiteral("update") : QStringLiteral("insert"));
+        statements.append(QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS"
+                                         " $body$ BEGIN %2; RETURN NULL; END $body$")
+                              .arg(name, body(update)));
+        statements.append(QStringLiteral("DROP TRIGGER IF EXISTS %1 ON tasks").arg(name));
+        statements.append(QStringLiteral("CREATE TRIGGER %1 AFTER %2 ON tasks REFERENCING %3"
+                                         " FOR EACH STATEMENT EXECUTE FUNCTION %1()")
+                              .arg(name, update ? QStringLiteral("UPDATE") : QStringLiteral("INSERT"),
+                                   update ? QStringLiteral("OLD TABLE AS old_rows NEW TABLE AS new_rows")
+                                          : QStringLiteral("NEW TABLE AS new_rows")));
+    }
+    return statements;
+}
+
+// A search narrows the user's tasks down to blocks of 1024 ids (id >> 10) before it reads them: each
+// block keeps a Bloom filter (two bits of 16384 per trigram) of the trigrams of its tasks' names and id
+// texts, lowered as ILIKE lowers them. A block whose filter lacks a trigram of the pattern holds no
+// match. Bits are only ever added: a task renamed or deleted leaves its old trigrams behind, which
+// costs a block read, never a match.
+QStringList searchBlocks()
+{
+    const QString blooms = QStringLiteral(
+        "INSERT INTO task_search_blocks AS s (user_id, block, bloom) SELECT user_id, block,"
+        " bit_or(B'1'::BIT(16384) >> b) FROM (SELECT DISTINCT r.user_id, r.id >> 10 AS block, g.b"
+        " FROM %1 AS r CROSS JOIN LATERAL (SELECT duevia_search_bits(COALESCE(r.name, ''))"
+        " UNION ALL SELECT duevia_search_bits(CAST(r.id AS TEXT))) AS g (b)%2) AS d"
+        " GROUP BY user_id, block ORDER BY user_id, block"
+        " ON CONFLICT (user_id, block) DO UPDATE SET bloom = s.bloom | excluded.bloom");
+    // Only rows that arrive in a user's block with another name need their trigrams added.
+    const QString changed =
+        QStringLiteral(" WHERE NOT EXISTS (SELECT 1 FROM old_rows o WHERE o.id = r.id"
+                       " AND o.user_id = r.user_id AND o.name IS NOT DISTINCT FROM r.name)");
+    QStringList statements = {
+        QStringLiteral("CREATE OR REPLACE FUNCTION duevia_search_bits(t TEXT) RETURNS SETOF INTEGER"
+                       " LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $body$ SELECT DISTINCT v.b FROM"
+                       " (SELECT hashtext(substr(lower(t COLLATE \"C\"), i, 3)) AS h"
+                       " FROM generate_series(1, length(t) - 2) AS i) AS g"
+                       " CROSS JOIN LATERAL (VALUES (h & 16383), ((h >> 14) & 16383)) AS v (b) $body$"),
+        // The bits every task matching the LIKE pattern has: those of its runs of literal characters.
+        QStringLiteral("CREATE OR REPLACE FUNCTION duevia_search_mask(pattern TEXT) RETURNS BIT(16384)"
+                       " LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $body$"
+                       " SELECT COALESCE(bit_or(B'1'::BIT(16384) >> b), B'0'::BIT(16384)) FROM"
+                       " (SELECT DISTINCT b FROM regexp_split_to_table(pattern, '[%_]') AS piece"
+                       " CROSS JOIN LATERAL duevia_search_bits(piece) AS b) AS bits $body$"),
+        QStringLiteral("DROP TABLE IF EXISTS task_search_blocks"),
+        QStringLiteral("CREATE TABLE task_search_blocks (user_id INTEGER NOT NULL, block INTEGER NOT NULL,"
+                       " bloom BIT(16384) NOT NULL, PRIMARY KEY (user_id, block))"),
+        // Read whole for every search: kept in the row, uncompressed.
+        QStringLiteral("ALTER TABLE task_search_blocks ALTER COLUMN bloom SET STORAGE PLAIN"),
+        blooms.arg(QStringLiteral("tasks"), QString()),
+    };
+    statements += rowTriggers(QStringLiteral("tasks_search_blocks_"), [&](bool update) {
+        return blooms.arg(QStringLiteral("new_rows"), update ? changed : QString());
+    });
+    return statements;
+}
+
+// Whether each user's creation times follow their ids (NULL lowest, equal times allowed), as on the
+// file: a row inserted or changed breaks it against its neighbours by id. The user's row is locked
+// before the neighbours are read, so that two writers of one user see each other's rows.
+QStringList creationOrder()
+{
+    const QString breaks = QStringLiteral("(%1 IS NOT NULL AND (%2 IS NULL OR %1 > %2))");
+    const QString neighbour = QStringLiteral("COALESCE((SELECT %1 FROM tasks t WHERE t.user_id = r.user_id"
+                                             " AND t.id %2 r.id ORDER BY t.id %3 LIMIT 1), false)");
+    const QString broken =
+        neighbour.arg(breaks.arg(QStringLiteral("t.create_at"), QStringLiteral("r.create_at")),
+                      QStringLiteral("<"), QStringLiteral("DESC")) +
+        QStringLiteral(" OR ") +
+        neighbour.arg(breaks.arg(QStringLiteral("r.create_at"), QStringLiteral("t.create_at")),
+                      QStringLiteral(">"), QStringLiteral("ASC"));
+    const QString arrived = QStringLiteral(" WHERE NOT EXISTS (SELECT 1 FROM old_rows o WHERE o.id = r.id"
+                                           " AND o.user_id = r.user_id AND o.create_at IS NOT DISTINCT FROM"
+                                           " r.create_at)");
+    const QString check = QStringLiteral(
+        "INSERT INTO task_creation_order AS c (user_id, out_of_order) SELECT DISTINCT r.user_id, 0"
+        " FROM new_rows r%1 ORDER BY 1 ON CONFLICT (user_id) DO UPDATE SET out_of_order ="
+        " c.out_of_order; INSERT INTO task_creation_order AS c (user_id, out_of_order)"
+        " SELECT r.user_id, MAX(CASE WHEN %2 THEN 1 ELSE 0 END) FROM new_rows r%1"
+        " GROUP BY r.user_id ORDER BY r.user_id ON CONFLICT (user_id) DO UPDATE SET"
+        " out_of_order = GREATEST(c.out_of_order, excluded.out_of_order)");
+    QStringList statements = {
+        QStringLiteral("DROP TABLE IF EXISTS task_creation_order"),
+        QStringLiteral("CREATE TABLE task_creation_order (user_id INTEGER PRIMARY KEY,"
+                       " out_of_order INTEGER NOT NULL)"),
+        QStringLiteral("INSERT INTO task_creation_order (user_id, out_of_order) SELECT user_id,"
+                       " MAX(CASE WHEN %1 THEN 1 ELSE 0 END) FROM (SELECT user_id, create_at, LAG(create_at)"
+                       " OVER (PARTITION BY user_id ORDER BY id) AS before FROM tasks) AS t GROUP BY user_id")
+            .arg(breaks.arg(QStringLiteral("before"), QStringLiteral("create_at"))),
+    };
+    statements += rowTriggers(QStringLiteral("tasks_creation_order_"),
+                              [&](bool update) { return check.arg(update ? arrived : QString(), broken); });
+    return statements;
+}
+
 // Every statement that changes tasks or customers advances data_changes (the stamp each client
 // compares) and tells the clients that listen which table changed.
 QStringList changeNotifications()
@@ -286,7 +389,7 @@ QString translated(const char *text)
 
 int currentVersion()
 {
-    return 1;
+    return 2;
 }
 
 bool isCurrent(const QSqlDatabase &db)
@@ -357,12 +460,13 @@ bool ensure(const QSqlDatabase &db, QString &error)
                 translated("the database holds a table \"%1\" of another program; it was left unchanged")
                     .arg(QLatin1String(derived)));
     }
-    statements += indexes() + derivedTables() + changeNotifications();
+    statements += indexes() + derivedTables() + searchBlocks() + creationOrder() + changeNotifications();
     statements += {
         QStringLiteral("CREATE TABLE IF NOT EXISTS duevia_schema (version INTEGER NOT NULL)"),
         QStringLiteral("DELETE FROM duevia_schema"),
         QStringLiteral("INSERT INTO duevia_schema (version) VALUES (%1)").arg(currentVersion()),
-        QStringLiteral("ANALYZE tasks, customers, customer_contacts, task_counts, task_buckets"),
+        QStringLiteral("ANALYZE tasks, customers, customer_contacts, task_counts, task_buckets,"
+                       " task_search_blocks, task_creation_order"),
         QStringLiteral("COMMIT"),
     };
     return work.runAll(statements);

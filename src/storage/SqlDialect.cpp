@@ -29,6 +29,12 @@ public:
                               " AND task_search MATCH :trigrams");
     }
     QString taskCandidateOrder() const override { return QStringLiteral("task_search.rowid"); }
+    QString taskCandidateRowsInOrder(bool) const override { return taskCandidateRows(); }
+    QString taskCandidateOrderBy(bool ascending) const override
+    {
+        return ascending ? QStringLiteral("task_search.rowid ASC") : QStringLiteral("task_search.rowid DESC");
+    }
+    QString taskCandidateBlocks() const override { return QString(); }
     QString ownTaskCandidateRows() const override
     {
         return QStringLiteral("task_search CROSS JOIN tasks AS own INDEXED BY idx_tasks_user"
@@ -109,7 +115,37 @@ public:
     }
     // The statement's own ILIKE on the name and id text reads the trigram indexes.
     QString taskCandidateRows() const override { return QStringLiteral("tasks"); }
-    QString taskCandidateOrder() const override { return QString(); }
+    QString taskCandidateOrder() const override { return QStringLiteral("tasks.id"); }
+    // The blocks of ids whose Bloom filter holds every trigram of the pattern, in order, each read by id
+    // (see task_search_blocks). OFFSET 0 keeps each part a step of its own: the lateral reference makes
+    // a nested loop of the blocks in order and each block's tasks in order, which gives the rows in id
+    // order without a sort, so that a LIMIT stops after the blocks it needs.
+    QString taskCandidateRowsInOrder(bool ascending) const override
+    {
+        return QStringLiteral(
+                   "(SELECT b.block FROM task_search_blocks b WHERE b.user_id = :uid"
+                   " AND b.block BETWEEN CAST(:idFrom AS BIGINT) >> 10 AND CAST(:idTo AS BIGINT) >> 10"
+                   " AND b.bloom & (SELECT duevia_search_mask(:name)) = (SELECT duevia_search_mask(:name))"
+                   " ORDER BY b.block %1 OFFSET 0) AS b CROSS JOIN LATERAL (SELECT * FROM tasks"
+                   " WHERE tasks.user_id = :uid AND tasks.id >= b.block * 1024"
+                   " AND tasks.id < b.block * 1024 + 1024 ORDER BY tasks.id %1 OFFSET 0) AS tasks")
+            .arg(ascending ? QStringLiteral("ASC") : QStringLiteral("DESC"));
+    }
+    // A sort by block and id would read every block before the first row; by block alone the rows keep
+    // the order in which the nested loop gives them.
+    QString taskCandidateOrderBy(bool ascending) const override
+    {
+        return ascending ? QStringLiteral("b.block ASC") : QStringLiteral("b.block DESC");
+    }
+    // Of a user of many blocks, about 128 of them, evenly apart.
+    QString taskCandidateBlocks() const override
+    {
+        return QStringLiteral(
+            "SELECT COUNT(*) FILTER (WHERE b.bloom & m.mask = m.mask), COUNT(*)"
+            " FROM task_search_blocks b CROSS JOIN (SELECT duevia_search_mask(:name) AS mask) AS m"
+            " WHERE b.user_id = :uid AND b.block % GREATEST(1, (SELECT COUNT(*) FROM task_search_blocks"
+            " WHERE user_id = :uid) / 128) = 0");
+    }
     QString ownTaskCandidateRows() const override { return taskCandidateRows(); }
     // The trigram indexes give their matches as a bitmap, in no order: no ends.
     QString taskCandidateSpan() const override

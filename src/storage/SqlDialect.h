@@ -42,9 +42,18 @@ public:
     // A FROM item named tasks holding at least the tasks taskCandidates() selects, read in an order
     // that lets a count with a LIMIT stop early (the statement still says what matches).
     virtual QString taskCandidateRows() const = 0;
-    // The column of taskCandidateRows() that reads them in id order, either way, from any bound on
-    // it; empty where they come in no order. Where they do, the file keeps task_creation_order.
+    // The column of taskCandidateRowsInOrder() that reads them in id order, either way, from any bound
+    // on it; empty where they come in no order. Where they do, the database keeps task_creation_order.
     virtual QString taskCandidateOrder() const = 0;
+    // A FROM item like taskCandidateRows() that reads the candidates between :idFrom and :idTo (which the
+    // statement also bounds taskCandidateOrder() by) in the order taskCandidateOrderBy() gives, so that
+    // a LIMIT stops the reading.
+    virtual QString taskCandidateRowsInOrder(bool ascending) const = 0;
+    virtual QString taskCandidateOrderBy(bool ascending) const = 0;
+    // One row, where taskCandidateRowsInOrder() reads the user's (:uid) tasks in blocks: how many of the
+    // blocks may hold a match of :name and how many there are, or the same of a sample of the blocks.
+    // Empty where it reads no blocks.
+    virtual QString taskCandidateBlocks() const = 0;
     // The same candidates, those of other users than :uid left out through a narrow index before the
     // table is read, for a file of many users; taskCandidateRows() where that gains nothing.
     virtual QString ownTaskCandidateRows() const = 0;
