@@ -227,6 +227,7 @@ QList<TaskRow> TaskPageReader::walk(int userId, const TaskPageEdge *edge, bool i
         SqlSupport::bindIfUsed(query, QStringLiteral(":groupKey"), groupKey);
         SqlSupport::bindIfUsed(query, QStringLiteral(":idFrom"), span.from);
         SqlSupport::bindIfUsed(query, QStringLiteral(":idTo"), span.to);
+        SqlSupport::bindIfUsed(query, QStringLiteral(":blocks"), m_planner->candidateBlocks());
         query.bindValue(QStringLiteral(":lim"), wanted);
         if (!query.exec())
             return;

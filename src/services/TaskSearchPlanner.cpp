@@ -80,6 +80,7 @@ int TaskSearchPlanner::countTasks(int userId)
         m_query->bindFilters(query, userId);
         SqlSupport::bindIfUsed(query, QStringLiteral(":idFrom"), std::numeric_limits<qint64>::min());
         SqlSupport::bindIfUsed(query, QStringLiteral(":idTo"), std::numeric_limits<qint64>::max());
+        SqlSupport::bindIfUsed(query, QStringLiteral(":blocks"), m_blocks);
         return query.exec() && query.next() ? query.value(0).toInt() : 0;
     };
     if (view.name.isEmpty())
@@ -131,15 +132,22 @@ void TaskSearchPlanner::planOrder(int userId)
     const SqlDialect &dialect = m_query->dialect();
     m_inOrder = !dialect.taskCandidateOrder().isEmpty();
     m_countInBlocks = false;
-    if (!m_inOrder || dialect.taskCandidateBlocks().isEmpty())
+    m_blocks.clear();
+    if (!m_inOrder || dialect.taskCandidateBlocks(false).isEmpty())
         return;
-    QSqlQuery blocks = SqlSupport::prepare(m_db, dialect.taskCandidateBlocks());
-    m_query->bindFilters(blocks, userId);
-    const bool read = blocks.exec() && blocks.next();
-    const qint64 candidates = read ? blocks.value(0).toLongLong() : 0;
-    const qint64 all = read ? blocks.value(1).toLongLong() : 0;
-    m_inOrder = read && candidates * 4 <= all * 3;
-    m_countInBlocks = read && candidates * 4 <= all;
+    // A sample first: a word spread over the blocks is left to the index at the cost of a few of them.
+    for (const bool sample : {true, false}) {
+        QSqlQuery blocks = SqlSupport::prepare(m_db, dialect.taskCandidateBlocks(sample));
+        m_query->bindFilters(blocks, userId);
+        const bool read = blocks.exec() && blocks.next();
+        m_blocks = read ? blocks.value(0).toString() : QString();
+        const qint64 candidates = read ? blocks.value(1).toLongLong() : 0;
+        const qint64 all = read ? blocks.value(2).toLongLong() : 0;
+        m_inOrder = read && candidates * 4 <= all * 3;
+        m_countInBlocks = read && candidates * 4 <= all;
+        if (!m_inOrder)
+            return;
+    }
 }
 
 // A search whose candidates fill few table pages is listed from them: spread candidates take a page

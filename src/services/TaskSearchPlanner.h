@@ -40,8 +40,10 @@ public:
     qint64 ownedByCustomers() const { return m_ownedByCustomers; }
     // Whether the user holds less than a quarter of the tasks that the search index holds.
     bool fewOwn() const { return m_fewOwn; }
-    // Whether a walked search reads the candidates in id order (SqlDialect::taskCandidateRowsInOrder()).
+    // Whether a walked search reads the candidates in id order (SqlDialect::taskCandidateRowsInOrder()),
+    // and the blocks it reads them from where it reads blocks.
     bool readsInOrder() const { return m_inOrder; }
+    QString candidateBlocks() const { return m_blocks; }
 
     // Lowers the limits of a search: the matches counted and the table pages a list may read.
     void setLimits(int countCap, int listPages);
@@ -78,6 +80,8 @@ private:
     bool m_fewOwn = false;
     bool m_inOrder = false;
     bool m_countInBlocks = false;
+    // Of the last count, as the dialect lists them; they change with the data, and so does the count.
+    QString m_blocks;
     // The count and the filters and data it was counted for.
     int m_counted = 0;
     QString m_countedView;

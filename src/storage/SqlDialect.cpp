@@ -34,7 +34,7 @@ public:
     {
         return ascending ? QStringLiteral("task_search.rowid ASC") : QStringLiteral("task_search.rowid DESC");
     }
-    QString taskCandidateBlocks() const override { return QString(); }
+    QString taskCandidateBlocks(bool) const override { return QString(); }
     QString ownTaskCandidateRows() const override
     {
         return QStringLiteral("task_search CROSS JOIN tasks AS own INDEXED BY idx_tasks_user"
@@ -116,17 +116,17 @@ public:
     // The statement's own ILIKE on the name and id text reads the trigram indexes.
     QString taskCandidateRows() const override { return QStringLiteral("tasks"); }
     QString taskCandidateOrder() const override { return QStringLiteral("tasks.id"); }
-    // The blocks of ids whose Bloom filter holds every trigram of the pattern, in order, each read by id
-    // (see task_search_blocks). OFFSET 0 keeps each part a step of its own: the lateral reference makes
-    // a nested loop of the blocks in order and each block's tasks in order, which gives the rows in id
-    // order without a sort, so that a LIMIT stops after the blocks it needs.
+    // The blocks of ids whose Bloom filter holds every trigram of the pattern (:blocks, as
+    // taskCandidateBlocks() lists them), in order, each read by id. OFFSET 0 keeps each part a step of
+    // its own: the lateral reference makes a nested loop of the blocks in order and each block's tasks
+    // in order, which gives the rows in id order without a sort, so that a LIMIT stops after the
+    // blocks it needs.
     QString taskCandidateRowsInOrder(bool ascending) const override
     {
         return QStringLiteral(
-                   "(SELECT b.block FROM task_search_blocks b WHERE b.user_id = :uid"
-                   " AND b.block BETWEEN CAST(:idFrom AS BIGINT) >> 10 AND CAST(:idTo AS BIGINT) >> 10"
-                   " AND b.bloom & (SELECT duevia_search_mask(:name)) = (SELECT duevia_search_mask(:name))"
-                   " ORDER BY b.block %1 OFFSET 0) AS b CROSS JOIN LATERAL (SELECT * FROM tasks"
+                   "(SELECT c.block FROM unnest(CAST(:blocks AS INTEGER[])) AS c (block)"
+                   " WHERE c.block BETWEEN CAST(:idFrom AS BIGINT) >> 10 AND CAST(:idTo AS BIGINT) >> 10"
+                   " ORDER BY c.block %1 OFFSET 0) AS b CROSS JOIN LATERAL (SELECT * FROM tasks"
                    " WHERE tasks.user_id = :uid AND tasks.id >= b.block * 1024"
                    " AND tasks.id < b.block * 1024 + 1024 ORDER BY tasks.id %1 OFFSET 0) AS tasks")
             .arg(ascending ? QStringLiteral("ASC") : QStringLiteral("DESC"));
@@ -137,14 +137,18 @@ public:
     {
         return ascending ? QStringLiteral("b.block ASC") : QStringLiteral("b.block DESC");
     }
-    // Of a user of many blocks, about 128 of them, evenly apart.
-    QString taskCandidateBlocks() const override
+    // A sample of a user of many blocks: about 128 of them, evenly apart.
+    QString taskCandidateBlocks(bool sample) const override
     {
+        const QString sampled = QStringLiteral(" AND b.block % GREATEST(1, (SELECT COUNT(*)"
+                                               " FROM task_search_blocks WHERE user_id = :uid) / 128) = 0");
         return QStringLiteral(
-            "SELECT COUNT(*) FILTER (WHERE b.bloom & m.mask = m.mask), COUNT(*)"
-            " FROM task_search_blocks b CROSS JOIN (SELECT duevia_search_mask(:name) AS mask) AS m"
-            " WHERE b.user_id = :uid AND b.block % GREATEST(1, (SELECT COUNT(*) FROM task_search_blocks"
-            " WHERE user_id = :uid) / 128) = 0");
+                   "SELECT '{' || COALESCE(string_agg(CAST(b.block AS TEXT), ',' ORDER BY b.block)"
+                   " FILTER (WHERE b.bloom & m.mask = m.mask), '') || '}',"
+                   " COUNT(*) FILTER (WHERE b.bloom & m.mask = m.mask), COUNT(*)"
+                   " FROM task_search_blocks b CROSS JOIN (SELECT duevia_search_mask(:name) AS mask) AS m"
+                   " WHERE b.user_id = :uid") +
+               (sample ? sampled : QString());
     }
     QString ownTaskCandidateRows() const override { return taskCandidateRows(); }
     // The trigram indexes give their matches as a bitmap, in no order: no ends.

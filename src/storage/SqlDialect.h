@@ -47,13 +47,13 @@ public:
     virtual QString taskCandidateOrder() const = 0;
     // A FROM item like taskCandidateRows() that reads the candidates between :idFrom and :idTo (which the
     // statement also bounds taskCandidateOrder() by) in the order taskCandidateOrderBy() gives, so that
-    // a LIMIT stops the reading.
+    // a LIMIT stops the reading. It may use :blocks, bound to the first value of taskCandidateBlocks().
     virtual QString taskCandidateRowsInOrder(bool ascending) const = 0;
     virtual QString taskCandidateOrderBy(bool ascending) const = 0;
-    // One row, where taskCandidateRowsInOrder() reads the user's (:uid) tasks in blocks: how many of the
-    // blocks may hold a match of :name and how many there are, or the same of a sample of the blocks.
-    // Empty where it reads no blocks.
-    virtual QString taskCandidateBlocks() const = 0;
+    // One row, where taskCandidateRowsInOrder() reads the user's (:uid) tasks in blocks: the blocks that
+    // may hold a match of :name, how many they are and how many blocks there are; with sample, the same
+    // of a sample of the blocks (fewer to read). Empty where it reads no blocks.
+    virtual QString taskCandidateBlocks(bool sample) const = 0;
     // The same candidates, those of other users than :uid left out through a narrow index before the
     // table is read, for a file of many users; taskCandidateRows() where that gains nothing.
     virtual QString ownTaskCandidateRows() const = 0;
