@@ -127,7 +127,7 @@ int TaskSearchPlanner::countTasks(int userId)
 // over the tasks in front of the matches: the blocks serve the pages where they leave a quarter of the
 // user's blocks out (the matches lie in some stretches of ids), and the count where they leave three
 // quarters out, as a count of a word spread over the blocks stops sooner on the search index.
-void TaskSearchPlanner::planOrder(int userId)
+void TaskSearchPlanner::planOrder(int userId, qint64 fewCandidates)
 {
     const SqlDialect &dialect = m_query->dialect();
     m_inOrder = !dialect.taskCandidateOrder().isEmpty();
@@ -143,7 +143,9 @@ void TaskSearchPlanner::planOrder(int userId)
         m_blocks = read ? blocks.value(0).toString() : QString();
         const qint64 candidates = read ? blocks.value(1).toLongLong() : 0;
         const qint64 all = read ? blocks.value(2).toLongLong() : 0;
-        m_inOrder = read && candidates * 4 <= all * 3;
+        const qint64 estimated = all > 0 ? candidates * blocks.value(3).toLongLong() / all : 0;
+        // A word of few tasks, about one to a block, is as quick to find on the order's index.
+        m_inOrder = read && candidates * 4 <= all * 3 && (fewCandidates < 0 || estimated * 2 < fewCandidates);
         m_countInBlocks = read && candidates * 4 <= all;
         if (!m_inOrder)
             return;
@@ -184,7 +186,7 @@ bool TaskSearchPlanner::planListed(int userId)
     // (TaskPageReader::readsCandidatesInOrder()).
     const bool listable = candidates <= (ends ? probed : m_listPages);
     if (!listable) {
-        planOrder(userId);
+        planOrder(userId, -1);
         if (!m_inOrder)
             return false;
     }
@@ -199,7 +201,7 @@ bool TaskSearchPlanner::planListed(int userId)
     if (listable && pages <= m_listPages)
         return true;
     if (listable)
-        planOrder(userId);
+        planOrder(userId, candidates);
     return false;
 }
 

@@ -60,8 +60,8 @@ private:
     int countTasks(int userId);
     bool planListed(int userId);
     // Whether a walk reads the candidates in id order, and for candidates read in blocks whether the
-    // count does too.
-    void planOrder(int userId);
+    // count does too; fewCandidates, when not negative, counts all the candidates.
+    void planOrder(int userId, qint64 fewCandidates);
     bool listMatches(int userId);
     void sortMatches();
 

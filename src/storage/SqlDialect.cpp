@@ -145,7 +145,8 @@ public:
         return QStringLiteral(
                    "SELECT '{' || COALESCE(string_agg(CAST(b.block AS TEXT), ',' ORDER BY b.block)"
                    " FILTER (WHERE b.bloom & m.mask = m.mask), '') || '}',"
-                   " COUNT(*) FILTER (WHERE b.bloom & m.mask = m.mask), COUNT(*)"
+                   " COUNT(*) FILTER (WHERE b.bloom & m.mask = m.mask), COUNT(*),"
+                   " (SELECT COUNT(*) FROM task_search_blocks WHERE user_id = :uid)"
                    " FROM task_search_blocks b CROSS JOIN (SELECT duevia_search_mask(:name) AS mask) AS m"
                    " WHERE b.user_id = :uid") +
                (sample ? sampled : QString());

@@ -51,8 +51,8 @@ public:
     virtual QString taskCandidateRowsInOrder(bool ascending) const = 0;
     virtual QString taskCandidateOrderBy(bool ascending) const = 0;
     // One row, where taskCandidateRowsInOrder() reads the user's (:uid) tasks in blocks: the blocks that
-    // may hold a match of :name, how many they are and how many blocks there are; with sample, the same
-    // of a sample of the blocks (fewer to read). Empty where it reads no blocks.
+    // may hold a match of :name, how many they are, how many blocks were read and how many the user
+    // has; with sample, of a sample of the blocks (fewer to read). Empty where it reads no blocks.
     virtual QString taskCandidateBlocks(bool sample) const = 0;
     // The same candidates, those of other users than :uid left out through a narrow index before the
     // table is read, for a file of many users; taskCandidateRows() where that gains nothing.
