@@ -215,17 +215,21 @@ QString TaskPageQuery::matchingCustomers() const
         .arg(dialect().customerCandidates(), nameLike(QStringLiteral("name")));
 }
 
-QString TaskPageQuery::viewKey(int userId) const
+QString TaskPageQuery::filterKey(int userId) const
 {
     return QStringList{QString::number(userId),
-                       QString::number(m_view->sortColumn),
-                       QString::number(m_view->sortOrder),
-                       QString::number(m_view->pageSize),
                        QString::number(m_view->active),
                        QString::number(m_view->level),
                        m_view->name,
                        m_view->expireFrom,
                        m_view->expireTo}
+        .join(QChar(0));
+}
+
+QString TaskPageQuery::viewKey(int userId) const
+{
+    return QStringList{filterKey(userId), QString::number(m_view->sortColumn),
+                       QString::number(m_view->sortOrder), QString::number(m_view->pageSize)}
         .join(QChar(0));
 }
 

@@ -61,7 +61,8 @@ public:
     // The condition that the task's own name or id text matches.
     QString ownMatch() const;
     QString matchingCustomers() const;
-    // The filters and order with the user and page size, as one text.
+    // The user and the filters, as one text; viewKey() adds the order and the page size.
+    QString filterKey(int userId) const;
     QString viewKey(int userId) const;
 
     // Whether a page of an expiry range walks the index of the order instead of the expiry index.

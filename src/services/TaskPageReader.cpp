@@ -72,7 +72,7 @@ QList<TaskRow> TaskPageReader::read(int userId, const Request &request)
     const int matching = request.matching;
     const bool capped = m_planner->capped();
     const QString view = m_query->viewKey(userId);
-    const QVariant version = dataVersion();
+    const QVariant &version = request.version;
     const int target = request.page;
     const qint64 offset = qint64(target - 1) * m_query->view().pageSize;
     const bool continues =
@@ -147,7 +147,7 @@ QList<TaskRow> TaskPageReader::walk(int userId, const TaskPageEdge *edge, bool i
                              m_query->nullsOrder(keyAscending) + QStringLiteral(", ") + idOrder;
     // A search whose order follows id reads the search index's candidates in id order instead of the
     // order's index, and every part below then also holds the ids its keys span.
-    const bool inIdOrder = readsCandidatesInOrder(userId);
+    const bool inIdOrder = readsCandidatesInOrder();
     const auto spanOf = [&](const QVariant &k) -> std::optional<IdSpan> {
         return inIdOrder ? creationSpan(userId, k) : std::nullopt;
     };
@@ -215,9 +215,9 @@ QList<TaskRow> TaskPageReader::walk(int userId, const TaskPageEdge *edge, bool i
 
     QList<TaskRow> rows;
     const qsizetype firstEdge = edges->size();
-    // Runs one statement, appending its rows (or, without full rows, their edges and empty rows).
+    // Runs one statement, appending its rows; read in id order, only the edges and empty rows.
     const auto collect = [&](const QString &sql, const QVariant &groupKey, const IdSpan &span, int wanted,
-                             QList<TaskRow> &into, QList<TaskPageEdge> &intoEdges, bool full = true) {
+                             QList<TaskRow> &into, QList<TaskPageEdge> &intoEdges) {
         QSqlQuery query = SqlSupport::prepare(m_db, sql);
         m_query->bindFilters(query, userId);
         if (sql.contains(QStringLiteral(":key")))
@@ -234,7 +234,7 @@ QList<TaskRow> TaskPageReader::walk(int userId, const TaskPageEdge *edge, bool i
         while (query.next()) {
             intoEdges.append(
                 {query.value(QStringLiteral("sort_key")), query.value(QStringLiteral("id")).toInt()});
-            into.append(withRows && full ? TaskPageQuery::rowOf(query) : TaskRow());
+            into.append(withRows && !inIdOrder ? TaskPageQuery::rowOf(query) : TaskRow());
         }
     };
     // Appends the rows of one part, at most limit - rows.size() of them.
@@ -262,24 +262,24 @@ QList<TaskRow> TaskPageReader::walk(int userId, const TaskPageEdge *edge, bool i
         const SqlDialect &dialect = m_query->dialect();
         // Only the edges: the rows are read by id at the end, so that the planner keeps the candidates'
         // order instead of joining every candidate with its customer first.
+        const QString edgesFrom =
+            QStringLiteral("SELECT tasks.id, %1 AS sort_key FROM %2 WHERE tasks.user_id = :uid");
         const QString byName =
-            QStringLiteral("SELECT tasks.id, %1 AS sort_key FROM %2 WHERE tasks.user_id = :uid")
-                .arg(key, m_planner->fewOwn() ? dialect.ownTaskCandidateRows()
-                                              : dialect.taskCandidateRowsInOrder(ascending)) +
+            edgesFrom.arg(key, m_planner->fewOwn() ? dialect.ownTaskCandidateRows()
+                                                   : dialect.taskCandidateRowsInOrder(ascending)) +
             QStringLiteral(" AND ") + own + rest + within.arg(dialect.taskCandidateOrder()) +
             QStringLiteral("\nORDER BY ") + dialect.taskCandidateOrderBy(ascending) +
             QStringLiteral("\nLIMIT :lim");
         const QString byCustomer =
-            TaskPageQuery::pageSelect().arg(
-                key, QStringLiteral("tasks") +
-                         m_query->dialect().readIndex(QStringLiteral("idx_tasks_user_customer"))) +
+            edgesFrom.arg(key, QStringLiteral("tasks") +
+                                   dialect.readIndex(QStringLiteral("idx_tasks_user_customer"))) +
             QStringLiteral(" AND tasks.customer_id IN (%1) AND NOT %2")
                 .arg(m_query->matchingCustomers(), own) +
             rest + within.arg(QStringLiteral("tasks.id")) + QStringLiteral("\nORDER BY tasks.id") +
             direction + QStringLiteral("\nLIMIT :lim");
         QList<TaskRow> named, owned;
         QList<TaskPageEdge> namedEdges, ownedEdges;
-        collect(byName, groupKey, span, wanted, named, namedEdges, false);
+        collect(byName, groupKey, span, wanted, named, namedEdges);
         if (m_planner->ownedByCustomers() > 0)
             collect(byCustomer, groupKey, span, wanted, owned, ownedEdges);
         qsizetype n = 0, o = 0;
@@ -361,18 +361,13 @@ QList<TaskRow> TaskPageReader::walk(int userId, const TaskPageEdge *edge, bool i
 
 // A search of three characters or more in the id order, or in the creation order while the user's
 // creation times follow their ids, where the planner reads its candidates in id order.
-bool TaskPageReader::readsCandidatesInOrder(int userId) const
+bool TaskPageReader::readsCandidatesInOrder() const
 {
     const TaskView &view = m_query->view();
     if (!m_planner->readsInOrder() || !view.hasIndexedSearch() || view.hasRange() ||
         m_planner->ownedByCustomers() > TaskSearchPlanner::kOwnedByCustomers)
         return false;
-    if (m_query->view().sortColumn != 5)
-        return m_query->view().sortColumn == 0;
-    QSqlQuery query = SqlSupport::prepare(
-        m_db, QStringLiteral("SELECT out_of_order FROM task_creation_order WHERE user_id = :uid"));
-    query.bindValue(QStringLiteral(":uid"), userId);
-    return query.exec() && query.next() && query.value(0).toInt() == 0;
+    return view.sortColumn == 0 || (view.sortColumn == 5 && m_planner->creationFollowsIds());
 }
 
 std::optional<TaskPageReader::IdSpan> TaskPageReader::creationSpan(int userId, const QVariant &key) const
@@ -392,7 +387,7 @@ std::optional<TaskPageReader::IdSpan> TaskPageReader::creationSpan(int userId, c
 
 std::optional<TaskPageEdge> TaskPageReader::edgeAt(int userId, qint64 offset, bool fromEnd)
 {
-    if (readsCandidatesInOrder(userId)) {
+    if (readsCandidatesInOrder()) {
         QList<TaskPageEdge> edges;
         walk(userId, nullptr, false, fromEnd, int(offset + 1), &edges, false);
         return offset < edges.size() ? std::optional(edges.at(offset)) : std::nullopt;

@@ -27,6 +27,8 @@ public:
         // The tasks the view matches (up to the count cap) and all the user's tasks.
         int matching = 0;
         qint64 allTasks = 0;
+        // dataVersion() as the count was read.
+        QVariant version;
     };
     QList<TaskRow> read(int userId, const Request &request);
 
@@ -72,7 +74,7 @@ private:
     QList<TaskRow> walk(int userId, const TaskPageEdge *edge, bool inclusive, bool backward, int limit,
                         QList<TaskPageEdge> *edges, bool withRows = true);
     std::optional<TaskPageEdge> edgeAt(int userId, qint64 offset, bool fromEnd);
-    bool readsCandidatesInOrder(int userId) const;
+    bool readsCandidatesInOrder() const;
     // The user's ids of one creation time (NULL for none) while creation follows id.
     std::optional<IdSpan> creationSpan(int userId, const QVariant &key) const;
     bool isBeforeFirstShown(int userId, int taskId);

@@ -14,14 +14,7 @@ TaskSearchPlanner::TaskSearchPlanner(DbManager *db, TaskPageQuery *query) : m_db
 int TaskSearchPlanner::count(int userId, const QString &dataVersion)
 {
     const TaskView &view = m_query->view();
-    const QString counting = QStringList{QString::number(userId),
-                                         QString::number(view.active),
-                                         QString::number(view.level),
-                                         view.name,
-                                         view.expireFrom,
-                                         view.expireTo,
-                                         dataVersion}
-                                 .join(QChar(0));
+    const QString counting = m_query->filterKey(userId) + QChar(0) + dataVersion;
     if (counting != m_countedView) {
         m_counted = countTasks(userId);
         m_countedView = counting;
@@ -60,6 +53,7 @@ int TaskSearchPlanner::countTasks(int userId)
     m_fewOwn = false;
     m_inOrder = false;
     m_countInBlocks = false;
+    m_creationFollowsIds = false;
     m_ownedByCustomers = std::numeric_limits<qint64>::max();
     if (view.hasIndexedSearch()) {
         m_listed = planListed(userId) && listMatches(userId);
@@ -132,11 +126,13 @@ void TaskSearchPlanner::planOrder(int userId, qint64 fewCandidates)
     const SqlDialect &dialect = m_query->dialect();
     m_inOrder = !dialect.taskCandidateOrder().isEmpty();
     m_countInBlocks = false;
+    m_creationFollowsIds = false;
     m_blocks.clear();
-    if (!m_inOrder || dialect.taskCandidateBlocks(false).isEmpty())
-        return;
     // A sample first: a word spread over the blocks is left to the index at the cost of a few of them.
+    const bool inBlocks = m_inOrder && !dialect.taskCandidateBlocks(false).isEmpty();
     for (const bool sample : {true, false}) {
+        if (!inBlocks || !m_inOrder)
+            break;
         QSqlQuery blocks = SqlSupport::prepare(m_db, dialect.taskCandidateBlocks(sample));
         m_query->bindFilters(blocks, userId);
         const bool read = blocks.exec() && blocks.next();
@@ -147,9 +143,13 @@ void TaskSearchPlanner::planOrder(int userId, qint64 fewCandidates)
         // A word of few tasks, about one to a block, is as quick to find on the order's index.
         m_inOrder = read && candidates * 4 <= all * 3 && (fewCandidates < 0 || estimated * 2 < fewCandidates);
         m_countInBlocks = read && candidates * 4 <= all;
-        if (!m_inOrder)
-            return;
     }
+    if (!m_inOrder)
+        return;
+    QSqlQuery order = SqlSupport::prepare(
+        m_db, QStringLiteral("SELECT out_of_order FROM task_creation_order WHERE user_id = :uid"));
+    order.bindValue(QStringLiteral(":uid"), userId);
+    m_creationFollowsIds = order.exec() && order.next() && order.value(0).toInt() == 0;
 }
 
 // A search whose candidates fill few table pages is listed from them: spread candidates take a page

@@ -43,6 +43,9 @@ public:
     // Whether a walked search reads the candidates in id order (SqlDialect::taskCandidateRowsInOrder()),
     // and the blocks it reads them from where it reads blocks.
     bool readsInOrder() const { return m_inOrder; }
+    // Whether the user's creation times followed their ids when counted (task_creation_order), so
+    // that the creation order reads in id order too.
+    bool creationFollowsIds() const { return m_creationFollowsIds; }
     QString candidateBlocks() const { return m_blocks; }
 
     // Lowers the limits of a search: the matches counted and the table pages a list may read.
@@ -80,6 +83,7 @@ private:
     bool m_fewOwn = false;
     bool m_inOrder = false;
     bool m_countInBlocks = false;
+    bool m_creationFollowsIds = false;
     // Of the last count, as the dialect lists them; they change with the data, and so does the count.
     QString m_blocks;
     // The count and the filters and data it was counted for.

@@ -360,6 +360,7 @@ void TaskService::loadPage(int page)
         return hasRow ? counters.value(column).toInt() : 0;
     };
 
+    const QVariant version = m_reader.dataVersion();
     int matching = 0;
     if (counted && m_view.name.isEmpty() && !m_view.hasRange()) {
         const QString level = m_view.level == 20   ? QStringLiteral("low")
@@ -377,7 +378,7 @@ void TaskService::loadPage(int page)
         m_planner.reset();
     } else {
         // Paging through a search or a range does not count it again while nothing changed.
-        const int counted = m_planner.count(uid, m_reader.dataVersion().toString());
+        const int counted = m_planner.count(uid, version.toString());
         m_countCapped = m_planner.capped();
         matching = m_countCapped ? m_planner.countCap() : counted;
     }
@@ -404,7 +405,7 @@ void TaskService::loadPage(int page)
         emit countsLevelChanged();
     }
 
-    QList<TaskRow> rows = m_reader.read(uid, {m_currentPage, m_totalPages, matching, m_totalCount});
+    QList<TaskRow> rows = m_reader.read(uid, {m_currentPage, m_totalPages, matching, m_totalCount, version});
     if (m_model)
         m_model->setTasks(std::move(rows));
 }

@@ -38,9 +38,8 @@ struct Counter
 const QList<Counter> &taskCounters();
 
 // The insert triggers of the file's derived tables (counters, search index, creation order, buckets),
-// which a bulk
-// insert may set aside, and the statements that then bring those tables up to date with the tasks of
-// id above :after, as the triggers would have. Every other trigger stays.
+// which a bulk insert may set aside, and the statements that then bring those tables up to date with
+// the tasks of id above :after, as the triggers would have. Every other trigger stays.
 QStringList bulkInsertTriggers();
 QStringList addedTasksStatements();
 

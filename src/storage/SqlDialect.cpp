@@ -140,17 +140,16 @@ public:
     // A sample of a user of many blocks: about 128 of them, evenly apart.
     QString taskCandidateBlocks(bool sample) const override
     {
-        const QString sampled = QStringLiteral(" AND b.block % GREATEST(1, (SELECT COUNT(*)"
-                                               " FROM task_search_blocks WHERE user_id = :uid) / 128) = 0");
         return QStringLiteral(
                    "SELECT '{' || COALESCE(string_agg(CAST(b.block AS TEXT), ',' ORDER BY b.block)"
                    " FILTER (WHERE b.bloom & m.mask = m.mask), '') || '}',"
-                   " COUNT(*) FILTER (WHERE b.bloom & m.mask = m.mask), COUNT(*),"
-                   " (SELECT COUNT(*) FROM task_search_blocks WHERE user_id = :uid)"
+                   " COUNT(*) FILTER (WHERE b.bloom & m.mask = m.mask), COUNT(*), MIN(n.blocks)"
                    " FROM task_search_blocks b CROSS JOIN (SELECT duevia_search_mask(:name) AS mask) AS m"
-                   " WHERE b.user_id = :uid") +
-               (sample ? sampled : QString());
+                   " CROSS JOIN (SELECT COUNT(*) AS blocks FROM task_search_blocks WHERE user_id = :uid) AS n"
+                   " WHERE b.user_id = :uid%1")
+            .arg(sample ? QStringLiteral(" AND b.block % GREATEST(1, n.blocks / 128) = 0") : QString());
     }
+
     QString ownTaskCandidateRows() const override { return taskCandidateRows(); }
     // The trigram indexes give their matches as a bitmap, in no order: no ends.
     QString taskCandidateSpan() const override
