@@ -55,6 +55,7 @@ int TaskSearchPlanner::countTasks(int userId)
     m_countInBlocks = false;
     m_creationFollowsIds = false;
     m_ownedByCustomers = std::numeric_limits<qint64>::max();
+    m_ownProbed = -1;
     if (view.hasIndexedSearch()) {
         m_listed = planListed(userId) && listMatches(userId);
         if (m_listed)
@@ -99,15 +100,20 @@ int TaskSearchPlanner::countTasks(int userId)
         return std::min(rows, share > 0 ? (m_countCap + 1) * all / share : rows);
     };
     const bool byNameIndex = m_fewOwn && passed(own, m_candidates) < 5 * passed(m_candidates, own);
-    int matches = count(byNameIndex ? QStringLiteral("FROM tasks") +
-                                          dialect.readIndex(QStringLiteral("idx_tasks_name_asc"))
-                        : m_fewOwn        ? QStringLiteral("FROM ") + dialect.ownTaskCandidateRows()
-                        : m_countInBlocks ? QStringLiteral("FROM ") + dialect.taskCandidateRowsInOrder(true)
-                                          : QStringLiteral("FROM ") + dialect.taskCandidateRows(),
-                        QStringLiteral(" AND (%1 OR %2)")
-                            .arg(m_query->nameLike(QStringLiteral("tasks.name")),
-                                 m_query->nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
-                        m_countCap + 1);
+    // The probe's own matches answer when it read every candidate, or found more than the cap.
+    const bool probed = m_ownProbed >= 0 && m_query->filterClauses(false).isEmpty() &&
+                        (m_probedAll || m_ownProbed > m_countCap);
+    int matches =
+        probed ? int(std::min<qint64>(m_ownProbed, m_countCap + 1))
+               : count(byNameIndex ? QStringLiteral("FROM tasks") +
+                                         dialect.readIndex(QStringLiteral("idx_tasks_name_asc"))
+                       : m_fewOwn        ? QStringLiteral("FROM ") + dialect.ownTaskCandidateRows()
+                       : m_countInBlocks ? QStringLiteral("FROM ") + dialect.taskCandidateRowsInOrder(true)
+                                         : QStringLiteral("FROM ") + dialect.taskCandidateRows(),
+                       QStringLiteral(" AND (%1 OR %2)")
+                           .arg(m_query->nameLike(QStringLiteral("tasks.name")),
+                                m_query->nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
+                       m_countCap + 1);
     if (matches <= m_countCap)
         matches += count(QStringLiteral("FROM tasks"),
                          QStringLiteral(" AND tasks.customer_id IN (%1) AND %2 AND NOT %3")
@@ -181,10 +187,13 @@ bool TaskSearchPlanner::planListed(int userId)
     m_candidates = candidates;
     const bool ends = !span.value(1).isNull();
     const qint64 stretch = ends ? span.value(2).toLongLong() - span.value(1).toLongLong() + 1 : candidates;
+    const qint64 limit = ends ? probed : m_listPages;
+    m_ownProbed = span.value(3).isNull() ? -1 : span.value(3).toLongLong();
+    m_probedAll = candidates <= limit;
     span.finish();
     // A walk in id order needs the user's tasks of matching customers counted too
     // (TaskPageReader::readsCandidatesInOrder()).
-    const bool listable = candidates <= (ends ? probed : m_listPages);
+    const bool listable = candidates <= limit;
     if (!listable) {
         planOrder(userId, -1);
         if (!m_inOrder)

@@ -47,7 +47,7 @@ public:
         const QString rows =
             QStringLiteral("SELECT rowid FROM task_search WHERE task_search MATCH :trigrams");
         return QStringLiteral("SELECT (SELECT COUNT(*) FROM (%1 LIMIT :cap)), (%1 ORDER BY rowid LIMIT 1),"
-                              " (%1 ORDER BY rowid DESC LIMIT 1)")
+                              " (%1 ORDER BY rowid DESC LIMIT 1), NULL")
             .arg(rows);
     }
     QString taskMatches() const override
@@ -109,7 +109,7 @@ public:
     // Trigram indexes (pg_trgm) on the name and the id text answer ILIKE themselves.
     QString taskCandidates() const override
     {
-        return QStringLiteral("SELECT id FROM tasks WHERE %1 OR %2")
+        return QStringLiteral("SELECT id, user_id FROM tasks WHERE %1 OR %2")
             .arg(like(QStringLiteral("name"), QStringLiteral(":name")),
                  like(QStringLiteral("CAST(id AS TEXT)"), QStringLiteral(":name")));
     }
@@ -151,10 +151,12 @@ public:
     }
 
     QString ownTaskCandidateRows() const override { return taskCandidateRows(); }
-    // The trigram indexes give their matches as a bitmap, in no order: no ends.
+    // The trigram indexes give their matches as a bitmap, in no order: no ends. The rows read are
+    // matches already, so the user's among them come at no cost.
     QString taskCandidateSpan() const override
     {
-        return QStringLiteral("SELECT COUNT(*), NULL, NULL FROM (%1 LIMIT :pages) AS candidates")
+        return QStringLiteral("SELECT COUNT(*), NULL, NULL, COUNT(*) FILTER (WHERE user_id = :uid)"
+                              " FROM (%1 LIMIT :pages) AS candidates")
             .arg(taskCandidates());
     }
     // Said of the row itself, so that the planner combines both trigram indexes; as a subquery of ids

@@ -35,9 +35,9 @@ public:
     // while equal keys follow in ascending id reads an index as it is. The file keeps one ascending
     // index per column (room), the server one per direction (a round trip per statement).
     virtual bool indexPerDirection() const = 0;
-    // A SELECT of the ids of tasks (of every user) whose name or id text may match the LIKE pattern
-    // bound as :name. It never leaves out a match; LIKE decides. It may use :trigrams, bound to
-    // SqlSupport::likeTrigrams() of the pattern, which is not empty whenever this is used.
+    // A SELECT of the ids of tasks (of every user), as its first column, whose name or id text may
+    // match the LIKE pattern bound as :name. It never leaves out a match; LIKE decides. It may use :trigrams,
+    // bound to SqlSupport::likeTrigrams() of the pattern, which is not empty whenever this is used.
     virtual QString taskCandidates() const = 0;
     // A FROM item named tasks holding at least the tasks taskCandidates() selects, read in an order
     // that lets a count with a LIMIT stop early (the statement still says what matches).
@@ -59,7 +59,9 @@ public:
     virtual QString ownTaskCandidateRows() const = 0;
     // One row: how many of those candidates there are, counted up to :cap, and the lowest and highest
     // of their ids; or, where the ends cannot be had at about the cost of the count, counted up to
-    // :pages (each candidate costs a read of the table) and NULL ends.
+    // :pages (each candidate costs a read of the table) and NULL ends. A fourth column counts the
+    // candidates read that are the user's (:uid) and match :name by name or id, where the candidates
+    // are exactly those matches; otherwise it is NULL.
     virtual QString taskCandidateSpan() const = 0;
     // The condition on tasks that its name or id text matches :name, read through the search index.
     virtual QString taskMatches() const = 0;

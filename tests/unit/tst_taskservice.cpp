@@ -517,6 +517,21 @@ private slots:
         QCOMPARE((QList<int>{m_service->totalPages(), m_service->countCapped()}), (QList<int>{2, true}));
     }
 
+    // The probe reads every candidate, bob's too, yet the customer's tasks are too many to list: the
+    // count is exact, with no cap.
+    void searchOfEveryCandidateProbedCountsExactly()
+    {
+        QVERIFY(execSql(*m_db, u"INSERT INTO customers (id, user_id, name) VALUES (1, 1, 'Kestrel Ltd')"_s));
+        for (int i = 0; i < 15; ++i)
+            insertTask(i < 2 ? m_bob : m_alice, i < 7 ? u"kestrel %1"_s.arg(i) : u"other"_s, QDateTime(),
+                       false, 1, i < 7 ? 0 : 1);
+        m_service->setSearchLimits(10000, 7);
+        m_service->setPageSize(1);
+        m_service->setFilterName(u"kestrel"_s);
+        m_service->loadPage(1);
+        QCOMPARE((QList<int>{m_service->totalPages(), m_service->countCapped()}), (QList<int>{13, false}));
+    }
+
     // More done tasks than one chunk: the rest goes from the event loop with rising progress, only
     // the user's done tasks go, and the counters end exact.
     void deleteDoneInChunks()
