@@ -151,7 +151,9 @@ QList<BenchCase> filterCases(BenchDatabase &bench)
 // may read) with their lowest and highest id, and the user's tasks of matching customers:
 //   file:   SCALAR SUBQUERY: SCAN task_search VIRTUAL TABLE INDEX 0:M2 (64:M2, 192:M2 for the ends);
 //           SEARCH tasks USING COVERING INDEX idx_tasks_user_customer (user_id=? AND customer_id=?)
-//   server: Limit -> Bitmap Heap Scan on tasks -> BitmapOr (idx_tasks_name_trgm, idx_tasks_id_trgm)
+//   server: Limit -> Bitmap Heap Scan on tasks -> BitmapOr (idx_tasks_name_trgm, idx_tasks_id_trgm),
+//           which also counts the user's rows among them: with no other filter that is the count when
+//           the probe read every candidate or more than the cap (a user who holds most of the tasks)
 // Few table pages (0.01 %, 0.1 %, 1 % clustered on the file): every match is listed once, sorted here,
 // and each page reads its 25 rows by id:
 //   file:   SEARCH tasks USING INTEGER PRIMARY KEY (rowid=?) + LIST SUBQUERY: SCAN task_search ...
