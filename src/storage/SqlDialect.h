@@ -36,8 +36,9 @@ public:
     // index per column (room), the server one per direction (a round trip per statement).
     virtual bool indexPerDirection() const = 0;
     // A SELECT of the ids of tasks (of every user), as its first column, whose name or id text may
-    // match the LIKE pattern bound as :name. It never leaves out a match; LIKE decides. It may use :trigrams,
-    // bound to SqlSupport::likeTrigrams() of the pattern, which is not empty whenever this is used.
+    // match the LIKE pattern bound as :name. It never leaves out a match; LIKE decides. It may use
+    // :trigrams, bound to SqlSupport::likeTrigrams() of the pattern, which is not empty whenever this is
+    // used.
     virtual QString taskCandidates() const = 0;
     // A FROM item named tasks holding at least the tasks taskCandidates() selects, read in an order
     // that lets a count with a LIMIT stop early (the statement still says what matches).
