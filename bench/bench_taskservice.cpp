@@ -175,8 +175,8 @@ QList<BenchCase> filterCases(BenchDatabase &bench)
 //           without that order: SEARCH tasks USING INDEX idx_tasks_created_asc (user_id=? AND
 //           create_at>?) read backwards + SEARCH customers USING INTEGER PRIMARY KEY LEFT-JOIN
 //   server: the blocks of 1024 ids whose Bloom filter may hold the word are listed once, after a
-//           sample of about 128 blocks: Seq Scan on task_search_blocks (Filter: user_id, block % n,
-//           bloom & mask). Where they leave out three quarters of the user's blocks the count reads
+//           sample of about 128 blocks: Seq Scan on task_search_blocks (Filter: user_id, block % n),
+//           each of the word's bits (at most 16) read by get_bit. Where they leave out three quarters of the user's blocks the count reads
 //           them: Limit -> Nested Loop -> Function Scan on unnest, Index Scan using tasks_pkey (id
 //           range of the block); otherwise Limit -> Seq Scan on tasks (Filter: user_id, ILIKE), or the
 //           bitmap above for rarer words. Where they leave out a quarter and the creation times follow

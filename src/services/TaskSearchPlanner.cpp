@@ -134,14 +134,34 @@ void TaskSearchPlanner::planOrder(int userId, qint64 fewCandidates)
     m_countInBlocks = false;
     m_creationFollowsIds = false;
     m_blocks.clear();
+    if (m_inOrder && !dialect.taskSearchBits().isEmpty())
+        planBlocks(userId, fewCandidates);
+    if (!m_inOrder)
+        return;
+    QSqlQuery order = SqlSupport::prepare(
+        m_db, QStringLiteral("SELECT out_of_order FROM task_creation_order WHERE user_id = :uid"));
+    order.bindValue(QStringLiteral(":uid"), userId);
+    m_creationFollowsIds = order.exec() && order.next() && order.value(0).toInt() == 0;
+}
+
+void TaskSearchPlanner::planBlocks(int userId, qint64 fewCandidates)
+{
+    const SqlDialect &dialect = m_query->dialect();
+    QSqlQuery bits = SqlSupport::prepare(m_db, dialect.taskSearchBits());
+    m_query->bindFilters(bits, userId);
+    const bool bitsRead = bits.exec();
+    QVariantList values;
+    while (bitsRead && bits.next())
+        values.append(bits.value(0));
     // A sample first: a word spread over the blocks is left to the index at the cost of a few of them.
-    const bool inBlocks = m_inOrder && !dialect.taskCandidateBlocks(false).isEmpty();
     for (const bool sample : {true, false}) {
-        if (!inBlocks || !m_inOrder)
+        if (!m_inOrder)
             break;
-        QSqlQuery blocks = SqlSupport::prepare(m_db, dialect.taskCandidateBlocks(sample));
-        m_query->bindFilters(blocks, userId);
-        const bool read = blocks.exec() && blocks.next();
+        QSqlQuery blocks = SqlSupport::prepare(m_db, dialect.taskCandidateBlocks(int(values.size()), sample));
+        blocks.bindValue(QStringLiteral(":uid"), userId);
+        for (int bit = 0; bit < values.size(); ++bit)
+            blocks.bindValue(QStringLiteral(":bit%1").arg(bit), values.at(bit));
+        const bool read = bitsRead && blocks.exec() && blocks.next();
         m_blocks = read ? blocks.value(0).toString() : QString();
         const qint64 candidates = read ? blocks.value(1).toLongLong() : 0;
         const qint64 all = read ? blocks.value(2).toLongLong() : 0;
@@ -150,12 +170,6 @@ void TaskSearchPlanner::planOrder(int userId, qint64 fewCandidates)
         m_inOrder = read && candidates * 4 <= all * 3 && (fewCandidates < 0 || estimated * 2 < fewCandidates);
         m_countInBlocks = read && candidates * 4 <= all;
     }
-    if (!m_inOrder)
-        return;
-    QSqlQuery order = SqlSupport::prepare(
-        m_db, QStringLiteral("SELECT out_of_order FROM task_creation_order WHERE user_id = :uid"));
-    order.bindValue(QStringLiteral(":uid"), userId);
-    m_creationFollowsIds = order.exec() && order.next() && order.value(0).toInt() == 0;
 }
 
 // A search whose candidates fill few table pages is listed from them: spread candidates take a page

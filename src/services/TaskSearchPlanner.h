@@ -65,6 +65,8 @@ private:
     // Whether a walk reads the candidates in id order, and for candidates read in blocks whether the
     // count does too; fewCandidates, when not negative, counts all the candidates.
     void planOrder(int userId, qint64 fewCandidates);
+    // The blocks that may hold a match, and whether they are few enough to read.
+    void planBlocks(int userId, qint64 fewCandidates);
     bool listMatches(int userId);
     void sortMatches();
 

@@ -264,12 +264,6 @@ QStringList searchBlocks()
                        " (SELECT hashtext(substr(lower(t COLLATE \"C\"), i, 3)) AS h"
                        " FROM generate_series(1, length(t) - 2) AS i) AS g"
                        " CROSS JOIN LATERAL (VALUES (h & 16383), ((h >> 14) & 16383)) AS v (b) $body$"),
-        // The bits every task matching the LIKE pattern has: those of its runs of literal characters.
-        QStringLiteral("CREATE OR REPLACE FUNCTION duevia_search_mask(pattern TEXT) RETURNS BIT(16384)"
-                       " LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $body$"
-                       " SELECT COALESCE(bit_or(B'1'::BIT(16384) >> b), B'0'::BIT(16384)) FROM"
-                       " (SELECT DISTINCT b FROM regexp_split_to_table(pattern, '[%_]') AS piece"
-                       " CROSS JOIN LATERAL duevia_search_bits(piece) AS b) AS bits $body$"),
         QStringLiteral("DROP TABLE IF EXISTS task_search_blocks"),
         QStringLiteral("CREATE TABLE task_search_blocks (user_id INTEGER NOT NULL, block INTEGER NOT NULL,"
                        " bloom BIT(16384) NOT NULL, PRIMARY KEY (user_id, block))"),

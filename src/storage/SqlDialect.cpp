@@ -1,6 +1,7 @@
 #include "storage/SqlDialect.h"
 
 #include <QSqlDatabase>
+#include <QStringList>
 
 namespace {
 
@@ -34,7 +35,8 @@ public:
     {
         return ascending ? QStringLiteral("task_search.rowid ASC") : QStringLiteral("task_search.rowid DESC");
     }
-    QString taskCandidateBlocks(bool) const override { return QString(); }
+    QString taskSearchBits() const override { return QString(); }
+    QString taskCandidateBlocks(int, bool) const override { return QString(); }
     QString ownTaskCandidateRows() const override
     {
         return QStringLiteral("task_search CROSS JOIN tasks AS own INDEXED BY idx_tasks_user"
@@ -137,17 +139,29 @@ public:
     {
         return ascending ? QStringLiteral("b.block ASC") : QStringLiteral("b.block DESC");
     }
-    // A sample of a user of many blocks: about 128 of them, evenly apart.
-    QString taskCandidateBlocks(bool sample) const override
+    // Those of the runs of literal characters of the pattern. Each one a block lacks rules it out, so
+    // a few of them serve as well as all.
+    QString taskSearchBits() const override
     {
+        return QStringLiteral("SELECT DISTINCT b FROM regexp_split_to_table(:name, '[%_]') AS piece"
+                              " CROSS JOIN LATERAL duevia_search_bits(piece) AS b LIMIT 16");
+    }
+    // Each bit tested on its own: bound values the planner folds in, where a mask of the filter's width
+    // costs two whole filters per block. A sample of a user of many blocks: about 128 of them, evenly
+    // apart.
+    QString taskCandidateBlocks(int bits, bool sample) const override
+    {
+        QStringList tests = {QStringLiteral("TRUE")};
+        for (int bit = 0; bit < bits; ++bit)
+            tests.append(QStringLiteral("get_bit(b.bloom, :bit%1) = 1").arg(bit));
         return QStringLiteral(
                    "SELECT '{' || COALESCE(string_agg(CAST(b.block AS TEXT), ',' ORDER BY b.block)"
-                   " FILTER (WHERE b.bloom & m.mask = m.mask), '') || '}',"
-                   " COUNT(*) FILTER (WHERE b.bloom & m.mask = m.mask), COUNT(*), MIN(n.blocks)"
-                   " FROM task_search_blocks b CROSS JOIN (SELECT duevia_search_mask(:name) AS mask) AS m"
-                   " CROSS JOIN (SELECT COUNT(*) AS blocks FROM task_search_blocks WHERE user_id = :uid) AS n"
-                   " WHERE b.user_id = :uid%1")
-            .arg(sample ? QStringLiteral(" AND b.block % GREATEST(1, n.blocks / 128) = 0") : QString());
+                   " FILTER (WHERE b.hit), '') || '}', COUNT(*) FILTER (WHERE b.hit), COUNT(*), MIN(n.blocks)"
+                   " FROM (SELECT COUNT(*) AS blocks FROM task_search_blocks WHERE user_id = :uid) AS n"
+                   " CROSS JOIN LATERAL (SELECT b.block, %1 AS hit FROM task_search_blocks b"
+                   " WHERE b.user_id = :uid%2 OFFSET 0) AS b")
+            .arg(tests.join(QStringLiteral(" AND ")),
+                 sample ? QStringLiteral(" AND b.block % GREATEST(1, n.blocks / 128) = 0") : QString());
     }
 
     QString ownTaskCandidateRows() const override { return taskCandidateRows(); }

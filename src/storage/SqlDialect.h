@@ -51,10 +51,13 @@ public:
     // a LIMIT stops the reading. It may use :blocks, bound to the first value of taskCandidateBlocks().
     virtual QString taskCandidateRowsInOrder(bool ascending) const = 0;
     virtual QString taskCandidateOrderBy(bool ascending) const = 0;
-    // One row, where taskCandidateRowsInOrder() reads the user's (:uid) tasks in blocks: the blocks that
-    // may hold a match of :name, how many they are, how many blocks were read and how many the user
-    // has; with sample, of a sample of the blocks (fewer to read). Empty where it reads no blocks.
-    virtual QString taskCandidateBlocks(bool sample) const = 0;
+    // Where taskCandidateRowsInOrder() reads the user's tasks in blocks, the bits that the filter of a
+    // block holding a match of :name has, one to a row; empty where it reads no blocks.
+    virtual QString taskSearchBits() const = 0;
+    // One row: the blocks of the user (:uid) whose filter has the bits :bit0 to :bit<bits - 1>, how
+    // many they are, how many blocks were read and how many the user has; with sample, of a sample of
+    // the blocks (fewer to read).
+    virtual QString taskCandidateBlocks(int bits, bool sample) const = 0;
     // The same candidates, those of other users than :uid left out through a narrow index before the
     // table is read, for a file of many users; taskCandidateRows() where that gains nothing.
     virtual QString ownTaskCandidateRows() const = 0;
