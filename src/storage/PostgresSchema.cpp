@@ -168,6 +168,22 @@ QString bucketChanges(const QString &rows)
         .arg(n, s, d, rows, spans.join(QStringLiteral(", ")));
 }
 
+// A trigger on tasks that runs body (statements, each ending in a semicolon) once per statement of
+// event, with the transition tables named in transitions.
+QStringList statementTrigger(const QString &name, const QString &event, const QString &transitions,
+                             const QString &body)
+{
+    return {
+        QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS"
+                       " $body$ BEGIN %2 RETURN NULL; END $body$")
+            .arg(name, body),
+        QStringLiteral("DROP TRIGGER IF EXISTS %1 ON tasks").arg(name),
+        QStringLiteral(
+            "CREATE TRIGGER %1 AFTER %2 ON tasks REFERENCING %3 FOR EACH STATEMENT EXECUTE FUNCTION %1()")
+            .arg(name, event, transitions),
+    };
+}
+
 // task_counts and task_buckets follow every statement on tasks through its transition tables, so
 // that a statement changing many rows updates each counter row and bucket once. Rows are written in
 // key order, so that two clients writing at once wait for each other instead of deadlocking.
@@ -209,13 +225,9 @@ QStringList derivedTables()
         const QString emptied = event == QLatin1String("INSERT")
                                     ? QString()
                                     : QStringLiteral(" DELETE FROM task_buckets WHERE n = 0;");
-        statements.append(QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS"
-                                         " $body$ BEGIN %2; %3;%4 RETURN NULL; END $body$")
-                              .arg(name, countChanges(rows), bucketChanges(rows), emptied));
-        statements.append(QStringLiteral("DROP TRIGGER IF EXISTS %1 ON tasks").arg(name));
-        statements.append(QStringLiteral("CREATE TRIGGER %1 AFTER %2 ON tasks REFERENCING %3"
-                                         " FOR EACH STATEMENT EXECUTE FUNCTION %1()")
-                              .arg(name, event, QLatin1String(trigger.transitions)));
+        statements += statementTrigger(
+            name, event, QLatin1String(trigger.transitions),
+            QStringLiteral("%1; %2;%3").arg(countChanges(rows), bucketChanges(rows), emptied));
     }
     return statements;
 }
@@ -226,16 +238,12 @@ QStringList rowTriggers(const QString &prefix, const std::function<QString(bool 
 {
     QStringList statements;
     for (const bool update : {false, true}) {
-        const QString name = prefix + (update ? QStringLiteral("update") : QStringLiteral("insert"));
-        statements.append(QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS"
-                                         " $body$ BEGIN %2; RETURN NULL; END $body$")
-                              .arg(name, body(update)));
-        statements.append(QStringLiteral("DROP TRIGGER IF EXISTS %1 ON tasks").arg(name));
-        statements.append(QStringLiteral("CREATE TRIGGER %1 AFTER %2 ON tasks REFERENCING %3"
-                                         " FOR EACH STATEMENT EXECUTE FUNCTION %1()")
-                              .arg(name, update ? QStringLiteral("UPDATE") : QStringLiteral("INSERT"),
-                                   update ? QStringLiteral("OLD TABLE AS old_rows NEW TABLE AS new_rows")
-                                          : QStringLiteral("NEW TABLE AS new_rows")));
+        statements +=
+            statementTrigger(prefix + (update ? QStringLiteral("update") : QStringLiteral("insert")),
+                             update ? QStringLiteral("UPDATE") : QStringLiteral("INSERT"),
+                             update ? QStringLiteral("OLD TABLE AS old_rows NEW TABLE AS new_rows")
+                                    : QStringLiteral("NEW TABLE AS new_rows"),
+                             body(update) + QLatin1Char(';'));
     }
     return statements;
 }
