@@ -56,11 +56,6 @@ int TaskSearchPlanner::countTasks(int userId)
     m_creationFollowsIds = false;
     m_ownedByCustomers = std::numeric_limits<qint64>::max();
     m_ownProbed = -1;
-    if (view.hasIndexedSearch()) {
-        m_listed = planListed(userId) && listMatches(userId);
-        if (m_listed)
-            return int(m_matches.rows.size());
-    }
     const auto count = [&](const QString &from, const QString &where, int limit) {
         // Without the join when nothing reads the customer, so that the name index alone answers.
         const bool joined = where.isEmpty() || where.contains(QStringLiteral("customers."));
@@ -82,11 +77,6 @@ int TaskSearchPlanner::countTasks(int userId)
         return count(QStringLiteral("FROM tasks"), QString(), 0);
     if (!view.hasIndexedSearch())
         return count(QStringLiteral("FROM tasks"), QString(), m_countCap + 1);
-    // A match by the task's own name or id is among the hits of the search index, read in its order so
-    // that counting stops at the cap; the others match by their customer only.
-    // In a file of many users most candidates are other users' tasks: they are left out through the
-    // user's id index, or the user's own rows are read from the name index, which holds the name and
-    // the id. A row of the name index costs about a fifth of a candidate's seek.
     QSqlQuery sizes = SqlSupport::prepare(
         m_db, QStringLiteral("SELECT (SELECT total FROM task_counts WHERE user_id = :uid),"
                              " (SELECT SUM(total) FROM task_counts)"));
@@ -95,6 +85,14 @@ int TaskSearchPlanner::countTasks(int userId)
     const qint64 own = sized ? sizes.value(0).toLongLong() : 0;
     const qint64 all = sized ? sizes.value(1).toLongLong() : 0;
     sizes.finish();
+    m_listed = planListed(userId, own * 4 < all) && listMatches(userId);
+    if (m_listed)
+        return int(m_matches.rows.size());
+    // A match by the task's own name or id is among the hits of the search index, read in its order so
+    // that counting stops at the cap; the others match by their customer only.
+    // In a file of many users most candidates are other users' tasks: they are left out through the
+    // user's id index, or the user's own rows are read from the name index, which holds the name and
+    // the id. A row of the name index costs about a fifth of a candidate's seek.
     m_fewOwn = !dialect.readIndex(QString()).isEmpty() && own * 4 < all;
     const auto passed = [&](qint64 rows, qint64 share) { // rows read until the cap is reached
         return std::min(rows, share > 0 ? (m_countCap + 1) * all / share : rows);
@@ -176,7 +174,10 @@ void TaskSearchPlanner::planBlocks(int userId, qint64 fewCandidates)
 // each, candidates in a short stretch of ids share pages. Others walk the index of the order, which
 // finds dense matches spread over the tasks quickly. Every user's tasks are candidates; the user's
 // tasks of matching customers are read by customer.
-bool TaskSearchPlanner::planListed(int userId)
+// Where the candidates are blocks of ids, a user who holds few of the tasks counts only their own
+// candidates if the word lies all over their blocks: the others' would cost a read of the table each,
+// and the count comes with the user's.
+bool TaskSearchPlanner::planListed(int userId, bool fewOwn)
 {
     constexpr int kRowsPerPage = 32;
     const TaskView &view = m_query->view();
@@ -193,7 +194,15 @@ bool TaskSearchPlanner::planListed(int userId)
         SqlSupport::bindIfUsed(query, QStringLiteral(":owned"), std::max(m_listPages, kOwnedByCustomers) + 1);
         return query;
     };
-    QSqlQuery span = prepared(dialect.taskCandidateSpan());
+    const bool blocksFirst = fewOwn && !dialect.taskSearchBits().isEmpty();
+    if (blocksFirst)
+        planOrder(userId, -1);
+    const bool ownOnly = blocksFirst && !m_inOrder;
+    QSqlQuery span = prepared(
+        ownOnly ? QStringLiteral("SELECT COUNT(*), NULL, NULL, COUNT(*) FROM (SELECT tasks.id FROM tasks"
+                                 " WHERE tasks.user_id = :uid AND %1 LIMIT :pages) AS candidates")
+                      .arg(dialect.taskMatches())
+                : dialect.taskCandidateSpan());
     m_candidates = std::numeric_limits<qint64>::max();
     if (!span.exec() || !span.next())
         return false;
@@ -209,7 +218,8 @@ bool TaskSearchPlanner::planListed(int userId)
     // (TaskPageReader::readsCandidatesInOrder()).
     const bool listable = candidates <= limit;
     if (!listable) {
-        planOrder(userId, -1);
+        if (!blocksFirst)
+            planOrder(userId, -1);
         if (!m_inOrder)
             return false;
     }
@@ -221,8 +231,10 @@ bool TaskSearchPlanner::planListed(int userId)
         return false;
     m_ownedByCustomers = owned.value(0).toLongLong();
     const qint64 pages = std::min(candidates, stretch / kRowsPerPage + 1) + m_ownedByCustomers;
-    if (listable && pages <= m_listPages)
+    if (listable && pages <= m_listPages) {
+        m_inOrder = false;
         return true;
+    }
     if (listable)
         planOrder(userId, candidates);
     return false;

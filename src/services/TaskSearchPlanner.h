@@ -61,7 +61,7 @@ private:
     };
 
     int countTasks(int userId);
-    bool planListed(int userId);
+    bool planListed(int userId, bool fewOwn);
     // Whether a walk reads the candidates in id order, and for candidates read in blocks whether the
     // count does too; fewCandidates, when not negative, counts all the candidates.
     void planOrder(int userId, qint64 fewCandidates);

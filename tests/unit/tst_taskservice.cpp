@@ -532,6 +532,48 @@ private slots:
         QCOMPARE((QList<int>{m_service->totalPages(), m_service->countCapped()}), (QList<int>{13, false}));
     }
 
+    void searchOfFewOwnSpreadWord_data()
+    {
+        QTest::addColumn<int>("cap");
+        QTest::addColumn<int>("listPages");
+        QTest::addColumn<int>("pages");
+        QTest::addRow("listed below the cap") << 30 << 50 << 4;
+        QTest::addRow("walked, capped") << 10 << 1 << 2;
+    }
+
+    // Alice holds a fifth of the tasks and the word lies in each of her blocks of ids: her matches
+    // alone decide the list and the count, as the LIKE statement gives them, whatever bob's are.
+    void searchOfFewOwnSpreadWord()
+    {
+        QFETCH(int, cap);
+        QFETCH(int, listPages);
+        QFETCH(int, pages);
+        QVERIFY(!m_db->isServer() ||
+                execSql(*m_db, u"ALTER TABLE tasks ALTER COLUMN id SET INCREMENT BY 200"_s));
+        for (int i = 0; i < 100; ++i)
+            insertTask(i % 5 ? m_bob : m_alice, u"kestrel %1"_s.arg(i), QDateTime(), false, i % 7 + 1);
+        m_service->setSearchLimits(cap, listPages);
+        m_service->setPageSize(5);
+        m_service->sort(2, 1);
+        m_service->setFilterName(u"kestrel"_s);
+        m_service->loadPage(1);
+        QCOMPARE((QList<int>{m_service->totalPages(), m_service->countCapped()}),
+                 (QList<int>{pages, cap < 20}));
+        QList<int> shown;
+        for (int page = 1; page <= pages; ++page) {
+            m_service->loadPage(page);
+            shown += shownIds();
+        }
+        QList<int> expected;
+        QSqlQuery query(m_db->database());
+        QVERIFY(query.exec(u"SELECT id FROM tasks WHERE user_id = %1 AND name LIKE '%kestrel%'"
+                           " ORDER BY level DESC, id ASC LIMIT %2"_s.arg(m_alice)
+                               .arg(pages * 5)));
+        while (query.next())
+            expected.append(query.value(0).toInt());
+        QCOMPARE(shown, expected);
+    }
+
     // More done tasks than one chunk: the rest goes from the event loop with rising progress, only
     // the user's done tasks go, and the counters end exact.
     void deleteDoneInChunks()
