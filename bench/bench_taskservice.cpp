@@ -153,7 +153,10 @@ QList<BenchCase> filterCases(BenchDatabase &bench)
 //           SEARCH tasks USING COVERING INDEX idx_tasks_user_customer (user_id=? AND customer_id=?)
 //   server: Limit -> Bitmap Heap Scan on tasks -> BitmapOr (idx_tasks_name_trgm, idx_tasks_id_trgm),
 //           which also counts the user's rows among them: with no other filter that is the count when
-//           the probe read every candidate or more than the cap (a user who holds most of the tasks)
+//           the probe read every candidate or more than the cap (a user who holds most of the tasks);
+//           a user who holds under a quarter of them reads the blocks below first, and where the word
+//           lies in most of them counts only their own candidates instead: Limit -> Bitmap Heap Scan
+//           on tasks -> BitmapAnd (BitmapOr of both trigram indexes, idx_tasks_user_customer)
 // Few table pages (0.01 %, 0.1 %, 1 % clustered on the file): every match is listed once, sorted here,
 // and each page reads its 25 rows by id:
 //   file:   SEARCH tasks USING INTEGER PRIMARY KEY (rowid=?) + LIST SUBQUERY: SCAN task_search ...
