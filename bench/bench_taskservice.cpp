@@ -179,12 +179,12 @@ QList<BenchCase> filterCases(BenchDatabase &bench)
 //           create_at>?) read backwards + SEARCH customers USING INTEGER PRIMARY KEY LEFT-JOIN
 //   server: the blocks of 1024 ids whose Bloom filter may hold the word are listed once, after a
 //           sample of about 128 blocks: Seq Scan on task_search_blocks (Filter: user_id, block % n),
-//           each of the word's bits (at most 16) read by get_bit. Where they leave out three quarters of the user's blocks the count reads
-//           them: Limit -> Nested Loop -> Function Scan on unnest, Index Scan using tasks_pkey (id
-//           range of the block); otherwise Limit -> Seq Scan on tasks (Filter: user_id, ILIKE), or the
-//           bitmap above for rarer words. Where they leave out a quarter and the creation times follow
-//           the ids (task_creation_order) the pages read the edges from the same nested loop in block
-//           order, stopping at the page, and the rows by id; otherwise Limit -> Nested Loop Left Join
+//           each of the word's bits (at most 16) read by get_bit. Where they leave out three quarters of the
+//           user's blocks the count reads them: Limit -> Nested Loop -> Function Scan on unnest, Index Scan
+//           using tasks_pkey (id range of the block); otherwise Limit -> Seq Scan on tasks (Filter: user_id,
+//           ILIKE), or the bitmap above for rarer words. Where they leave out a quarter and the creation
+//           times follow the ids (task_creation_order) the pages read the edges from the same nested loop in
+//           block order, stopping at the page, and the rows by id; otherwise Limit -> Nested Loop Left Join
 //           -> Index Scan using idx_tasks_created_desc, Index Scan using customers_pkey
 // A member of the team reads the same plans only once lower, textlike, texticlike, int4out and textin
 // are LEAKPROOF (ServerAccess::rowSafeFunctionsStatement()); before, row-level security turns the
