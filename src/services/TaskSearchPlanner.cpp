@@ -85,7 +85,8 @@ int TaskSearchPlanner::countTasks(int userId)
     const qint64 own = sized ? sizes.value(0).toLongLong() : 0;
     const qint64 all = sized ? sizes.value(1).toLongLong() : 0;
     sizes.finish();
-    m_listed = planListed(userId, own * 4 < all) && listMatches(userId);
+    const bool fewOwn = own * 4 < all;
+    m_listed = planListed(userId, fewOwn) && listMatches(userId);
     if (m_listed)
         return int(m_matches.rows.size());
     // A match by the task's own name or id is among the hits of the search index, read in its order so
@@ -93,7 +94,7 @@ int TaskSearchPlanner::countTasks(int userId)
     // In a file of many users most candidates are other users' tasks: they are left out through the
     // user's id index, or the user's own rows are read from the name index, which holds the name and
     // the id. A row of the name index costs about a fifth of a candidate's seek.
-    m_fewOwn = !dialect.readIndex(QString()).isEmpty() && own * 4 < all;
+    m_fewOwn = !dialect.readIndex(QString()).isEmpty() && fewOwn;
     const auto passed = [&](qint64 rows, qint64 share) { // rows read until the cap is reached
         return std::min(rows, share > 0 ? (m_countCap + 1) * all / share : rows);
     };
@@ -235,7 +236,8 @@ bool TaskSearchPlanner::planListed(int userId, bool fewOwn)
         m_inOrder = false;
         return true;
     }
-    if (listable)
+    // A word the blocks read before left to the index stays there: the candidates only narrow it.
+    if (listable && (!blocksFirst || m_inOrder))
         planOrder(userId, candidates);
     return false;
 }

@@ -80,9 +80,9 @@ private:
     int m_countCap = 1000;
     int m_listPages = 1200;
     qint64 m_ownedByCustomers = 0;
-    // The search index's candidates of every user, counted up to the probe's limit, and where the
-    // candidates are exact matches the user's among them (else -1), all of them if the limit was not
-    // reached.
+    // The search index's candidates, counted up to the probe's limit: those of every user, or the
+    // user's own only where planListed() probed those. Where the candidates are exact matches, the
+    // user's among them (else -1); all of them if the limit was not reached.
     qint64 m_candidates = 0;
     qint64 m_ownProbed = -1;
     bool m_probedAll = false;
