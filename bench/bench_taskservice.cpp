@@ -151,18 +151,21 @@ QList<BenchCase> filterCases(BenchDatabase &bench)
 // may read) with their lowest and highest id, and the user's tasks of matching customers:
 //   file:   SCALAR SUBQUERY: SCAN task_search VIRTUAL TABLE INDEX 0:M2 (64:M2, 192:M2 for the ends);
 //           SEARCH tasks USING COVERING INDEX idx_tasks_user_customer (user_id=? AND customer_id=?)
-//   server: Limit -> Bitmap Heap Scan on tasks -> BitmapOr (idx_tasks_name_trgm, idx_tasks_id_trgm),
-//           which also counts the user's rows among them: with no other filter that is the count when
-//           the probe read every candidate or more than the cap (a user who holds most of the tasks);
-//           a user who holds under a quarter of them reads the blocks below first, and where the word
-//           lies in most of them counts only their own candidates instead: Limit -> Bitmap Heap Scan
-//           on tasks -> BitmapAnd (BitmapOr of both trigram indexes, idx_tasks_user_customer)
+//   server: the statistics of the names (pg_stats) estimate the word's share first. Unless the word
+//           is in a large share of a large user's tasks, the user's own matches are read with their
+//           keys, up to the list's limit: Limit -> Append -> Subquery Scan -> Bitmap Heap Scan on tasks
+//           -> Bitmap Index Scan on idx_tasks_user_trigrams (each user's trigrams), and Bitmap Heap
+//           Scan on tasks -> Bitmap Index Scan on idx_tasks_id_trgm (id text); below the limit they are
+//           the list, otherwise the count. Else every user's candidates are probed: Limit -> Seq Scan
+//           on tasks (Filter: ILIKE), or Bitmap Heap Scan -> BitmapOr (idx_tasks_name_trgm,
+//           idx_tasks_id_trgm), which also counts the user's rows among them
 // Few table pages (0.01 %, 0.1 %, 1 % clustered on the file): every match is listed once, sorted here,
 // and each page reads its 25 rows by id:
 //   file:   SEARCH tasks USING INTEGER PRIMARY KEY (rowid=?) + LIST SUBQUERY: SCAN task_search ...
 //           UNION ALL SEARCH tasks USING INDEX idx_tasks_user_customer; pages: SEARCH tasks USING
 //           INTEGER PRIMARY KEY (rowid=?)
-//   server: Bitmap Heap Scan on tasks (Filter: user_id) -> BitmapOr of both trigram indexes
+//   server: the user's matches above, or Bitmap Heap Scan on tasks (Filter: user_id) -> BitmapOr of
+//           both trigram indexes
 // Otherwise the count stops at the cap (1000) and the pages walk the index of the order:
 //   file:   count: SCAN task_search VIRTUAL TABLE + SEARCH tasks USING INTEGER PRIMARY KEY, or in a
 //           file of many users SEARCH own USING COVERING INDEX idx_tasks_user (user_id=? AND id=?)
@@ -179,16 +182,17 @@ QList<BenchCase> filterCases(BenchDatabase &bench)
 //           create_at>?) read backwards + SEARCH customers USING INTEGER PRIMARY KEY LEFT-JOIN
 //   server: the blocks of 1024 ids whose Bloom filter may hold the word are listed once, after a
 //           sample of about 128 blocks: Seq Scan on task_search_blocks (Filter: user_id, block % n),
-//           each of the word's bits (at most 16) read by get_bit. Where they leave out three quarters of the
-//           user's blocks the count reads them: Limit -> Nested Loop -> Function Scan on unnest, Index Scan
-//           using tasks_pkey (id range of the block); otherwise Limit -> Seq Scan on tasks (Filter: user_id,
-//           ILIKE), or the bitmap above for rarer words. Where they leave out a quarter and the creation
-//           times follow the ids (task_creation_order) the pages read the edges from the same nested loop in
-//           block order, stopping at the page, and the rows by id; otherwise Limit -> Nested Loop Left Join
-//           -> Index Scan using idx_tasks_created_desc, Index Scan using customers_pkey
-// A member of the team reads the same plans only once lower, textlike, texticlike, int4out and textin
-// are LEAKPROOF (ServerAccess::rowSafeFunctionsStatement()); before, row-level security turns the
-// search into a Parallel Seq Scan on tasks.
+//           each of the word's bits (at most 16) read by get_bit. The count reads the user's matches
+//           above, or Limit -> Seq Scan on tasks (Filter: user_id, ILIKE), or the bitmap of both
+//           trigram indexes for rarer words. Where the blocks leave out a quarter and the creation
+//           times follow the ids (task_creation_order), the pages read the edges block by block in
+//           order, stopping at the page (Limit -> Nested Loop -> Function Scan on unnest, Index Scan
+//           using tasks_pkey for the block's ids), and the rows by id; otherwise Limit -> Nested Loop
+//           Left Join -> Index Scan using idx_tasks_created_desc, Index Scan using customers_pkey
+// A member of the team reads the same plans only once lower, textlike, texticlike, int4out, textin,
+// arraycontains and duevia_user_trigrams are LEAKPROOF (ServerAccess::rowSafeFunctionsStatement());
+// before, row-level security turns the search into a Parallel Seq Scan on tasks, and the user's
+// matches are not read apart.
 QList<BenchCase> densityCases(BenchDatabase &bench)
 {
     TaskService &tasks = bench.tasks();

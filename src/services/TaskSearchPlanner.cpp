@@ -51,8 +51,8 @@ int TaskSearchPlanner::countTasks(int userId)
     m_listed = false;
     m_matches = {};
     m_fewOwn = false;
+    m_ownFirst = false;
     m_inOrder = false;
-    m_countInBlocks = false;
     m_creationFollowsIds = false;
     m_ownedByCustomers = std::numeric_limits<qint64>::max();
     m_ownProbed = -1;
@@ -86,9 +86,10 @@ int TaskSearchPlanner::countTasks(int userId)
     const qint64 all = sized ? sizes.value(1).toLongLong() : 0;
     sizes.finish();
     const bool fewOwn = own * 4 < all;
-    m_listed = planListed(userId, fewOwn) && listMatches(userId);
+    m_listed = planListed(userId, own) && listMatches(userId, m_ownFirst);
     if (m_listed)
         return int(m_matches.rows.size());
+    m_matches = {};
     // A match by the task's own name or id is among the hits of the search index, read in its order so
     // that counting stops at the cap; the others match by their customer only.
     // In a file of many users most candidates are other users' tasks: they are left out through the
@@ -100,15 +101,14 @@ int TaskSearchPlanner::countTasks(int userId)
     };
     const bool byNameIndex = m_fewOwn && passed(own, m_candidates) < 5 * passed(m_candidates, own);
     // The probe's own matches answer when it read every candidate, or found more than the cap.
-    const bool probed = m_ownProbed >= 0 && m_query->filterClauses(false).isEmpty() &&
+    const bool probed = m_ownProbed >= 0 && (m_ownFirst || m_query->filterClauses(false).isEmpty()) &&
                         (m_probedAll || m_ownProbed > m_countCap);
     int matches =
         probed ? int(std::min<qint64>(m_ownProbed, m_countCap + 1))
                : count(byNameIndex ? QStringLiteral("FROM tasks") +
                                          dialect.readIndex(QStringLiteral("idx_tasks_name_asc"))
-                       : m_fewOwn        ? QStringLiteral("FROM ") + dialect.ownTaskCandidateRows()
-                       : m_countInBlocks ? QStringLiteral("FROM ") + dialect.taskCandidateRowsInOrder(true)
-                                         : QStringLiteral("FROM ") + dialect.taskCandidateRows(),
+                       : m_fewOwn || m_ownFirst ? QStringLiteral("FROM ") + dialect.ownTaskCandidateRows()
+                                                : QStringLiteral("FROM ") + dialect.taskCandidateRows(),
                        QStringLiteral(" AND (%1 OR %2)")
                            .arg(m_query->nameLike(QStringLiteral("tasks.name")),
                                 m_query->nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
@@ -124,13 +124,11 @@ int TaskSearchPlanner::countTasks(int userId)
 
 // Candidates read in blocks of ids pass over every task of a block, where the order's index passes
 // over the tasks in front of the matches: the blocks serve the pages where they leave a quarter of the
-// user's blocks out (the matches lie in some stretches of ids), and the count where they leave three
-// quarters out, as a count of a word spread over the blocks stops sooner on the search index.
+// user's blocks out (the matches lie in some stretches of ids).
 void TaskSearchPlanner::planOrder(int userId, qint64 fewCandidates)
 {
     const SqlDialect &dialect = m_query->dialect();
     m_inOrder = !dialect.taskCandidateOrder().isEmpty();
-    m_countInBlocks = false;
     m_creationFollowsIds = false;
     m_blocks.clear();
     if (m_inOrder && !dialect.taskSearchBits().isEmpty())
@@ -167,18 +165,15 @@ void TaskSearchPlanner::planBlocks(int userId, qint64 fewCandidates)
         const qint64 estimated = all > 0 ? candidates * blocks.value(3).toLongLong() / all : 0;
         // A word of few tasks, about one to a block, is as quick to find on the order's index.
         m_inOrder = read && candidates * 4 <= all * 3 && (fewCandidates < 0 || estimated * 2 < fewCandidates);
-        m_countInBlocks = read && candidates * 4 <= all;
     }
 }
 
 // A search whose candidates fill few table pages is listed from them: spread candidates take a page
 // each, candidates in a short stretch of ids share pages. Others walk the index of the order, which
-// finds dense matches spread over the tasks quickly. Every user's tasks are candidates; the user's
-// tasks of matching customers are read by customer.
-// Where the candidates are blocks of ids, a user who holds few of the tasks counts only their own
-// candidates if the word lies all over their blocks: the others' would cost a read of the table each,
-// and the count comes with the user's.
-bool TaskSearchPlanner::planListed(int userId, bool fewOwn)
+// finds dense matches spread over the tasks quickly. The candidates are every user's tasks, or the
+// user's alone where they are indexed apart and the word is not in a large share of the user's (own)
+// tasks; the user's tasks of matching customers are read by customer.
+bool TaskSearchPlanner::planListed(int userId, qint64 own)
 {
     constexpr int kRowsPerPage = 32;
     const TaskView &view = m_query->view();
@@ -195,32 +190,34 @@ bool TaskSearchPlanner::planListed(int userId, bool fewOwn)
         SqlSupport::bindIfUsed(query, QStringLiteral(":owned"), std::max(m_listPages, kOwnedByCustomers) + 1);
         return query;
     };
-    const bool blocksFirst = fewOwn && !dialect.taskSearchBits().isEmpty();
-    if (blocksFirst)
-        planOrder(userId, -1);
-    const bool ownOnly = blocksFirst && !m_inOrder;
-    QSqlQuery span = prepared(
-        ownOnly ? QStringLiteral("SELECT COUNT(*), NULL, NULL, COUNT(*) FROM (SELECT tasks.id FROM tasks"
-                                 " WHERE tasks.user_id = :uid AND %1 LIMIT :pages) AS candidates")
-                      .arg(dialect.taskMatches())
-                : dialect.taskCandidateSpan());
+    m_ownFirst = dialect.ownCandidatesApart() && ownFirst(own);
     m_candidates = std::numeric_limits<qint64>::max();
-    if (!span.exec() || !span.next())
-        return false;
-    const qint64 candidates = span.value(0).toLongLong();
+    qint64 candidates = 0;
+    bool ends = false;
+    qint64 stretch = 0;
+    if (m_ownFirst) {
+        // The user's matches with the list's keys: where they are few, they are the list's first part.
+        m_matches = {view.sortColumn, view.sortOrder, {}};
+        if (!readMatches(userId, true, m_listPages + 1))
+            return false;
+        candidates = stretch = m_ownProbed = m_matches.rows.size();
+    } else {
+        QSqlQuery span = prepared(dialect.taskCandidateSpan());
+        if (!span.exec() || !span.next())
+            return false;
+        candidates = span.value(0).toLongLong();
+        ends = !span.value(1).isNull();
+        stretch = ends ? span.value(2).toLongLong() - span.value(1).toLongLong() + 1 : candidates;
+        m_ownProbed = span.value(3).isNull() ? -1 : span.value(3).toLongLong();
+    }
     m_candidates = candidates;
-    const bool ends = !span.value(1).isNull();
-    const qint64 stretch = ends ? span.value(2).toLongLong() - span.value(1).toLongLong() + 1 : candidates;
     const qint64 limit = ends ? probed : m_listPages;
-    m_ownProbed = span.value(3).isNull() ? -1 : span.value(3).toLongLong();
     m_probedAll = candidates <= limit;
-    span.finish();
     // A walk in id order needs the user's tasks of matching customers counted too
     // (TaskPageReader::readsCandidatesInOrder()).
     const bool listable = candidates <= limit;
     if (!listable) {
-        if (!blocksFirst)
-            planOrder(userId, -1);
+        planOrder(userId, -1);
         if (!m_inOrder)
             return false;
     }
@@ -236,28 +233,57 @@ bool TaskSearchPlanner::planListed(int userId, bool fewOwn)
         m_inOrder = false;
         return true;
     }
-    // A word the blocks read before left to the index stays there: the candidates only narrow it.
-    if (listable && (!blocksFirst || m_inOrder))
+    if (listable)
         planOrder(userId, candidates);
     return false;
 }
 
-// Every match of the search with its key: those by name or id among the candidates, the others by
-// customer. The statement does not sort: its sorter costs more than the sort here.
-bool TaskSearchPlanner::listMatches(int userId)
+// The user's own candidates cost an entry of their index each, a probe of every user's candidates a
+// row of the table each until its limit, where a word found in a share of the tasks is found after
+// limit / share rows. An entry costs about a fifth of a row. A member of the team reads the index only
+// where its functions are marked as safe for row-level security.
+bool TaskSearchPlanner::ownFirst(qint64 own)
 {
-    const TaskView &view = m_query->view();
+    QSqlQuery estimate = SqlSupport::prepare(m_db, m_query->dialect().taskNameShare());
+    estimate.bindValue(QStringLiteral(":name"),
+                       QStringLiteral("%") + m_query->view().name + QStringLiteral("%"));
+    if (!estimate.exec() || !estimate.next() || !estimate.value(1).toBool())
+        return false;
+    const double share = estimate.value(0).toDouble();
+    return double(own) * share * share < 5.0 * (m_listPages + 1);
+}
+
+// Every match of the search with its key: those by name or id among the candidates, the others by
+// customer. Where the probe read the user's own candidates with their keys (namedRead), those are the
+// first. The statements do not sort: their sorter costs more than the sort here.
+bool TaskSearchPlanner::listMatches(int userId, bool namedRead)
+{
+    if (!namedRead) {
+        m_matches = {m_query->view().sortColumn, m_query->view().sortOrder, {}};
+        if (!readMatches(userId, true, 0))
+            return false;
+    }
+    if (!readMatches(userId, false, 0))
+        return false;
+    sortMatches();
+    return true;
+}
+
+// Appends the matches by name or id (named) or those by customer alone, at most limit of them (0: all).
+bool TaskSearchPlanner::readMatches(int userId, bool named, int limit)
+{
     const SqlDialect &dialect = m_query->dialect();
-    m_matches = {view.sortColumn, view.sortOrder, {}};
-    const QString select =
-        QStringLiteral("SELECT tasks.id, %1 AS sort_key FROM tasks%2 WHERE tasks.user_id = :uid AND ")
-            .arg(m_query->sortKey(), QStringLiteral("%1"));
-    const QString others = m_query->filterClauses(false);
-    const QString sql = select.arg(dialect.readById()) + dialect.taskMatches() + others +
-                        QStringLiteral(" UNION ALL ") + select.arg(QString()) +
-                        QStringLiteral("tasks.customer_id IN (%1) AND NOT %2")
-                            .arg(m_query->matchingCustomers(), m_query->ownMatch()) +
-                        others;
+    const QString from = !named       ? QStringLiteral("tasks")
+                         : m_ownFirst ? dialect.ownTaskCandidateRows()
+                                      : QStringLiteral("tasks") + dialect.readById();
+    const QString condition = named ? dialect.taskMatches()
+                                    : QStringLiteral("tasks.customer_id IN (%1) AND NOT %2")
+                                          .arg(m_query->matchingCustomers(), m_query->ownMatch());
+    QString sql = QStringLiteral("SELECT tasks.id, %1 AS sort_key FROM %2 WHERE tasks.user_id = :uid AND %3")
+                      .arg(m_query->sortKey(), from, condition) +
+                  m_query->filterClauses(false);
+    if (limit > 0)
+        sql += QStringLiteral(" LIMIT %1").arg(limit);
     QSqlQuery query(m_db->database());
     query.setForwardOnly(true);
     query.prepare(sql);
@@ -266,7 +292,6 @@ bool TaskSearchPlanner::listMatches(int userId)
         return false;
     while (query.next())
         m_matches.rows.append({query.value(1), query.value(0).toInt()});
-    sortMatches();
     return true;
 }
 

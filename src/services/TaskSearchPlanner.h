@@ -61,13 +61,16 @@ private:
     };
 
     int countTasks(int userId);
-    bool planListed(int userId, bool fewOwn);
-    // Whether a walk reads the candidates in id order, and for candidates read in blocks whether the
-    // count does too; fewCandidates, when not negative, counts all the candidates.
+    bool planListed(int userId, qint64 own);
+    // Whether the probe reads only the user's candidates (SqlDialect::ownCandidatesApart()).
+    bool ownFirst(qint64 own);
+    // Whether a walk reads the candidates in id order; fewCandidates, when not negative, counts all the
+    // candidates the probe read.
     void planOrder(int userId, qint64 fewCandidates);
     // The blocks that may hold a match, and whether they are few enough to read.
     void planBlocks(int userId, qint64 fewCandidates);
-    bool listMatches(int userId);
+    bool listMatches(int userId, bool namedRead = false);
+    bool readMatches(int userId, bool named, int limit);
     void sortMatches();
 
     DbManager *m_db = nullptr;
@@ -87,8 +90,9 @@ private:
     qint64 m_ownProbed = -1;
     bool m_probedAll = false;
     bool m_fewOwn = false;
+    // The probe read the user's own candidates: the list and the count read those too.
+    bool m_ownFirst = false;
     bool m_inOrder = false;
-    bool m_countInBlocks = false;
     bool m_creationFollowsIds = false;
     // Of the last count, as the dialect lists them; they change with the data, and so does the count.
     QString m_blocks;

@@ -345,11 +345,31 @@ QStringList changeNotifications()
     return statements;
 }
 
-// Trigram indexes answer the searches' ILIKE on names, id texts and contact values.
+// Trigram indexes answer the searches' ILIKE on names, id texts and contact values. Each user's
+// trigrams of the task names are indexed apart too, so that a user's search reads no other user's
+// matches: a key is the user's id above the hash of a lowered trigram. A name that matches a pattern
+// holds every key of its pieces between the wildcards; ILIKE decides.
 QStringList searchIndexes()
 {
     return {
         QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm"),
+        QStringLiteral(
+            "CREATE OR REPLACE FUNCTION duevia_trigram_key(u INTEGER, t TEXT, i INTEGER) RETURNS BIGINT"
+            " LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $body$ SELECT (CAST(u AS BIGINT) << 32)"
+            " | (CAST(hashtext(substr(lower(t COLLATE \"C\"), i, 3)) AS BIGINT) & 4294967295) $body$"),
+        QStringLiteral(
+            "CREATE OR REPLACE FUNCTION duevia_user_trigrams(u INTEGER, t TEXT) RETURNS BIGINT[]"
+            " LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $body$ SELECT COALESCE(array_agg(DISTINCT"
+            " duevia_trigram_key(u, t, i)), '{}') FROM generate_series(1, length(t) - 2) AS i $body$"),
+        // The trigrams that cover each piece, not every one: each key costs a read of its list of rows.
+        QStringLiteral(
+            "CREATE OR REPLACE FUNCTION duevia_pattern_trigrams(u INTEGER, p TEXT) RETURNS BIGINT[]"
+            " LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $body$ SELECT COALESCE(array_agg(DISTINCT"
+            " duevia_trigram_key(u, piece, s.i)), '{}') FROM regexp_split_to_table(p, '[%_]') AS piece"
+            " CROSS JOIN LATERAL (SELECT generate_series(1, length(piece) - 2, 3)"
+            " UNION SELECT length(piece) - 2) AS s (i) WHERE length(piece) >= 3 $body$"),
+        QStringLiteral(
+            "CREATE INDEX idx_tasks_user_trigrams ON tasks USING gin (duevia_user_trigrams(user_id, name))"),
         QStringLiteral("CREATE INDEX idx_tasks_name_trgm ON tasks USING gin (name gin_trgm_ops)"),
         QStringLiteral("CREATE INDEX idx_tasks_id_trgm ON tasks USING gin ((CAST(id AS TEXT)) gin_trgm_ops)"),
         QStringLiteral("CREATE INDEX idx_customers_name_trgm ON customers USING gin (name gin_trgm_ops)"),
@@ -391,7 +411,7 @@ QString translated(const char *text)
 
 int currentVersion()
 {
-    return 2;
+    return 3;
 }
 
 bool isCurrent(const QSqlDatabase &db)

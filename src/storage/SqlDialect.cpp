@@ -43,6 +43,8 @@ public:
                               " ON own.user_id = :uid AND own.id = task_search.rowid"
                               " AND task_search MATCH :trigrams CROSS JOIN tasks ON tasks.id = own.id");
     }
+    bool ownCandidatesApart() const override { return false; }
+    QString taskNameShare() const override { return QString(); }
     // The index reads its rows in id order either way, so the ends cost a row each.
     QString taskCandidateSpan() const override
     {
@@ -164,7 +166,39 @@ public:
                  sample ? QStringLiteral(" AND b.block % GREATEST(1, n.blocks / 128) = 0") : QString());
     }
 
-    QString ownTaskCandidateRows() const override { return taskCandidateRows(); }
+    // Each user's trigrams are indexed apart (duevia_user_trigrams()); the tasks that match by their id
+    // text alone come from its trigram index, so that no task comes twice. OFFSET 0 keeps the user's
+    // index out of the first part: the statement's own test of the user would add a bitmap of all their
+    // tasks to it.
+    QString ownTaskCandidateRows() const override
+    {
+        return QStringLiteral(
+                   "((SELECT * FROM tasks WHERE duevia_user_trigrams(user_id, name)"
+                   " @> duevia_pattern_trigrams(:uid, :name) OFFSET 0) UNION ALL (SELECT * FROM tasks"
+                   " WHERE user_id = :uid AND %1 AND NOT COALESCE(%2, false))) AS tasks")
+            .arg(like(QStringLiteral("CAST(id AS TEXT)"), QStringLiteral(":name")),
+                 like(QStringLiteral("name"), QStringLiteral(":name")));
+    }
+    bool ownCandidatesApart() const override { return true; }
+    // The sample that ANALYZE keeps: its most common names with their shares, and a histogram of the
+    // others whose bounds stand for equal shares of them.
+    QString taskNameShare() const override
+    {
+        return QStringLiteral(
+                   "SELECT COALESCE((SELECT SUM(m.f) FROM unnest(CAST(CAST(s.most_common_vals AS TEXT) AS "
+                   "TEXT[]),"
+                   " s.most_common_freqs) AS m (v, f) WHERE %1), 0) + (1 - COALESCE((SELECT SUM(f)"
+                   " FROM unnest(s.most_common_freqs) AS f), 0)) * (SELECT AVG(CASE WHEN %2 THEN 1 ELSE 0 "
+                   "END)"
+                   " FROM unnest(CAST(CAST(s.histogram_bounds AS TEXT) AS TEXT[])) AS h),"
+                   " NOT row_security_active('tasks') OR (SELECT bool_and(proleakproof) FROM pg_proc"
+                   " WHERE oid IN ('arraycontains(anyarray, anyarray)'::regprocedure,"
+                   " 'duevia_user_trigrams(integer, text)'::regprocedure))"
+                   " FROM (SELECT 1) AS one LEFT JOIN pg_stats s ON s.schemaname = current_schema()"
+                   " AND s.tablename = 'tasks' AND s.attname = 'name'")
+            .arg(like(QStringLiteral("m.v"), QStringLiteral(":name")),
+                 like(QStringLiteral("h"), QStringLiteral(":name")));
+    }
     // The trigram indexes give their matches as a bitmap, in no order: no ends. The rows read are
     // matches already, so the user's among them come at no cost.
     QString taskCandidateSpan() const override

@@ -61,6 +61,14 @@ public:
     // The same candidates, those of other users than :uid left out through a narrow index before the
     // table is read, for a file of many users; taskCandidateRows() where that gains nothing.
     virtual QString ownTaskCandidateRows() const = 0;
+    // Whether ownTaskCandidateRows() reads the user's candidates apart from every other user's, so that
+    // they cost about what the user's matches cost: a search then probes, lists and counts those alone.
+    virtual bool ownCandidatesApart() const = 0;
+    // One row: the share of all tasks (0 to 1) whose name matches :name, as the statistics that the
+    // database keeps of the names estimate it (NULL without them), and whether this session reads
+    // ownTaskCandidateRows() from their index (row-level security keeps a condition out of an index
+    // unless its functions are LEAKPROOF). Empty where the database keeps no statistics to read.
+    virtual QString taskNameShare() const = 0;
     // One row: how many of those candidates there are, counted up to :cap, and the lowest and highest
     // of their ids; or, where the ends cannot be had at about the cost of the count, counted up to
     // :pages (each candidate costs a read of the table) and NULL ends. A fourth column counts the

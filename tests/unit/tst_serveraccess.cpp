@@ -75,11 +75,11 @@ GRANT CONNECT ON DATABASE duevia%1 TO duevia_team%1;)"_s.arg(m_suffix);
         QString output;
         QVERIFY2(psql(QString(), sql, &output, false) == 0, qPrintable(output));
     }
-    QVERIFY(psql(QString(), ServerAccess::rowSafeFunctionsStatement()) == 0);
     QProcess prepare;
     prepare.start(QStringLiteral(DUEVIA_APP_PATH), {u"--prepare-server"_s, as(u"duevia_owner"_s)});
     QVERIFY(prepare.waitForFinished(60000));
     QVERIFY2(prepare.exitCode() == 0, prepare.readAllStandardError().constData());
+    QVERIFY(psql(QString(), ServerAccess::rowSafeFunctionsStatement()) == 0);
 }
 
 void TstServerAccess::cleanupTestCase()
@@ -125,6 +125,14 @@ void TstServerAccess::membersKeepToTheirOwnTasks()
         0);
     QCOMPARE(psql(u"ben"_s, u"SELECT count(*) FROM tasks WHERE name = 'x'"_s, &output), 0);
     QCOMPARE(output, u"0"_s);
+    // The index of each user's trigrams serves a member's search.
+    QCOMPARE(psql(u"anna"_s,
+                  u"SET enable_seqscan = off; EXPLAIN SELECT id FROM tasks WHERE "
+                  u"duevia_user_trigrams(user_id, name)"
+                  " @> duevia_pattern_trigrams(%1, '%acme%')"_s.arg(anna.auth.userId()),
+                  &output),
+             0);
+    QVERIFY2(output.contains(u"idx_tasks_user_trigrams"_s), qPrintable(output));
 
     // Ben knows Anna's password, but her account is bound to her role.
     ben.auth.logout();

@@ -395,6 +395,8 @@ private slots:
         QVERIFY(execSql(*m_db, u"UPDATE tasks SET create_at = CASE WHEN id <= %1 THEN NULL"
                                " ELSE '2026-01-01 ' || CAST(100000 + id / %2 AS TEXT) END"_s.arg(ids.at(9))
                                    .arg(10 * step)));
+        // With the names' statistics the server probes every user's candidates where alice holds most.
+        QVERIFY(!m_db->isServer() || execSql(*m_db, u"ANALYZE tasks"_s));
         m_service->setSearchLimits(cap, 1);
         m_service->setPageSize(7);
         m_service->sort(column, order);
@@ -434,15 +436,11 @@ private slots:
         QVERIFY(!QTest::currentTestFailed());
         QVERIFY(m_db->isServer() || !statements.filter(u"ORDER BY task_search.rowid"_s).isEmpty());
         QVERIFY(m_db->isServer() || statements.filter(u"tasks AS own"_s).isEmpty() != fewOwn);
-        if (m_db->isServer()) { // the pages and the count read the blocks: without them only customers match
+        if (m_db->isServer()) { // the pages read the blocks: without them only customers match
             QVERIFY(execSql(*m_db, u"UPDATE task_search_blocks SET bloom = B'0'::BIT(16384)"_s));
             m_service->setFilterName(QString());
             m_service->setFilterName(u"heron"_s);
-            const int byCustomer =
-                scalar(u"SELECT COUNT(*) FROM tasks WHERE user_id = %1 AND customer_id = 1 AND name NOT LIKE "
-                       "'%heron%'"_s.arg(m_alice))
-                    .toInt();
-            QCOMPARE(m_service->totalPages(), (std::min(byCustomer, cap) + 6) / 7);
+            QCOMPARE(m_service->totalPages(), pages); // counted from the index of the user's trigrams
             QStringList shown;
             for (const int id : shownIds())
                 shown << QString::number(id);
@@ -473,12 +471,18 @@ private slots:
             QVERIFY(execSql(*m_db,
                             u"INSERT INTO customers (id, user_id, name) VALUES (%1, 1, '%2')"_s.arg(id).arg(
                                 text(3, 6, {}))));
+        // Ids of four digits, so that patterns match by the id text, by the name, or by both.
+        QVERIFY(m_db->isServer()
+                    ? execSql(*m_db, u"SELECT setval(pg_get_serial_sequence('tasks', 'id'), 1100)"_s)
+                    : execSql(*m_db, u"INSERT INTO tasks (id, user_id, name, notes, level, active)"
+                                     " VALUES (1100, %1, '', '', 1, 0)"_s.arg(m_bob)));
         for (int i = 0; i < 80; ++i)
-            insertTask(i % 9 ? m_alice : m_bob, text(0, 9, {}), QDateTime(), false, 1, i % 4);
+            insertTask(i % 9 ? m_alice : m_bob, text(0, 9, {u"11"_s}), QDateTime(), false, 1, i % 4);
         m_service->setPageSize(1000);
         m_service->sort(0, 0);
         for (int round = 0; round < 300; ++round) {
-            const QString pattern = text(1, 6, {u"%"_s, u"_"_s, u"ab"_s, u"\u00e9"_s}).trimmed();
+            const QString pattern =
+                text(1, 6, {u"%"_s, u"_"_s, u"ab"_s, u"\u00e9"_s, u"11"_s, u"0"_s}).trimmed();
             QSqlQuery query(m_db->database());
             const SqlDialect &dialect = m_db->dialect();
             query.prepare(
