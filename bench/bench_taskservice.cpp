@@ -151,9 +151,10 @@ QList<BenchCase> filterCases(BenchDatabase &bench)
 // may read) with their lowest and highest id, and the user's tasks of matching customers:
 //   file:   SCALAR SUBQUERY: SCAN task_search VIRTUAL TABLE INDEX 0:M2 (64:M2, 192:M2 for the ends);
 //           SEARCH tasks USING COVERING INDEX idx_tasks_user_customer (user_id=? AND customer_id=?)
-//   server: the statistics of the names (pg_stats) estimate the word's share first. Unless the word
-//           is in a large share of a large user's tasks, the user's own matches are read with their
-//           keys, up to the list's limit: Limit -> Append -> Subquery Scan -> Bitmap Heap Scan on tasks
+//   server: for a user who holds under a quarter of the tasks, the statistics of the names (pg_stats)
+//           estimate the word's share first; unless it is in a large share of the user's tasks, the
+//           user's own matches are read with their keys, up to the list's limit: Limit -> Append -> Subquery
+//           Scan -> Bitmap Heap Scan on tasks
 //           -> Bitmap Index Scan on idx_tasks_user_trigrams (each user's trigrams), and Bitmap Heap
 //           Scan on tasks -> Bitmap Index Scan on idx_tasks_id_trgm (id text); below the limit they are
 //           the list, otherwise the count. Else every user's candidates are probed: Limit -> Seq Scan

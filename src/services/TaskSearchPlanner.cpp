@@ -86,7 +86,7 @@ int TaskSearchPlanner::countTasks(int userId)
     const qint64 all = sized ? sizes.value(1).toLongLong() : 0;
     sizes.finish();
     const bool fewOwn = own * 4 < all;
-    m_listed = planListed(userId, own) && listMatches(userId, m_ownFirst);
+    m_listed = planListed(userId, fewOwn ? own : -1) && listMatches(userId, m_ownFirst);
     if (m_listed)
         return int(m_matches.rows.size());
     m_matches = {};
@@ -170,9 +170,10 @@ void TaskSearchPlanner::planBlocks(int userId, qint64 fewCandidates)
 
 // A search whose candidates fill few table pages is listed from them: spread candidates take a page
 // each, candidates in a short stretch of ids share pages. Others walk the index of the order, which
-// finds dense matches spread over the tasks quickly. The candidates are every user's tasks, or the
-// user's alone where they are indexed apart and the word is not in a large share of the user's (own)
-// tasks; the user's tasks of matching customers are read by customer.
+// finds dense matches spread over the tasks quickly. The candidates are every user's tasks, or, for a
+// user who holds under a quarter of them (own, else negative), the user's alone where they are indexed
+// apart and the word is not in a large share of the user's tasks; the user's tasks of matching
+// customers are read by customer.
 bool TaskSearchPlanner::planListed(int userId, qint64 own)
 {
     constexpr int kRowsPerPage = 32;
@@ -190,7 +191,7 @@ bool TaskSearchPlanner::planListed(int userId, qint64 own)
         SqlSupport::bindIfUsed(query, QStringLiteral(":owned"), std::max(m_listPages, kOwnedByCustomers) + 1);
         return query;
     };
-    m_ownFirst = dialect.ownCandidatesApart() && ownFirst(own);
+    m_ownFirst = own >= 0 && dialect.ownCandidatesApart() && ownFirst(own);
     m_candidates = std::numeric_limits<qint64>::max();
     qint64 candidates = 0;
     bool ends = false;

@@ -452,9 +452,17 @@ private slots:
         }
     }
 
+    void searchMatchesLike_data()
+    {
+        QTest::addColumn<bool>("fewOwn"); // most tasks are bob's
+        QTest::addRow("alice holds most") << false;
+        QTest::addRow("alice holds few") << true;
+    }
+
     // The search index only narrows the candidates down: every pattern finds what LIKE finds.
     void searchMatchesLike()
     {
+        QFETCH(bool, fewOwn);
         std::mt19937 random(kSeed);
         const QStringList letters = {u"a"_s,      u"A"_s,      u"b"_s,         u"\u00e9"_s, u"\u00c9"_s,
                                      u"\u00df"_s, u"\u212a"_s, u"k"_s,         u"1"_s,      u" "_s,
@@ -477,7 +485,8 @@ private slots:
                     : execSql(*m_db, u"INSERT INTO tasks (id, user_id, name, notes, level, active)"
                                      " VALUES (1100, %1, '', '', 1, 0)"_s.arg(m_bob)));
         for (int i = 0; i < 80; ++i)
-            insertTask(i % 9 ? m_alice : m_bob, text(0, 9, {u"11"_s}), QDateTime(), false, 1, i % 4);
+            insertTask((i % 9 != 0) != fewOwn ? m_alice : m_bob, text(0, 9, {u"11"_s}), QDateTime(), false, 1,
+                       i % 4);
         m_service->setPageSize(1000);
         m_service->sort(0, 0);
         for (int round = 0; round < 300; ++round) {
