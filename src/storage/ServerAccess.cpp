@@ -35,8 +35,8 @@ const char *const kTriggerFunctions[] = {
 // Built-in functions of the task pages' and searches' conditions that tell nothing of a row but
 // their result, which PostgreSQL does not mark as such: until they are, row-level security keeps
 // those conditions out of the indexes for members, and pages by name and searches read every row.
-// The last two, of each user's trigrams, exist once the database is prepared, and are marked again
-// after each version that prepares it anew.
+// The last is the program's own (each user's trigrams): it exists once the database is prepared, and
+// is marked again after each version that prepares it anew.
 const char *const kRowSafeFunctions[] = {"lower(text)",
                                          "textlike(text, text)",
                                          "texticlike(text, text)",

@@ -185,11 +185,10 @@ public:
     QString taskNameShare() const override
     {
         return QStringLiteral(
-                   "SELECT COALESCE((SELECT SUM(m.f) FROM unnest(CAST(CAST(s.most_common_vals AS TEXT) AS "
-                   "TEXT[]),"
-                   " s.most_common_freqs) AS m (v, f) WHERE %1), 0) + (1 - COALESCE((SELECT SUM(f)"
-                   " FROM unnest(s.most_common_freqs) AS f), 0)) * (SELECT AVG(CASE WHEN %2 THEN 1 ELSE 0 "
-                   "END)"
+                   "SELECT COALESCE((SELECT SUM(m.f) FROM unnest(CAST(CAST(s.most_common_vals AS TEXT)"
+                   " AS TEXT[]), s.most_common_freqs) AS m (v, f) WHERE %1), 0)"
+                   " + (1 - COALESCE((SELECT SUM(f) FROM unnest(s.most_common_freqs) AS f), 0))"
+                   " * (SELECT AVG(CASE WHEN %2 THEN 1 ELSE 0 END)"
                    " FROM unnest(CAST(CAST(s.histogram_bounds AS TEXT) AS TEXT[])) AS h),"
                    " NOT row_security_active('tasks') OR (SELECT bool_and(proleakproof) FROM pg_proc"
                    " WHERE oid IN ('arraycontains(anyarray, anyarray)'::regprocedure,"
