@@ -86,7 +86,8 @@ int TaskSearchPlanner::countTasks(int userId)
     const qint64 all = sized ? sizes.value(1).toLongLong() : 0;
     sizes.finish();
     const bool fewOwn = own * 4 < all;
-    m_listed = planListed(userId, fewOwn ? own : -1) && listMatches(userId, m_ownFirst);
+    m_ownFirst = fewOwn && dialect.ownCandidatesApart() && ownFirst(own);
+    m_listed = planListed(userId) && listMatches(userId, m_ownFirst);
     if (m_listed)
         return int(m_matches.rows.size());
     m_matches = {};
@@ -170,11 +171,9 @@ void TaskSearchPlanner::planBlocks(int userId, qint64 fewCandidates)
 
 // A search whose candidates fill few table pages is listed from them: spread candidates take a page
 // each, candidates in a short stretch of ids share pages. Others walk the index of the order, which
-// finds dense matches spread over the tasks quickly. The candidates are every user's tasks, or, for a
-// user who holds under a quarter of them (own, else negative), the user's alone where they are indexed
-// apart and the word is not in a large share of the user's tasks; the user's tasks of matching
-// customers are read by customer.
-bool TaskSearchPlanner::planListed(int userId, qint64 own)
+// finds dense matches spread over the tasks quickly. The candidates are every user's tasks, or the
+// user's alone (ownFirst()); the user's tasks of matching customers are read by customer.
+bool TaskSearchPlanner::planListed(int userId)
 {
     constexpr int kRowsPerPage = 32;
     const TaskView &view = m_query->view();
@@ -191,7 +190,6 @@ bool TaskSearchPlanner::planListed(int userId, qint64 own)
         SqlSupport::bindIfUsed(query, QStringLiteral(":owned"), std::max(m_listPages, kOwnedByCustomers) + 1);
         return query;
     };
-    m_ownFirst = own >= 0 && dialect.ownCandidatesApart() && ownFirst(own);
     m_candidates = std::numeric_limits<qint64>::max();
     qint64 candidates = 0;
     bool ends = false;
@@ -239,7 +237,8 @@ bool TaskSearchPlanner::planListed(int userId, qint64 own)
     return false;
 }
 
-// The user's own candidates cost an entry of their index each, a probe of every user's candidates a
+// For a user who holds under a quarter of the tasks, where their candidates are indexed apart: the
+// user's own candidates cost an entry of their index each, a probe of every user's candidates a
 // row of the table each until its limit, where a word found in a share of the tasks is found after
 // limit / share rows. An entry costs about a fifth of a row. A member of the team reads the index only
 // where its functions are marked as safe for row-level security.

@@ -61,8 +61,8 @@ private:
     };
 
     int countTasks(int userId);
-    bool planListed(int userId, qint64 own);
-    // Whether the probe reads only the user's candidates (SqlDialect::ownCandidatesApart()).
+    bool planListed(int userId);
+    // Whether the probe reads only the candidates of a user of own tasks (SqlDialect::ownCandidatesApart()).
     bool ownFirst(qint64 own);
     // Whether a walk reads the candidates in id order; fewCandidates, when not negative, counts all the
     // candidates the probe read.

@@ -554,8 +554,9 @@ private slots:
         QTest::addRow("walked, capped") << 10 << 1 << 2;
     }
 
-    // Alice holds a fifth of the tasks and the word lies in each of her blocks of ids: her matches
-    // alone decide the list and the count, as the LIKE statement gives them, whatever bob's are.
+    // Alice holds a fifth of the tasks and the word is in each of them, spread over many blocks of ids:
+    // her matches alone decide the list and the count, as the LIKE statement gives them, whatever
+    // bob's are.
     void searchOfFewOwnSpreadWord()
     {
         QFETCH(int, cap);
