@@ -9,6 +9,8 @@
 #include <QSqlQuery>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 
 constexpr qint64 kSecondsPerDay = 86400;
@@ -167,8 +169,7 @@ QString TaskPageQuery::filterClauses(bool withName) const
                                      ? QStringLiteral("tasks.customer_id IN (%1)").arg(matchingCustomers())
                                      : nameLike(QStringLiteral("customers.name"));
         clauses += QStringLiteral(" AND (%1 OR %2 OR %3)")
-                       .arg(nameLike(QStringLiteral("tasks.name")),
-                            nameLike(QStringLiteral("CAST(tasks.id AS TEXT)")), customer);
+                       .arg(nameLike(QStringLiteral("tasks.name")), idLike(), customer);
     }
     if (m_view->active != -1)
         clauses += QStringLiteral(" AND tasks.active = :active");
@@ -200,11 +201,19 @@ QString TaskPageQuery::nameLike(const QString &expr) const
     return dialect().like(expr, QStringLiteral(":name"));
 }
 
+QString TaskPageQuery::idLike() const
+{
+    const QString &name = m_view->name;
+    const bool idText = std::all_of(name.begin(), name.end(), [](QChar c) {
+        return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('-') ||
+               c == QLatin1Char('%') || c == QLatin1Char('_');
+    });
+    return idText ? nameLike(QStringLiteral("CAST(tasks.id AS TEXT)")) : QStringLiteral("1 = 0");
+}
+
 QString TaskPageQuery::ownMatch() const
 {
-    return QStringLiteral("(%1 OR %2)")
-        .arg(nameLike(QStringLiteral("COALESCE(tasks.name, '')")),
-             nameLike(QStringLiteral("CAST(tasks.id AS TEXT)")));
+    return QStringLiteral("(%1 OR %2)").arg(nameLike(QStringLiteral("COALESCE(tasks.name, '')")), idLike());
 }
 
 // The ids of the customers whose name matches a search of three characters or more: the customers'

@@ -111,8 +111,7 @@ int TaskSearchPlanner::countTasks(int userId)
                        : m_fewOwn || m_ownFirst ? QStringLiteral("FROM ") + dialect.ownTaskCandidateRows()
                                                 : QStringLiteral("FROM ") + dialect.taskCandidateRows(),
                        QStringLiteral(" AND (%1 OR %2)")
-                           .arg(m_query->nameLike(QStringLiteral("tasks.name")),
-                                m_query->nameLike(QStringLiteral("CAST(tasks.id AS TEXT)"))),
+                           .arg(m_query->nameLike(QStringLiteral("tasks.name")), m_query->idLike()),
                        m_countCap + 1);
     if (matches <= m_countCap)
         matches += count(QStringLiteral("FROM tasks"),
