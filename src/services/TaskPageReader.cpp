@@ -11,7 +11,7 @@
 
 #include <algorithm>
 
-TaskPageReader::TaskPageReader(DbManager *db, TaskPageQuery *query, const TaskSearchPlanner *planner)
+TaskPageReader::TaskPageReader(DbManager *db, TaskPageQuery *query, TaskSearchPlanner *planner)
     : m_db(db), m_query(query), m_planner(planner)
 {
 }
@@ -78,6 +78,10 @@ QList<TaskRow> TaskPageReader::read(int userId, const Request &request)
     const bool continues =
         m_shown.first.id > 0 && m_shown.view == view && version.isValid() && m_shown.version == version;
     const int shift = m_shown.shift;
+    // A jump into a capped search may cost less from the first matches, listed once.
+    const bool stepped = target == 1 || (continues && std::abs(target - m_shown.page) <= 1);
+    if (capped && !stepped && !readsCandidatesInOrder())
+        m_planner->listFirstMatches(userId, offset + m_query->view().pageSize);
     if (m_planner->listed()) {
         const QList<TaskPageEdge> edges = m_planner->matches().mid(offset, m_query->view().pageSize);
         m_shown = {view, version, target, edges.value(0), edges.value(edges.size() - 1), 0};

@@ -18,7 +18,7 @@ struct TaskRow;
 class TaskPageReader
 {
 public:
-    explicit TaskPageReader(DbManager *db, TaskPageQuery *query, const TaskSearchPlanner *planner);
+    explicit TaskPageReader(DbManager *db, TaskPageQuery *query, TaskSearchPlanner *planner);
 
     struct Request
     {
@@ -81,6 +81,6 @@ private:
 
     DbManager *m_db = nullptr;
     TaskPageQuery *m_query = nullptr;
-    const TaskSearchPlanner *m_planner = nullptr;
+    TaskSearchPlanner *m_planner = nullptr;
     ShownPage m_shown;
 };

@@ -19,7 +19,13 @@ int TaskSearchPlanner::count(int userId, const QString &dataVersion)
         m_counted = countTasks(userId);
         m_countedView = counting;
     } else if (m_listed && (m_matches.column != view.sortColumn || m_matches.order != view.sortOrder)) {
-        m_counted = listMatches(userId) ? int(m_matches.rows.size()) : 0;
+        if (m_matches.complete) {
+            m_counted = listMatches(userId) ? int(m_matches.rows.size()) : 0;
+        } else {
+            // The first matches of another order are others: the pages walk again, under the same count.
+            m_listed = false;
+            m_matches = {};
+        }
     }
     return m_counted;
 }
@@ -34,7 +40,7 @@ void TaskSearchPlanner::reset()
 bool TaskSearchPlanner::capped() const
 {
     // Only a search counts up to the cap; a range alone is counted exactly.
-    return !m_listed && !m_query->view().name.isEmpty() && m_counted > m_countCap;
+    return (!m_listed || !m_matches.complete) && !m_query->view().name.isEmpty() && m_counted > m_countCap;
 }
 
 void TaskSearchPlanner::setLimits(int countCap, int listPages)
@@ -56,6 +62,10 @@ int TaskSearchPlanner::countTasks(int userId)
     m_creationFollowsIds = false;
     m_ownedByCustomers = std::numeric_limits<qint64>::max();
     m_ownProbed = -1;
+    m_share = -1;
+    m_indexed = false;
+    m_ownApart = false;
+    m_firstTried = false;
     const auto count = [&](const QString &from, const QString &where, int limit) {
         // Without the join when nothing reads the customer, so that the name index alone answers.
         const bool joined = where.isEmpty() || where.contains(QStringLiteral("customers."));
@@ -82,11 +92,11 @@ int TaskSearchPlanner::countTasks(int userId)
                              " (SELECT SUM(total) FROM task_counts)"));
     sizes.bindValue(QStringLiteral(":uid"), userId);
     const bool sized = sizes.exec() && sizes.next();
-    const qint64 own = sized ? sizes.value(0).toLongLong() : 0;
-    const qint64 all = sized ? sizes.value(1).toLongLong() : 0;
+    const qint64 own = m_own = sized ? sizes.value(0).toLongLong() : 0;
+    const qint64 all = m_all = sized ? sizes.value(1).toLongLong() : 0;
     sizes.finish();
     const bool fewOwn = own * 4 < all;
-    m_ownFirst = fewOwn && dialect.ownCandidatesApart() && ownFirst(own);
+    m_ownFirst = fewOwn && dialect.ownCandidatesApart() && ownFirst();
     m_listed = planListed(userId) && listMatches(userId, m_ownFirst);
     if (m_listed)
         return int(m_matches.rows.size());
@@ -241,15 +251,76 @@ bool TaskSearchPlanner::planListed(int userId)
 // row of the table each until its limit, where a word found in a share of the tasks is found after
 // limit / share rows. An entry costs about a fifth of a row. A member of the team reads the index only
 // where its functions are marked as safe for row-level security.
-bool TaskSearchPlanner::ownFirst(qint64 own)
+bool TaskSearchPlanner::ownFirst()
 {
-    QSqlQuery estimate = SqlSupport::prepare(m_db, m_query->dialect().taskNameShare());
+    estimateShare();
+    return m_ownApart && double(m_own) * m_share * m_share < 5.0 * (m_listPages + 1);
+}
+
+void TaskSearchPlanner::estimateShare()
+{
+    if (m_share >= 0)
+        return;
+    m_share = 0;
+    const QString statement = m_query->dialect().taskNameShare();
+    if (statement.isEmpty())
+        return;
+    QSqlQuery estimate = SqlSupport::prepare(m_db, statement);
     estimate.bindValue(QStringLiteral(":name"),
                        QStringLiteral("%") + m_query->view().name + QStringLiteral("%"));
-    if (!estimate.exec() || !estimate.next() || !estimate.value(1).toBool())
+    if (!estimate.exec() || !estimate.next())
+        return;
+    m_share = std::max(0.0, estimate.value(0).toDouble());
+    m_indexed = estimate.value(1).toBool();
+    m_ownApart = m_indexed && m_query->dialect().ownCandidatesApart() && m_own * 4 < m_all;
+}
+
+// The walk to the reach-th match passes about reach / share of the user's tasks, where the search index
+// gives the candidates at about four of those rows each, sorted by the database. Each part reads at most
+// what the walk would cost: where it reaches that bound, the statistics were wrong and the pages walk.
+bool TaskSearchPlanner::listFirstMatches(int userId, qint64 reach)
+{
+    const TaskView &view = m_query->view();
+    if (m_listed || m_firstTried || !capped() || !view.hasIndexedSearch())
         return false;
-    const double share = estimate.value(0).toDouble();
-    return double(own) * share * share < 5.0 * (m_listPages + 1);
+    estimateShare();
+    if (!m_indexed)
+        return false;
+    // The statistics miss many a word of a few percent; a capped count has more matches than the cap.
+    const double share = std::max(m_share, double(m_countCap + 1) / double(std::max<qint64>(1, m_own)));
+    const double walked = double(reach) / share;
+    const double candidates = share * double(m_ownApart ? m_own : m_all);
+    if (4 * candidates >= walked)
+        return false;
+    m_firstTried = true;
+    const qint64 bound = qint64(walked / 4) + 1;
+    const int wanted = m_countCap + 1;
+    const QString order = QStringLiteral(" ORDER BY sort_key %1%2, id ASC LIMIT %3")
+                              .arg(view.sortOrder == 0 ? QStringLiteral("ASC") : QStringLiteral("DESC"),
+                                   m_query->nullsOrder(view.sortOrder == 0))
+                              .arg(wanted);
+    MatchList first{view.sortColumn, view.sortOrder, {}, false};
+    for (const bool named : {true, false}) {
+        QSqlQuery query(m_db->database());
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral("SELECT id, sort_key, COUNT(*) OVER () FROM (%1 LIMIT %2) AS matches")
+                          .arg(matchesStatement(named, m_ownApart))
+                          .arg(bound) +
+                      order);
+        m_query->bindFilters(query, userId);
+        if (!query.exec())
+            return false;
+        while (query.next()) {
+            if (query.value(2).toLongLong() >= bound)
+                return false;
+            first.rows.append({query.value(1), query.value(0).toInt()});
+        }
+    }
+    m_matches = std::move(first);
+    sortMatches();
+    m_matches.rows.resize(std::min<qsizetype>(m_matches.rows.size(), wanted));
+    m_listed = true;
+    return true;
 }
 
 // Every match of the search with its key: those by name or id among the candidates, the others by
@@ -271,16 +342,7 @@ bool TaskSearchPlanner::listMatches(int userId, bool namedRead)
 // Appends the matches by name or id (named) or those by customer alone, at most limit of them (0: all).
 bool TaskSearchPlanner::readMatches(int userId, bool named, int limit)
 {
-    const SqlDialect &dialect = m_query->dialect();
-    const QString from = !named       ? QStringLiteral("tasks")
-                         : m_ownFirst ? dialect.ownTaskCandidateRows()
-                                      : QStringLiteral("tasks") + dialect.readById();
-    const QString condition = named ? dialect.taskMatches()
-                                    : QStringLiteral("tasks.customer_id IN (%1) AND NOT %2")
-                                          .arg(m_query->matchingCustomers(), m_query->ownMatch());
-    QString sql = QStringLiteral("SELECT tasks.id, %1 AS sort_key FROM %2 WHERE tasks.user_id = :uid AND %3")
-                      .arg(m_query->sortKey(), from, condition) +
-                  m_query->filterClauses(false);
+    QString sql = matchesStatement(named, m_ownFirst);
     if (limit > 0)
         sql += QStringLiteral(" LIMIT %1").arg(limit);
     QSqlQuery query(m_db->database());
@@ -292,6 +354,22 @@ bool TaskSearchPlanner::readMatches(int userId, bool named, int limit)
     while (query.next())
         m_matches.rows.append({query.value(1), query.value(0).toInt()});
     return true;
+}
+
+// The matches by name or id (named), from the user's own candidates where they are read apart, or
+// those by customer alone, with their keys.
+QString TaskSearchPlanner::matchesStatement(bool named, bool ownCandidates) const
+{
+    const SqlDialect &dialect = m_query->dialect();
+    const QString from = !named          ? QStringLiteral("tasks")
+                         : ownCandidates ? dialect.ownTaskCandidateRows()
+                                         : QStringLiteral("tasks") + dialect.readById();
+    const QString condition = named ? dialect.taskMatches()
+                                    : QStringLiteral("tasks.customer_id IN (%1) AND NOT %2")
+                                          .arg(m_query->matchingCustomers(), m_query->ownMatch());
+    return QStringLiteral("SELECT tasks.id, %1 AS sort_key FROM %2 WHERE tasks.user_id = :uid AND %3")
+               .arg(m_query->sortKey(), from, condition) +
+           m_query->filterClauses(false);
 }
 
 // The display order of the statements: NULL keys first when ascending, text by its UTF-8 bytes (a

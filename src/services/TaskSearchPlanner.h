@@ -31,8 +31,11 @@ public:
     void forget() { m_countedView.clear(); }
 
     bool listed() const { return m_listed; }
-    // Every match in display order, while listed().
+    // Every match in display order, while listed(); of a capped search, the first countCap() + 1.
     const QList<TaskPageEdge> &matches() const { return m_matches.rows; }
+    // Lists the first matches of a capped search where reading them from the search index costs less
+    // than walking the order's index to the reach-th of them; false where it does not (or cannot).
+    bool listFirstMatches(int userId, qint64 reach);
     // True while the search matches more tasks than are counted; the pages then cover the first of them.
     bool capped() const;
     int countCap() const { return m_countCap; }
@@ -58,12 +61,16 @@ private:
         int order = -1;
         // Every match, or with more than the count cap the first cap + 1 of them.
         QList<TaskPageEdge> rows;
+        bool complete = true;
     };
 
     int countTasks(int userId);
     bool planListed(int userId);
     // Whether the probe reads only the candidates of a user of own tasks (SqlDialect::ownCandidatesApart()).
-    bool ownFirst(qint64 own);
+    bool ownFirst();
+    // The share of all tasks whose name matches, as the statistics of the names estimate it (0 where
+    // none do), and whether the user's candidates are read apart; read once per count.
+    void estimateShare();
     // Whether a walk reads the candidates in id order; fewCandidates, when not negative, counts all the
     // candidates the probe read.
     void planOrder(int userId, qint64 fewCandidates);
@@ -71,6 +78,7 @@ private:
     void planBlocks(int userId, qint64 fewCandidates);
     bool listMatches(int userId, bool namedRead = false);
     bool readMatches(int userId, bool named, int limit);
+    QString matchesStatement(bool named, bool ownCandidates) const;
     void sortMatches();
 
     DbManager *m_db = nullptr;
@@ -83,6 +91,16 @@ private:
     int m_countCap = 1000;
     int m_listPages = 1200;
     qint64 m_ownedByCustomers = 0;
+    // The user's tasks and all tasks, when a search was last counted.
+    qint64 m_own = 0;
+    qint64 m_all = 0;
+    // Of the statistics of the names (estimateShare()): negative until read. Indexed: this session
+    // reads the search indexes (row-level security lets it).
+    double m_share = -1;
+    bool m_indexed = false;
+    bool m_ownApart = false;
+    // The first matches were tried once this count and cost more than the walk.
+    bool m_firstTried = false;
     // The search index's candidates, counted up to the probe's limit: those of every user, or the
     // user's own only where planListed() probed those. Where the candidates are exact matches, the
     // user's among them (else -1); all of them if the limit was not reached.
