@@ -330,7 +330,10 @@ bool TaskSearchPlanner::listMatches(int userId, bool namedRead)
 {
     if (!namedRead) {
         m_matches = {m_query->view().sortColumn, m_query->view().sortOrder, {}};
-        if (!readMatches(userId, true, 0))
+        // A probe that read every candidate and found none of the user's leaves only those by customer
+        // (the search index also yields candidates that LIKE refuses, a word followed by "~" say).
+        const bool noneNamed = m_probedAll && m_ownProbed == 0;
+        if (!noneNamed && !readMatches(userId, true, 0))
             return false;
     }
     if (!readMatches(userId, false, 0))
