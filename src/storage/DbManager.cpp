@@ -214,6 +214,9 @@ bool DbManager::openServer(const QString &connection)
         QSqlQuery settings(m_db);
         settings.exec(QStringLiteral("SET jit = off"));
         settings.exec(QStringLiteral("SET max_parallel_workers_per_gather = 0"));
+        // A statement kept prepared is planned for its values each time, as a new one is: a plan for
+        // any value of a search pattern would walk what the pattern's own plan leaves out.
+        settings.exec(QStringLiteral("SET plan_cache_mode = force_custom_plan"));
     }
     emit connectionChanged();
     return opened;
@@ -244,6 +247,7 @@ void DbManager::close()
     // Keeps the planner statistics current; never on a file that was refused, which stays untouched.
     if (m_ready && !m_server && m_db.isOpen())
         QSqlQuery(m_db).exec(QStringLiteral("PRAGMA optimize"));
+    m_statements.clear();
     m_ready = false;
     m_prepared = false;
     m_unpreparedNoted = false;
@@ -280,6 +284,7 @@ bool DbManager::ready()
 
 bool DbManager::ensureSchema()
 {
+    m_statements.clear(); // the statements kept may read what this changes
     m_error.clear();
     if (!isOpen())
         return fail(tr("the database is not open"));
@@ -333,6 +338,7 @@ bool DbManager::ensureSchema()
 
 bool DbManager::ensureIndexes()
 {
+    m_statements.clear(); // the statements kept may read what this changes
     if (m_server)
         return m_prepared = PostgresSchema::ensure(m_db, m_error) && SyncSchema::ensure(m_db, m_error) &&
                             ServerAccess::ensure(m_db, m_error);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "storage/DatabaseTarget.h"
+#include "storage/StatementCache.h"
 
 #include <QObject>
 #include <QSqlDatabase>
@@ -54,6 +55,8 @@ public:
     // build is a single large transaction, which the rollback journal writes once, the log twice.
     void useWriteAheadLog();
     QSqlDatabase database() const { return m_db; }
+    // The connection's statements kept prepared (SqlSupport::reuse()).
+    StatementCache &statements() const { return m_statements; }
     bool isOpen() const { return m_db.isValid() && m_db.isOpen(); }
 
 signals:
@@ -73,4 +76,5 @@ private:
     mutable bool m_unpreparedNoted = false; // the lack of it was logged on this connection
     bool m_server = false;
     QString m_connection; // the server's connection string
+    mutable StatementCache m_statements;
 };

@@ -19,6 +19,11 @@ QSqlQuery prepare(const DbManager *db, const QString &sql)
     return query;
 }
 
+StatementCache::Lease reuse(const DbManager *db, const QString &sql)
+{
+    return db->statements().take(db->database(), sql);
+}
+
 void bindIfUsed(QSqlQuery &query, const QString &placeholder, const QVariant &value)
 {
     if (query.lastQuery().contains(placeholder))

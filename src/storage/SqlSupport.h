@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/StatementCache.h"
+
 #include <QDateTime>
 #include <QSqlQuery>
 #include <QVariant>
@@ -17,6 +19,9 @@ bool isOpen(const DbManager *db);
 // A fresh query object on the manager's connection, prepared with sql. A failed prepare makes the
 // following exec() fail, so callers only look at the result of exec().
 QSqlQuery prepare(const DbManager *db, const QString &sql);
+// The same, kept prepared on the connection for the next use of the same text: for the reads that run
+// again and again with other values (the task table's pages and searches).
+StatementCache::Lease reuse(const DbManager *db, const QString &sql);
 
 // Binds value to placeholder when the query's statement uses it (engines differ in the placeholders
 // a shared fragment needs).

@@ -1,0 +1,53 @@
+#include "storage/StatementCache.h"
+
+#include <QSqlError>
+
+#include <utility>
+
+StatementCache::Lease::Lease(StatementCache *cache, const QString &sql, QSqlQuery query)
+    : m_cache(cache), m_sql(sql), m_query(std::move(query)), m_generation(cache->m_generation)
+{
+}
+
+StatementCache::Lease::Lease(Lease &&other) noexcept
+    : m_cache(std::exchange(other.m_cache, nullptr)), m_sql(std::move(other.m_sql)),
+      m_query(std::move(other.m_query)), m_generation(other.m_generation)
+{
+}
+
+StatementCache::Lease::~Lease()
+{
+    if (m_cache)
+        m_cache->giveBack(m_sql, std::move(m_query), m_generation);
+}
+
+StatementCache::Lease StatementCache::take(const QSqlDatabase &db, const QString &sql)
+{
+    const auto idle = m_idle.find(sql);
+    if (idle != m_idle.end()) {
+        QSqlQuery query = std::move(idle->second);
+        m_idle.erase(idle);
+        return Lease(this, sql, std::move(query));
+    }
+    QSqlQuery query(db);
+    query.prepare(sql);
+    return Lease(this, sql, std::move(query));
+}
+
+void StatementCache::clear()
+{
+    m_idle.clear();
+    ++m_generation;
+}
+
+void StatementCache::giveBack(const QString &sql, QSqlQuery &&query, int generation)
+{
+    // A statement of a connection since closed, or one that failed, is not kept.
+    if (generation != m_generation || query.lastError().isValid())
+        return;
+    // Ends the reading: a file's statement holds its snapshot until it is reset.
+    query.finish();
+    if (m_idle.size() >= kStatements)
+        m_idle.clear();
+    m_idle.emplace(sql, std::move(query));
+}

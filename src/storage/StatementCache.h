@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+
+#include <map>
+
+// Prepared statements kept for one connection, so that a statement run again is neither parsed nor sent
+// again: on the server that is one round trip instead of three (prepare, execute, deallocate). The
+// statements' texts must not hold values; each use binds all of its own.
+class StatementCache
+{
+public:
+    // A statement taken from the cache, or prepared when none is idle (also while another use of the same
+    // text runs); it goes back, finished, when the lease ends.
+    class Lease
+    {
+    public:
+        Lease(Lease &&other) noexcept;
+        Lease(const Lease &) = delete;
+        Lease &operator=(const Lease &) = delete;
+        Lease &operator=(Lease &&) = delete;
+        ~Lease();
+
+        QSqlQuery &operator*() { return m_query; }
+        QSqlQuery *operator->() { return &m_query; }
+
+    private:
+        friend class StatementCache;
+        Lease(StatementCache *cache, const QString &sql, QSqlQuery query);
+
+        StatementCache *m_cache = nullptr;
+        QString m_sql;
+        QSqlQuery m_query;
+        int m_generation = 0;
+    };
+
+    Lease take(const QSqlDatabase &db, const QString &sql);
+    // Drops every statement; before the connection closes, as its queries must be gone by then.
+    void clear();
+
+private:
+    void giveBack(const QString &sql, QSqlQuery &&query, int generation);
+
+    // Enough for the statements of the task table's pages and searches in every order.
+    static constexpr std::size_t kStatements = 96;
+    std::map<QString, QSqlQuery> m_idle;
+    int m_generation = 0;
+};

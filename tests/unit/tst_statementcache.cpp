@@ -1,0 +1,75 @@
+#include "TestSupport.h"
+#include "storage/DbManager.h"
+#include "storage/SqlSupport.h"
+
+#include <QSqlQuery>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TstStatementCache : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_sandbox = std::make_unique<TestSandbox>();
+        m_db = std::make_unique<DbManager>();
+        QVERIFY(m_sandbox->openDatabase(*m_db));
+        QVERIFY(execSql(*m_db, u"CREATE TABLE words (word TEXT)"_s));
+        QVERIFY(execSql(*m_db, u"INSERT INTO words (word) VALUES ('a'), ('b')"_s));
+    }
+    void cleanup() { m_db.reset(), m_sandbox.reset(); }
+
+    // A statement kept after a partial read neither holds on to what it read nor to the rows it may
+    // read again: the next use reads afresh, and another connection's commit is seen at once.
+    void keptStatementsReadAfresh()
+    {
+        const QString names = u"SELECT word FROM words ORDER BY word"_s;
+        {
+            StatementCache::Lease first = SqlSupport::reuse(m_db.get(), names);
+            QVERIFY(first->exec() && first->next());
+            QCOMPARE(first->value(0).toString(), u"a"_s);
+            // The same text while it runs: a statement of its own.
+            StatementCache::Lease second = SqlSupport::reuse(m_db.get(), names);
+            QVERIFY(second->exec() && second->next() && second->next());
+            QCOMPARE(second->value(0).toString(), u"b"_s);
+        }
+        DbManager other(u"other"_s);
+        QVERIFY(m_sandbox->openAgain(other));
+        QVERIFY(execSql(other, u"INSERT INTO words (word) VALUES ('c')"_s));
+        StatementCache::Lease count = SqlSupport::reuse(m_db.get(), u"SELECT COUNT(*) FROM words"_s);
+        QVERIFY(count->exec() && count->next());
+        QCOMPARE(count->value(0).toInt(), 3);
+        StatementCache::Lease again = SqlSupport::reuse(m_db.get(), names);
+        QVERIFY(again->exec());
+        QStringList read;
+        while (again->next())
+            read << again->value(0).toString();
+        QCOMPARE(read, (QStringList{u"a"_s, u"b"_s, u"c"_s}));
+    }
+
+    // Closing the connection drops what it kept; a statement that failed is prepared anew.
+    void closingDropsStatements()
+    {
+        {
+            StatementCache::Lease broken = SqlSupport::reuse(m_db.get(), u"SELECT thing FROM nowhere"_s);
+            QVERIFY(!broken->exec());
+        }
+        QVERIFY(execSql(*m_db, u"CREATE TABLE nowhere (thing INTEGER)"_s));
+        QVERIFY(SqlSupport::reuse(m_db.get(), u"SELECT thing FROM nowhere"_s)->exec());
+        m_db->close();
+        QVERIFY(m_sandbox->openAgain(*m_db));
+        StatementCache::Lease reopened = SqlSupport::reuse(m_db.get(), u"SELECT COUNT(*) FROM words"_s);
+        QVERIFY(reopened->exec() && reopened->next());
+        QCOMPARE(reopened->value(0).toInt(), 2);
+    }
+
+private:
+    std::unique_ptr<TestSandbox> m_sandbox;
+    std::unique_ptr<DbManager> m_db;
+};
+
+QTEST_GUILESS_MAIN(TstStatementCache)
+#include "tst_statementcache.moc"
