@@ -61,10 +61,10 @@ QList<TaskRow> TaskPageReader::readRows(int userId, const QList<TaskPageEdge> &e
 // Changes on this connection (also those of other services and of triggers) and commits of others.
 QVariant TaskPageReader::dataVersion() const
 {
-    QSqlQuery query = SqlSupport::prepare(m_db, m_query->dialect().changeStamp());
-    if (!query.exec() || !query.next())
+    StatementCache::Lease query = SqlSupport::reuse(m_db, m_query->dialect().changeStamp());
+    if (!query->exec() || !query->next())
         return {};
-    return query.value(0).toString();
+    return query->value(0).toString();
 }
 
 QList<TaskRow> TaskPageReader::read(int userId, const Request &request)
@@ -222,23 +222,23 @@ QList<TaskRow> TaskPageReader::walk(int userId, const TaskPageEdge *edge, bool i
     // Runs one statement, appending its rows; read in id order, only the edges and empty rows.
     const auto collect = [&](const QString &sql, const QVariant &groupKey, const IdSpan &span, int wanted,
                              QList<TaskRow> &into, QList<TaskPageEdge> &intoEdges) {
-        QSqlQuery query = SqlSupport::prepare(m_db, sql);
-        m_query->bindFilters(query, userId);
+        StatementCache::Lease query = SqlSupport::reuse(m_db, sql);
+        m_query->bindFilters(*query, userId);
         if (sql.contains(QStringLiteral(":key")))
-            query.bindValue(QStringLiteral(":key"), edge->key);
+            query->bindValue(QStringLiteral(":key"), edge->key);
         if (sql.contains(QStringLiteral(":edgeId")))
-            query.bindValue(QStringLiteral(":edgeId"), edge->id);
-        SqlSupport::bindIfUsed(query, QStringLiteral(":groupKey"), groupKey);
-        SqlSupport::bindIfUsed(query, QStringLiteral(":idFrom"), span.from);
-        SqlSupport::bindIfUsed(query, QStringLiteral(":idTo"), span.to);
-        SqlSupport::bindIfUsed(query, QStringLiteral(":blocks"), m_planner->candidateBlocks());
-        query.bindValue(QStringLiteral(":lim"), wanted);
-        if (!query.exec())
+            query->bindValue(QStringLiteral(":edgeId"), edge->id);
+        SqlSupport::bindIfUsed(*query, QStringLiteral(":groupKey"), groupKey);
+        SqlSupport::bindIfUsed(*query, QStringLiteral(":idFrom"), span.from);
+        SqlSupport::bindIfUsed(*query, QStringLiteral(":idTo"), span.to);
+        SqlSupport::bindIfUsed(*query, QStringLiteral(":blocks"), m_planner->candidateBlocks());
+        query->bindValue(QStringLiteral(":lim"), wanted);
+        if (!query->exec())
             return;
-        while (query.next()) {
+        while (query->next()) {
             intoEdges.append(
-                {query.value(QStringLiteral("sort_key")), query.value(QStringLiteral("id")).toInt()});
-            into.append(withRows && !inIdOrder ? TaskPageQuery::rowOf(query) : TaskRow());
+                {query->value(QStringLiteral("sort_key")), query->value(QStringLiteral("id")).toInt()});
+            into.append(withRows && !inIdOrder ? TaskPageQuery::rowOf(*query) : TaskRow());
         }
     };
     // Appends the rows of one part, at most limit - rows.size() of them.
@@ -380,13 +380,13 @@ std::optional<TaskPageReader::IdSpan> TaskPageReader::creationSpan(int userId, c
         QStringLiteral("SELECT id FROM tasks%1 WHERE user_id = :uid AND create_at %2 ORDER BY id")
             .arg(m_query->dialect().readIndex(QStringLiteral("idx_tasks_created_asc")),
                  key.isNull() ? QStringLiteral("IS NULL") : QStringLiteral("= :key"));
-    QSqlQuery query =
-        SqlSupport::prepare(m_db, QStringLiteral("SELECT (%1 LIMIT 1), (%1 DESC LIMIT 1)").arg(rows));
-    query.bindValue(QStringLiteral(":uid"), userId);
-    SqlSupport::bindIfUsed(query, QStringLiteral(":key"), key);
-    if (!query.exec() || !query.next() || query.value(0).isNull())
+    StatementCache::Lease query =
+        SqlSupport::reuse(m_db, QStringLiteral("SELECT (%1 LIMIT 1), (%1 DESC LIMIT 1)").arg(rows));
+    query->bindValue(QStringLiteral(":uid"), userId);
+    SqlSupport::bindIfUsed(*query, QStringLiteral(":key"), key);
+    if (!query->exec() || !query->next() || query->value(0).isNull())
         return std::nullopt;
-    return IdSpan{query.value(0).toLongLong(), query.value(1).toLongLong()};
+    return IdSpan{query->value(0).toLongLong(), query->value(1).toLongLong()};
 }
 
 std::optional<TaskPageEdge> TaskPageReader::edgeAt(int userId, qint64 offset, bool fromEnd)
@@ -402,10 +402,10 @@ std::optional<TaskPageEdge> TaskPageReader::edgeAt(int userId, qint64 offset, bo
                              .arg(m_query->sortIndex(), m_query->customerJoin()) +
                          m_query->filterClauses();
     const auto query = [&](const QString &sql, const QVariant &key, qint64 skip) {
-        QSqlQuery query = SqlSupport::prepare(m_db, sql);
-        m_query->bindFilters(query, userId);
-        SqlSupport::bindIfUsed(query, QStringLiteral(":key"), key);
-        SqlSupport::bindIfUsed(query, QStringLiteral(":off"), skip);
+        StatementCache::Lease query = SqlSupport::reuse(m_db, sql);
+        m_query->bindFilters(*query, userId);
+        SqlSupport::bindIfUsed(*query, QStringLiteral(":key"), key);
+        SqlSupport::bindIfUsed(*query, QStringLiteral(":off"), skip);
         return query;
     };
     const QString key = m_query->sortKey();
@@ -416,15 +416,15 @@ std::optional<TaskPageEdge> TaskPageReader::edgeAt(int userId, qint64 offset, bo
     // key but not the right place among that key's rows, so the rows before its key are counted and
     // it is looked up among its key's rows by id.
     const bool groups = m_query->readsKeyGroups();
-    QSqlQuery row =
+    auto row =
         query(QStringLiteral("SELECT %1 AS sort_key, tasks.id").arg(key) + from +
                   QStringLiteral("\nORDER BY %1, tasks.id %2 LIMIT 1 OFFSET :off")
                       .arg(keyOrder, groups ? (keyAscending ? QStringLiteral("ASC") : QStringLiteral("DESC"))
                                             : idOrder),
               QVariant(), offset);
-    if (!row.exec() || !row.next())
+    if (!row->exec() || !row->next())
         return std::nullopt;
-    TaskPageEdge edge{row.value(0), row.value(1).toInt()};
+    TaskPageEdge edge{row->value(0), row->value(1).toInt()};
     if (!groups)
         return edge;
     const bool nullKey = edge.key.isNull();
@@ -433,19 +433,19 @@ std::optional<TaskPageEdge> TaskPageReader::edgeAt(int userId, qint64 offset, bo
         before = nullKey ? QStringLiteral("1 = 0") : QStringLiteral("(%1 IS NULL OR %1 < :key)").arg(key);
     else
         before = nullKey ? QStringLiteral("%1 IS NOT NULL").arg(key) : QStringLiteral("%1 > :key").arg(key);
-    QSqlQuery count =
+    auto count =
         query(QStringLiteral("SELECT COUNT(*)") + from + QStringLiteral(" AND ") + before, edge.key, 0);
-    if (!count.exec() || !count.next())
+    if (!count->exec() || !count->next())
         return std::nullopt;
     const QString same =
         nullKey ? QStringLiteral("%1 IS NULL").arg(key) : QStringLiteral("%1 = :key").arg(key);
-    QSqlQuery inGroup =
+    auto inGroup =
         query(QStringLiteral("SELECT %1 AS sort_key, tasks.id").arg(key) + from + QStringLiteral(" AND ") +
                   same + QStringLiteral("\nORDER BY tasks.id %1 LIMIT 1 OFFSET :off").arg(idOrder),
-              edge.key, offset - count.value(0).toLongLong());
-    if (!inGroup.exec() || !inGroup.next())
+              edge.key, offset - count->value(0).toLongLong());
+    if (!inGroup->exec() || !inGroup->next())
         return std::nullopt;
-    return TaskPageEdge{inGroup.value(0), inGroup.value(1).toInt()};
+    return TaskPageEdge{inGroup->value(0), inGroup->value(1).toInt()};
 }
 
 bool TaskPageReader::isBeforeFirstShown(int userId, int taskId)
@@ -461,15 +461,15 @@ bool TaskPageReader::isBeforeFirstShown(int userId, int taskId)
     else
         before = nullKey ? QStringLiteral("(%1 IS NOT NULL OR tasks.id < :edgeId)")
                          : QStringLiteral("(%1 > :key OR (%1 = :key AND tasks.id < :edgeId))");
-    QSqlQuery query = SqlSupport::prepare(
+    StatementCache::Lease query = SqlSupport::reuse(
         m_db,
         QStringLiteral("SELECT COUNT(*) FROM tasks LEFT JOIN customers ON tasks.customer_id = customers.id"
                        " WHERE tasks.user_id = :uid AND tasks.id = :taskId") +
             m_query->filterClauses() + QStringLiteral(" AND ") + before.arg(key));
-    m_query->bindFilters(query, userId);
-    query.bindValue(QStringLiteral(":taskId"), taskId);
+    m_query->bindFilters(*query, userId);
+    query->bindValue(QStringLiteral(":taskId"), taskId);
     if (!nullKey)
-        query.bindValue(QStringLiteral(":key"), m_shown.first.key);
-    query.bindValue(QStringLiteral(":edgeId"), m_shown.first.id);
-    return query.exec() && query.next() && query.value(0).toInt() > 0;
+        query->bindValue(QStringLiteral(":key"), m_shown.first.key);
+    query->bindValue(QStringLiteral(":edgeId"), m_shown.first.id);
+    return query->exec() && query->next() && query->value(0).toInt() > 0;
 }

@@ -72,29 +72,29 @@ int TaskSearchPlanner::countTasks(int userId)
         const QString matches = from + (joined ? m_query->customerJoin() : QString()) +
                                 QStringLiteral(" WHERE tasks.user_id = :uid") + where +
                                 m_query->filterClauses(where.isEmpty());
-        QSqlQuery query = SqlSupport::prepare(
+        StatementCache::Lease query = SqlSupport::reuse(
             m_db, limit > 0 ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 %1 LIMIT %2) AS matches")
                                   .arg(matches)
                                   .arg(limit)
                             : QStringLiteral("SELECT COUNT(*) ") + matches);
-        m_query->bindFilters(query, userId);
-        SqlSupport::bindIfUsed(query, QStringLiteral(":idFrom"), std::numeric_limits<qint64>::min());
-        SqlSupport::bindIfUsed(query, QStringLiteral(":idTo"), std::numeric_limits<qint64>::max());
-        SqlSupport::bindIfUsed(query, QStringLiteral(":blocks"), m_blocks);
-        return query.exec() && query.next() ? query.value(0).toInt() : 0;
+        m_query->bindFilters(*query, userId);
+        SqlSupport::bindIfUsed(*query, QStringLiteral(":idFrom"), std::numeric_limits<qint64>::min());
+        SqlSupport::bindIfUsed(*query, QStringLiteral(":idTo"), std::numeric_limits<qint64>::max());
+        SqlSupport::bindIfUsed(*query, QStringLiteral(":blocks"), m_blocks);
+        return query->exec() && query->next() ? query->value(0).toInt() : 0;
     };
     if (view.name.isEmpty())
         return count(QStringLiteral("FROM tasks"), QString(), 0);
     if (!view.hasIndexedSearch())
         return count(QStringLiteral("FROM tasks"), QString(), m_countCap + 1);
-    QSqlQuery sizes = SqlSupport::prepare(
-        m_db, QStringLiteral("SELECT (SELECT total FROM task_counts WHERE user_id = :uid),"
-                             " (SELECT SUM(total) FROM task_counts)"));
-    sizes.bindValue(QStringLiteral(":uid"), userId);
-    const bool sized = sizes.exec() && sizes.next();
-    const qint64 own = m_own = sized ? sizes.value(0).toLongLong() : 0;
-    const qint64 all = m_all = sized ? sizes.value(1).toLongLong() : 0;
-    sizes.finish();
+    StatementCache::Lease sizes =
+        SqlSupport::reuse(m_db, QStringLiteral("SELECT (SELECT total FROM task_counts WHERE user_id = :uid),"
+                                               " (SELECT SUM(total) FROM task_counts)"));
+    sizes->bindValue(QStringLiteral(":uid"), userId);
+    const bool sized = sizes->exec() && sizes->next();
+    const qint64 own = m_own = sized ? sizes->value(0).toLongLong() : 0;
+    const qint64 all = m_all = sized ? sizes->value(1).toLongLong() : 0;
+    sizes->finish();
     const bool fewOwn = own * 4 < all;
     m_ownFirst = fewOwn && dialect.ownCandidatesApart() && ownFirst();
     m_listed = planListed(userId) && listMatches(userId, m_ownFirst);
@@ -114,15 +114,18 @@ int TaskSearchPlanner::countTasks(int userId)
     // The probe's own matches answer when it read every candidate, or found more than the cap.
     const bool probed = m_ownProbed >= 0 && (m_ownFirst || m_query->filterClauses(false).isEmpty()) &&
                         (m_probedAll || m_ownProbed > m_countCap);
-    int matches =
-        probed ? int(std::min<qint64>(m_ownProbed, m_countCap + 1))
-               : count(byNameIndex ? QStringLiteral("FROM tasks") +
-                                         dialect.readIndex(QStringLiteral("idx_tasks_name_asc"))
-                       : m_fewOwn || m_ownFirst ? QStringLiteral("FROM ") + dialect.ownTaskCandidateRows()
-                                                : QStringLiteral("FROM ") + dialect.taskCandidateRows(),
-                       QStringLiteral(" AND (%1 OR %2)")
-                           .arg(m_query->nameLike(QStringLiteral("tasks.name")), m_query->idLike()),
-                       m_countCap + 1);
+    // Where the word lies in some stretches of ids, the table read in its order passes the rows before
+    // them: the blocks that may hold it are read instead.
+    const QString candidates = m_fewOwn || m_ownFirst             ? dialect.ownTaskCandidateRows()
+                               : m_inOrder && !m_blocks.isEmpty() ? dialect.taskCandidateRowsInOrder(true)
+                                                                  : dialect.taskCandidateRows();
+    int matches = probed ? int(std::min<qint64>(m_ownProbed, m_countCap + 1))
+                         : count(byNameIndex ? QStringLiteral("FROM tasks") +
+                                                   dialect.readIndex(QStringLiteral("idx_tasks_name_asc"))
+                                             : QStringLiteral("FROM ") + candidates,
+                                 QStringLiteral(" AND (%1 OR %2)")
+                                     .arg(m_query->nameLike(QStringLiteral("tasks.name")), m_query->idLike()),
+                                 m_countCap + 1);
     if (matches <= m_countCap)
         matches += count(QStringLiteral("FROM tasks"),
                          QStringLiteral(" AND tasks.customer_id IN (%1) AND %2 AND NOT %3")
@@ -145,34 +148,35 @@ void TaskSearchPlanner::planOrder(int userId, qint64 fewCandidates)
         planBlocks(userId, fewCandidates);
     if (!m_inOrder)
         return;
-    QSqlQuery order = SqlSupport::prepare(
+    StatementCache::Lease order = SqlSupport::reuse(
         m_db, QStringLiteral("SELECT out_of_order FROM task_creation_order WHERE user_id = :uid"));
-    order.bindValue(QStringLiteral(":uid"), userId);
-    m_creationFollowsIds = order.exec() && order.next() && order.value(0).toInt() == 0;
+    order->bindValue(QStringLiteral(":uid"), userId);
+    m_creationFollowsIds = order->exec() && order->next() && order->value(0).toInt() == 0;
 }
 
 void TaskSearchPlanner::planBlocks(int userId, qint64 fewCandidates)
 {
     const SqlDialect &dialect = m_query->dialect();
-    QSqlQuery bits = SqlSupport::prepare(m_db, dialect.taskSearchBits());
-    m_query->bindFilters(bits, userId);
-    const bool bitsRead = bits.exec();
+    StatementCache::Lease bits = SqlSupport::reuse(m_db, dialect.taskSearchBits());
+    m_query->bindFilters(*bits, userId);
+    const bool bitsRead = bits->exec();
     QVariantList values;
-    while (bitsRead && bits.next())
-        values.append(bits.value(0));
+    while (bitsRead && bits->next())
+        values.append(bits->value(0));
     // A sample first: a word spread over the blocks is left to the index at the cost of a few of them.
     for (const bool sample : {true, false}) {
         if (!m_inOrder)
             break;
-        QSqlQuery blocks = SqlSupport::prepare(m_db, dialect.taskCandidateBlocks(int(values.size()), sample));
-        blocks.bindValue(QStringLiteral(":uid"), userId);
+        StatementCache::Lease blocks =
+            SqlSupport::reuse(m_db, dialect.taskCandidateBlocks(int(values.size()), sample));
+        blocks->bindValue(QStringLiteral(":uid"), userId);
         for (int bit = 0; bit < values.size(); ++bit)
-            blocks.bindValue(QStringLiteral(":bit%1").arg(bit), values.at(bit));
-        const bool read = bitsRead && blocks.exec() && blocks.next();
-        m_blocks = read ? blocks.value(0).toString() : QString();
-        const qint64 candidates = read ? blocks.value(1).toLongLong() : 0;
-        const qint64 all = read ? blocks.value(2).toLongLong() : 0;
-        const qint64 estimated = all > 0 ? candidates * blocks.value(3).toLongLong() / all : 0;
+            blocks->bindValue(QStringLiteral(":bit%1").arg(bit), values.at(bit));
+        const bool read = bitsRead && blocks->exec() && blocks->next();
+        m_blocks = read ? blocks->value(0).toString() : QString();
+        const qint64 candidates = read ? blocks->value(1).toLongLong() : 0;
+        const qint64 all = read ? blocks->value(2).toLongLong() : 0;
+        const qint64 estimated = all > 0 ? candidates * blocks->value(3).toLongLong() / all : 0;
         // A word of few tasks, about one to a block, is as quick to find on the order's index.
         m_inOrder = read && candidates * 4 <= all * 3 && (fewCandidates < 0 || estimated * 2 < fewCandidates);
     }
@@ -189,14 +193,15 @@ bool TaskSearchPlanner::planListed(int userId)
     const SqlDialect &dialect = m_query->dialect();
     const int probed = m_listPages * kRowsPerPage;
     const auto prepared = [&](const QString &sql) {
-        QSqlQuery query = SqlSupport::prepare(m_db, sql);
-        SqlSupport::bindIfUsed(query, QStringLiteral(":uid"), userId);
-        SqlSupport::bindIfUsed(query, QStringLiteral(":name"),
+        StatementCache::Lease query = SqlSupport::reuse(m_db, sql);
+        SqlSupport::bindIfUsed(*query, QStringLiteral(":uid"), userId);
+        SqlSupport::bindIfUsed(*query, QStringLiteral(":name"),
                                QStringLiteral("%") + view.name + QStringLiteral("%"));
-        SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"), SqlSupport::likeTrigrams(view.name));
-        SqlSupport::bindIfUsed(query, QStringLiteral(":cap"), probed + 1);
-        SqlSupport::bindIfUsed(query, QStringLiteral(":pages"), m_listPages + 1);
-        SqlSupport::bindIfUsed(query, QStringLiteral(":owned"), std::max(m_listPages, kOwnedByCustomers) + 1);
+        SqlSupport::bindIfUsed(*query, QStringLiteral(":trigrams"), SqlSupport::likeTrigrams(view.name));
+        SqlSupport::bindIfUsed(*query, QStringLiteral(":cap"), probed + 1);
+        SqlSupport::bindIfUsed(*query, QStringLiteral(":pages"), m_listPages + 1);
+        SqlSupport::bindIfUsed(*query, QStringLiteral(":owned"),
+                               std::max(m_listPages, kOwnedByCustomers) + 1);
         return query;
     };
     m_candidates = std::numeric_limits<qint64>::max();
@@ -209,14 +214,16 @@ bool TaskSearchPlanner::planListed(int userId)
         if (!readMatches(userId, true, m_listPages + 1))
             return false;
         candidates = stretch = m_ownProbed = m_matches.rows.size();
+    } else if (denseWord()) {
+        candidates = stretch = m_listPages + 1;
     } else {
-        QSqlQuery span = prepared(dialect.taskCandidateSpan());
-        if (!span.exec() || !span.next())
+        auto span = prepared(dialect.taskCandidateSpan());
+        if (!span->exec() || !span->next())
             return false;
-        candidates = span.value(0).toLongLong();
-        ends = !span.value(1).isNull();
-        stretch = ends ? span.value(2).toLongLong() - span.value(1).toLongLong() + 1 : candidates;
-        m_ownProbed = span.value(3).isNull() ? -1 : span.value(3).toLongLong();
+        candidates = span->value(0).toLongLong();
+        ends = !span->value(1).isNull();
+        stretch = ends ? span->value(2).toLongLong() - span->value(1).toLongLong() + 1 : candidates;
+        m_ownProbed = span->value(3).isNull() ? -1 : span->value(3).toLongLong();
     }
     m_candidates = candidates;
     const qint64 limit = ends ? probed : m_listPages;
@@ -229,13 +236,13 @@ bool TaskSearchPlanner::planListed(int userId)
         if (!m_inOrder)
             return false;
     }
-    QSqlQuery owned =
+    auto owned =
         prepared(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM tasks WHERE tasks.user_id = :uid"
                                 " AND tasks.customer_id IN (%1) LIMIT :owned) AS owned")
                      .arg(m_query->matchingCustomers()));
-    if (!owned.exec() || !owned.next())
+    if (!owned->exec() || !owned->next())
         return false;
-    m_ownedByCustomers = owned.value(0).toLongLong();
+    m_ownedByCustomers = owned->value(0).toLongLong();
     const qint64 pages = std::min(candidates, stretch / kRowsPerPage + 1) + m_ownedByCustomers;
     if (listable && pages <= m_listPages) {
         m_inOrder = false;
@@ -257,6 +264,15 @@ bool TaskSearchPlanner::ownFirst()
     return m_ownApart && double(m_own) * m_share * m_share < 5.0 * (m_listPages + 1);
 }
 
+// The probe of every user's candidates reads the table in its order until it has enough of them: a
+// word in many tasks but in one stretch of them takes as long as the rows before that stretch. The
+// statistics of the names tell such a word without reading a row.
+bool TaskSearchPlanner::denseWord()
+{
+    estimateShare();
+    return m_share * double(m_all) > 4.0 * (m_listPages + 1);
+}
+
 void TaskSearchPlanner::estimateShare()
 {
     if (m_share >= 0)
@@ -265,13 +281,13 @@ void TaskSearchPlanner::estimateShare()
     const QString statement = m_query->dialect().taskNameShare();
     if (statement.isEmpty())
         return;
-    QSqlQuery estimate = SqlSupport::prepare(m_db, statement);
-    estimate.bindValue(QStringLiteral(":name"),
-                       QStringLiteral("%") + m_query->view().name + QStringLiteral("%"));
-    if (!estimate.exec() || !estimate.next())
+    StatementCache::Lease estimate = SqlSupport::reuse(m_db, statement);
+    estimate->bindValue(QStringLiteral(":name"),
+                        QStringLiteral("%") + m_query->view().name + QStringLiteral("%"));
+    if (!estimate->exec() || !estimate->next())
         return;
-    m_share = std::max(0.0, estimate.value(0).toDouble());
-    m_indexed = estimate.value(1).toBool();
+    m_share = std::max(0.0, estimate->value(0).toDouble());
+    m_indexed = estimate->value(1).toBool();
     m_ownApart = m_indexed && m_query->dialect().ownCandidatesApart() && m_own * 4 < m_all;
 }
 

@@ -71,6 +71,8 @@ private:
     // The share of all tasks whose name matches, as the statistics of the names estimate it (0 where
     // none do), and whether the user's candidates are read apart; read once per count.
     void estimateShare();
+    // Whether the estimate puts the word in so many tasks that no list of them could be read.
+    bool denseWord();
     // Whether a walk reads the candidates in id order; fewCandidates, when not negative, counts all the
     // candidates the probe read.
     void planOrder(int userId, qint64 fewCandidates);
@@ -99,7 +101,7 @@ private:
     double m_share = -1;
     bool m_indexed = false;
     bool m_ownApart = false;
-    // The first matches were tried once this count and cost more than the walk.
+    // The first matches were read once this count and reached their bound: the pages walk.
     bool m_firstTried = false;
     // The search index's candidates, counted up to the probe's limit: those of every user, or the
     // user's own only where planListed() probed those. Where the candidates are exact matches, the

@@ -351,13 +351,13 @@ void TaskService::loadPage(int page)
     const int uid = m_auth->userId();
 
     // The counters are kept by the database on every write; a user without tasks has no row.
-    QSqlQuery counters =
-        SqlSupport::prepare(m_db, QStringLiteral("SELECT * FROM task_counts WHERE user_id = :uid"));
-    counters.bindValue(QStringLiteral(":uid"), uid);
-    const bool counted = counters.exec();
-    const bool hasRow = counted && counters.next();
+    StatementCache::Lease counters =
+        SqlSupport::reuse(m_db, QStringLiteral("SELECT * FROM task_counts WHERE user_id = :uid"));
+    counters->bindValue(QStringLiteral(":uid"), uid);
+    const bool counted = counters->exec();
+    const bool hasRow = counted && counters->next();
     const auto counter = [&](const QString &column) {
-        return hasRow ? counters.value(column).toInt() : 0;
+        return hasRow ? counters->value(column).toInt() : 0;
     };
 
     const QVariant version = m_reader.dataVersion();
