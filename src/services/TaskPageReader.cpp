@@ -62,7 +62,7 @@ QList<TaskRow> TaskPageReader::readRows(int userId, const QList<TaskPageEdge> &e
 QVariant TaskPageReader::dataVersion() const
 {
     StatementCache::Lease query = SqlSupport::reuse(m_db, m_query->dialect().changeStamp());
-    if (!query->exec() || !query->next())
+    if (!query.exec() || !query->next())
         return {};
     return query->value(0).toString();
 }
@@ -233,7 +233,7 @@ QList<TaskRow> TaskPageReader::walk(int userId, const TaskPageEdge *edge, bool i
         SqlSupport::bindIfUsed(*query, QStringLiteral(":idTo"), span.to);
         SqlSupport::bindIfUsed(*query, QStringLiteral(":blocks"), m_planner->candidateBlocks());
         query->bindValue(QStringLiteral(":lim"), wanted);
-        if (!query->exec())
+        if (!query.exec())
             return;
         while (query->next()) {
             intoEdges.append(
@@ -384,7 +384,7 @@ std::optional<TaskPageReader::IdSpan> TaskPageReader::creationSpan(int userId, c
         SqlSupport::reuse(m_db, QStringLiteral("SELECT (%1 LIMIT 1), (%1 DESC LIMIT 1)").arg(rows));
     query->bindValue(QStringLiteral(":uid"), userId);
     SqlSupport::bindIfUsed(*query, QStringLiteral(":key"), key);
-    if (!query->exec() || !query->next() || query->value(0).isNull())
+    if (!query.exec() || !query->next() || query->value(0).isNull())
         return std::nullopt;
     return IdSpan{query->value(0).toLongLong(), query->value(1).toLongLong()};
 }
@@ -422,7 +422,7 @@ std::optional<TaskPageEdge> TaskPageReader::edgeAt(int userId, qint64 offset, bo
                       .arg(keyOrder, groups ? (keyAscending ? QStringLiteral("ASC") : QStringLiteral("DESC"))
                                             : idOrder),
               QVariant(), offset);
-    if (!row->exec() || !row->next())
+    if (!row.exec() || !row->next())
         return std::nullopt;
     TaskPageEdge edge{row->value(0), row->value(1).toInt()};
     if (!groups)
@@ -435,7 +435,7 @@ std::optional<TaskPageEdge> TaskPageReader::edgeAt(int userId, qint64 offset, bo
         before = nullKey ? QStringLiteral("%1 IS NOT NULL").arg(key) : QStringLiteral("%1 > :key").arg(key);
     auto count =
         query(QStringLiteral("SELECT COUNT(*)") + from + QStringLiteral(" AND ") + before, edge.key, 0);
-    if (!count->exec() || !count->next())
+    if (!count.exec() || !count->next())
         return std::nullopt;
     const QString same =
         nullKey ? QStringLiteral("%1 IS NULL").arg(key) : QStringLiteral("%1 = :key").arg(key);
@@ -443,7 +443,7 @@ std::optional<TaskPageEdge> TaskPageReader::edgeAt(int userId, qint64 offset, bo
         query(QStringLiteral("SELECT %1 AS sort_key, tasks.id").arg(key) + from + QStringLiteral(" AND ") +
                   same + QStringLiteral("\nORDER BY tasks.id %1 LIMIT 1 OFFSET :off").arg(idOrder),
               edge.key, offset - count->value(0).toLongLong());
-    if (!inGroup->exec() || !inGroup->next())
+    if (!inGroup.exec() || !inGroup->next())
         return std::nullopt;
     return TaskPageEdge{inGroup->value(0), inGroup->value(1).toInt()};
 }
@@ -471,5 +471,5 @@ bool TaskPageReader::isBeforeFirstShown(int userId, int taskId)
     if (!nullKey)
         query->bindValue(QStringLiteral(":key"), m_shown.first.key);
     query->bindValue(QStringLiteral(":edgeId"), m_shown.first.id);
-    return query->exec() && query->next() && query->value(0).toInt() > 0;
+    return query.exec() && query->next() && query->value(0).toInt() > 0;
 }

@@ -81,7 +81,7 @@ int TaskSearchPlanner::countTasks(int userId)
         SqlSupport::bindIfUsed(*query, QStringLiteral(":idFrom"), std::numeric_limits<qint64>::min());
         SqlSupport::bindIfUsed(*query, QStringLiteral(":idTo"), std::numeric_limits<qint64>::max());
         SqlSupport::bindIfUsed(*query, QStringLiteral(":blocks"), m_blocks);
-        return query->exec() && query->next() ? query->value(0).toInt() : 0;
+        return query.exec() && query->next() ? query->value(0).toInt() : 0;
     };
     if (view.name.isEmpty())
         return count(QStringLiteral("FROM tasks"), QString(), 0);
@@ -91,7 +91,7 @@ int TaskSearchPlanner::countTasks(int userId)
         SqlSupport::reuse(m_db, QStringLiteral("SELECT (SELECT total FROM task_counts WHERE user_id = :uid),"
                                                " (SELECT SUM(total) FROM task_counts)"));
     sizes->bindValue(QStringLiteral(":uid"), userId);
-    const bool sized = sizes->exec() && sizes->next();
+    const bool sized = sizes.exec() && sizes->next();
     const qint64 own = m_own = sized ? sizes->value(0).toLongLong() : 0;
     const qint64 all = m_all = sized ? sizes->value(1).toLongLong() : 0;
     sizes->finish();
@@ -151,7 +151,7 @@ void TaskSearchPlanner::planOrder(int userId, qint64 fewCandidates)
     StatementCache::Lease order = SqlSupport::reuse(
         m_db, QStringLiteral("SELECT out_of_order FROM task_creation_order WHERE user_id = :uid"));
     order->bindValue(QStringLiteral(":uid"), userId);
-    m_creationFollowsIds = order->exec() && order->next() && order->value(0).toInt() == 0;
+    m_creationFollowsIds = order.exec() && order->next() && order->value(0).toInt() == 0;
 }
 
 void TaskSearchPlanner::planBlocks(int userId, qint64 fewCandidates)
@@ -159,7 +159,7 @@ void TaskSearchPlanner::planBlocks(int userId, qint64 fewCandidates)
     const SqlDialect &dialect = m_query->dialect();
     StatementCache::Lease bits = SqlSupport::reuse(m_db, dialect.taskSearchBits());
     m_query->bindFilters(*bits, userId);
-    const bool bitsRead = bits->exec();
+    const bool bitsRead = bits.exec();
     QVariantList values;
     while (bitsRead && bits->next())
         values.append(bits->value(0));
@@ -172,7 +172,7 @@ void TaskSearchPlanner::planBlocks(int userId, qint64 fewCandidates)
         blocks->bindValue(QStringLiteral(":uid"), userId);
         for (int bit = 0; bit < values.size(); ++bit)
             blocks->bindValue(QStringLiteral(":bit%1").arg(bit), values.at(bit));
-        const bool read = bitsRead && blocks->exec() && blocks->next();
+        const bool read = bitsRead && blocks.exec() && blocks->next();
         m_blocks = read ? blocks->value(0).toString() : QString();
         const qint64 candidates = read ? blocks->value(1).toLongLong() : 0;
         const qint64 all = read ? blocks->value(2).toLongLong() : 0;
@@ -218,7 +218,7 @@ bool TaskSearchPlanner::planListed(int userId)
         candidates = stretch = m_listPages + 1;
     } else {
         auto span = prepared(dialect.taskCandidateSpan());
-        if (!span->exec() || !span->next())
+        if (!span.exec() || !span->next())
             return false;
         candidates = span->value(0).toLongLong();
         ends = !span->value(1).isNull();
@@ -240,7 +240,7 @@ bool TaskSearchPlanner::planListed(int userId)
         prepared(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM tasks WHERE tasks.user_id = :uid"
                                 " AND tasks.customer_id IN (%1) LIMIT :owned) AS owned")
                      .arg(m_query->matchingCustomers()));
-    if (!owned->exec() || !owned->next())
+    if (!owned.exec() || !owned->next())
         return false;
     m_ownedByCustomers = owned->value(0).toLongLong();
     const qint64 pages = std::min(candidates, stretch / kRowsPerPage + 1) + m_ownedByCustomers;
@@ -284,7 +284,7 @@ void TaskSearchPlanner::estimateShare()
     StatementCache::Lease estimate = SqlSupport::reuse(m_db, statement);
     estimate->bindValue(QStringLiteral(":name"),
                         QStringLiteral("%") + m_query->view().name + QStringLiteral("%"));
-    if (!estimate->exec() || !estimate->next())
+    if (!estimate.exec() || !estimate->next())
         return;
     m_share = std::max(0.0, estimate->value(0).toDouble());
     m_indexed = estimate->value(1).toBool();

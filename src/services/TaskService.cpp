@@ -354,7 +354,7 @@ void TaskService::loadPage(int page)
     StatementCache::Lease counters =
         SqlSupport::reuse(m_db, QStringLiteral("SELECT * FROM task_counts WHERE user_id = :uid"));
     counters->bindValue(QStringLiteral(":uid"), uid);
-    const bool counted = counters->exec();
+    const bool counted = counters.exec();
     const bool hasRow = counted && counters->next();
     const auto counter = [&](const QString &column) {
         return hasRow ? counters->value(column).toInt() : 0;

@@ -4,15 +4,34 @@
 
 #include <utility>
 
-StatementCache::Lease::Lease(StatementCache *cache, const QString &sql, QSqlQuery query)
-    : m_cache(cache), m_sql(sql), m_query(std::move(query)), m_generation(cache->m_generation)
+StatementCache::Lease::Lease(StatementCache *cache, const QSqlDatabase &db, const QString &sql,
+                             QSqlQuery query, bool kept)
+    : m_cache(cache), m_db(db), m_sql(sql), m_query(std::move(query)), m_kept(kept),
+      m_generation(cache->m_generation)
 {
 }
 
 StatementCache::Lease::Lease(Lease &&other) noexcept
-    : m_cache(std::exchange(other.m_cache, nullptr)), m_sql(std::move(other.m_sql)),
-      m_query(std::move(other.m_query)), m_generation(other.m_generation)
+    : m_cache(std::exchange(other.m_cache, nullptr)), m_db(std::move(other.m_db)),
+      m_sql(std::move(other.m_sql)), m_query(std::move(other.m_query)), m_kept(other.m_kept),
+      m_generation(other.m_generation)
 {
+}
+
+bool StatementCache::Lease::exec()
+{
+    // The driver forgets the values once it runs the statement.
+    const QVariantList values = m_query.boundValues();
+    const bool ran = m_query.exec();
+    if (ran || !m_kept)
+        return ran;
+    m_kept = false;
+    QSqlQuery fresh(m_db);
+    fresh.prepare(m_sql);
+    for (qsizetype i = 0; i < values.size(); ++i)
+        fresh.bindValue(int(i), values.at(i));
+    m_query = std::move(fresh);
+    return m_query.exec();
 }
 
 StatementCache::Lease::~Lease()
@@ -27,11 +46,11 @@ StatementCache::Lease StatementCache::take(const QSqlDatabase &db, const QString
     if (idle != m_idle.end()) {
         QSqlQuery query = std::move(idle->second);
         m_idle.erase(idle);
-        return Lease(this, sql, std::move(query));
+        return Lease(this, db, sql, std::move(query), true);
     }
     QSqlQuery query(db);
     query.prepare(sql);
-    return Lease(this, sql, std::move(query));
+    return Lease(this, db, sql, std::move(query), false);
 }
 
 void StatementCache::clear()

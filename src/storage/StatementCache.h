@@ -25,14 +25,19 @@ public:
 
         QSqlQuery &operator*() { return m_query; }
         QSqlQuery *operator->() { return &m_query; }
+        // Runs the statement. One kept from before that fails (its connection was closed and opened
+        // again past the manager, which ends its statements) is prepared anew and run again, once.
+        bool exec();
 
     private:
         friend class StatementCache;
-        Lease(StatementCache *cache, const QString &sql, QSqlQuery query);
+        Lease(StatementCache *cache, const QSqlDatabase &db, const QString &sql, QSqlQuery query, bool kept);
 
         StatementCache *m_cache = nullptr;
+        QSqlDatabase m_db;
         QString m_sql;
         QSqlQuery m_query;
+        bool m_kept = false;
         int m_generation = 0;
     };
 

@@ -29,40 +29,54 @@ private slots:
         const QString names = u"SELECT word FROM words ORDER BY word"_s;
         {
             StatementCache::Lease first = SqlSupport::reuse(m_db.get(), names);
-            QVERIFY(first->exec() && first->next());
+            QVERIFY(first.exec() && first->next());
             QCOMPARE(first->value(0).toString(), u"a"_s);
             // The same text while it runs: a statement of its own.
             StatementCache::Lease second = SqlSupport::reuse(m_db.get(), names);
-            QVERIFY(second->exec() && second->next() && second->next());
+            QVERIFY(second.exec() && second->next() && second->next());
             QCOMPARE(second->value(0).toString(), u"b"_s);
         }
         DbManager other(u"other"_s);
         QVERIFY(m_sandbox->openAgain(other));
         QVERIFY(execSql(other, u"INSERT INTO words (word) VALUES ('c')"_s));
         StatementCache::Lease count = SqlSupport::reuse(m_db.get(), u"SELECT COUNT(*) FROM words"_s);
-        QVERIFY(count->exec() && count->next());
+        QVERIFY(count.exec() && count->next());
         QCOMPARE(count->value(0).toInt(), 3);
         StatementCache::Lease again = SqlSupport::reuse(m_db.get(), names);
-        QVERIFY(again->exec());
+        QVERIFY(again.exec());
         QStringList read;
         while (again->next())
             read << again->value(0).toString();
         QCOMPARE(read, (QStringList{u"a"_s, u"b"_s, u"c"_s}));
     }
 
-    // Closing the connection drops what it kept; a statement that failed is prepared anew.
+    // A statement that failed is prepared anew, and so is one whose connection was closed past the
+    // manager; closing it through the manager drops every statement.
     void closingDropsStatements()
     {
         {
             StatementCache::Lease broken = SqlSupport::reuse(m_db.get(), u"SELECT thing FROM nowhere"_s);
-            QVERIFY(!broken->exec());
+            QVERIFY(!broken.exec());
         }
         QVERIFY(execSql(*m_db, u"CREATE TABLE nowhere (thing INTEGER)"_s));
-        QVERIFY(SqlSupport::reuse(m_db.get(), u"SELECT thing FROM nowhere"_s)->exec());
+        QVERIFY(SqlSupport::reuse(m_db.get(), u"SELECT thing FROM nowhere"_s).exec());
+        const QString others = u"SELECT COUNT(*) FROM words WHERE word <> :word"_s;
+        const auto count = [&](const QString &word) {
+            StatementCache::Lease query = SqlSupport::reuse(m_db.get(), others);
+            query->bindValue(u":word"_s, word);
+            return query.exec() && query->next() ? query->value(0).toInt() : -1;
+        };
+        QCOMPARE(count(u"a"_s), 1);
+        {
+            QSqlDatabase connection = m_db->database(); // closed and opened past the manager
+            connection.close();
+            QVERIFY(connection.open());
+        }
+        QCOMPARE(count(u"c"_s), 2);
         m_db->close();
         QVERIFY(m_sandbox->openAgain(*m_db));
         StatementCache::Lease reopened = SqlSupport::reuse(m_db.get(), u"SELECT COUNT(*) FROM words"_s);
-        QVERIFY(reopened->exec() && reopened->next());
+        QVERIFY(reopened.exec() && reopened->next());
         QCOMPARE(reopened->value(0).toInt(), 2);
     }
 
