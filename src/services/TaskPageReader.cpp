@@ -90,8 +90,7 @@ QList<TaskRow> TaskPageReader::read(int userId, const Request &request)
 
     // A walk of the order's index passes about all / matching rows for each one it keeps; reading the
     // range and sorting it costs about matching.
-    const bool near =
-        target == 1 || target == request.totalPages || (continues && std::abs(target - m_shown.page) <= 1);
+    const bool near = stepped || target == request.totalPages;
     const qint64 passed = near ? 0 : std::min<qint64>(offset, matching - offset);
     m_query->setRangeByOrder((passed + m_query->view().pageSize) * request.allTasks <=
                              qint64(matching) * matching);

@@ -72,12 +72,14 @@ int TaskSearchPlanner::countTasks(int userId)
         const QString matches = from + (joined ? m_query->customerJoin() : QString()) +
                                 QStringLiteral(" WHERE tasks.user_id = :uid") + where +
                                 m_query->filterClauses(where.isEmpty());
+        // The limit is bound, so that the statement is kept for the next count whatever its limit.
         StatementCache::Lease query = SqlSupport::reuse(
-            m_db, limit > 0 ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 %1 LIMIT %2) AS matches")
-                                  .arg(matches)
-                                  .arg(limit)
-                            : QStringLiteral("SELECT COUNT(*) ") + matches);
+            m_db, limit > 0
+                      ? QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 %1 LIMIT :countLimit) AS matches")
+                            .arg(matches)
+                      : QStringLiteral("SELECT COUNT(*) ") + matches);
         m_query->bindFilters(*query, userId);
+        SqlSupport::bindIfUsed(*query, QStringLiteral(":countLimit"), limit);
         SqlSupport::bindIfUsed(*query, QStringLiteral(":idFrom"), std::numeric_limits<qint64>::min());
         SqlSupport::bindIfUsed(*query, QStringLiteral(":idTo"), std::numeric_limits<qint64>::max());
         SqlSupport::bindIfUsed(*query, QStringLiteral(":blocks"), m_blocks);
@@ -95,7 +97,7 @@ int TaskSearchPlanner::countTasks(int userId)
     const qint64 own = m_own = sized ? sizes->value(0).toLongLong() : 0;
     const qint64 all = m_all = sized ? sizes->value(1).toLongLong() : 0;
     sizes->finish();
-    const bool fewOwn = own * 4 < all;
+    const bool fewOwn = holdsFew();
     m_ownFirst = fewOwn && dialect.ownCandidatesApart() && ownFirst();
     m_listed = planListed(userId) && listMatches(userId, m_ownFirst);
     if (m_listed)
@@ -288,7 +290,7 @@ void TaskSearchPlanner::estimateShare()
         return;
     m_share = std::max(0.0, estimate->value(0).toDouble());
     m_indexed = estimate->value(1).toBool();
-    m_ownApart = m_indexed && m_query->dialect().ownCandidatesApart() && m_own * 4 < m_all;
+    m_ownApart = m_indexed && m_query->dialect().ownCandidatesApart() && holdsFew();
 }
 
 // The walk to the reach-th match passes about reach / share of the user's tasks, where the search index

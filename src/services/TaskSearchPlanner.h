@@ -65,6 +65,8 @@ private:
     };
 
     int countTasks(int userId);
+    // Whether the user held under a quarter of the tasks when the search was last counted.
+    bool holdsFew() const { return m_own * 4 < m_all; }
     bool planListed(int userId);
     // Whether the probe reads only the candidates of a user of own tasks (SqlDialect::ownCandidatesApart()).
     bool ownFirst();
