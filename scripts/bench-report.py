@@ -123,7 +123,8 @@ def facts_table(now, before):
 
 
 DENSITY = re.compile(r"^tasks/search/(spread|clustered):([0-9.]+%)/(\w+)$")
-DENSITY_STEPS = ["typed", "nextPage", "previousPage", "lastPage"]
+DENSITY_STEPS = ["typed", "typedMark", "nextPage", "previousPage", "lastPage"]
+STEP_LABELS = {"typedMark": "typed + ~"}
 
 
 def density_table(now):
@@ -144,7 +145,7 @@ def density_table(now):
                     rows.setdefault((match.group(2), match.group(1)), {})[(engine, match.group(3))] = value
         if not rows:
             continue
-        heading = "| share | matches |" + "".join(f" {engine} {step} |" for engine, _ in engines
+        heading = "| share | matches |" + "".join(f" {engine} {STEP_LABELS.get(step, step)} |" for engine, _ in engines
                                                  for step in DENSITY_STEPS)
         lines += [f"### {size}", "", heading, "|---|---|" + "---|" * (len(engines) * len(DENSITY_STEPS))]
         for (share, layout) in sorted(rows, key=lambda key: (float(key[0].rstrip("%")), key[1] != "spread")):

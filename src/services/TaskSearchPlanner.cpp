@@ -58,6 +58,8 @@ int TaskSearchPlanner::countTasks(int userId)
     m_matches = {};
     m_fewOwn = false;
     m_ownFirst = false;
+    m_namedRead = false;
+    m_inBlocks = false;
     m_inOrder = false;
     m_creationFollowsIds = false;
     m_ownedByCustomers = std::numeric_limits<qint64>::max();
@@ -80,9 +82,7 @@ int TaskSearchPlanner::countTasks(int userId)
                       : QStringLiteral("SELECT COUNT(*) ") + matches);
         m_query->bindFilters(*query, userId);
         SqlSupport::bindIfUsed(*query, QStringLiteral(":countLimit"), limit);
-        SqlSupport::bindIfUsed(*query, QStringLiteral(":idFrom"), std::numeric_limits<qint64>::min());
-        SqlSupport::bindIfUsed(*query, QStringLiteral(":idTo"), std::numeric_limits<qint64>::max());
-        SqlSupport::bindIfUsed(*query, QStringLiteral(":blocks"), m_blocks);
+        bindBlocks(*query);
         return query.exec() && query->next() ? query->value(0).toInt() : 0;
     };
     if (view.name.isEmpty())
@@ -99,7 +99,7 @@ int TaskSearchPlanner::countTasks(int userId)
     sizes->finish();
     const bool fewOwn = holdsFew();
     m_ownFirst = fewOwn && dialect.ownCandidatesApart() && ownFirst();
-    m_listed = planListed(userId) && listMatches(userId, m_ownFirst);
+    m_listed = planListed(userId) && listMatches(userId, m_namedRead);
     if (m_listed)
         return int(m_matches.rows.size());
     m_matches = {};
@@ -114,7 +114,7 @@ int TaskSearchPlanner::countTasks(int userId)
     };
     const bool byNameIndex = m_fewOwn && passed(own, m_candidates) < 5 * passed(m_candidates, own);
     // The probe's own matches answer when it read every candidate, or found more than the cap.
-    const bool probed = m_ownProbed >= 0 && (m_ownFirst || m_query->filterClauses(false).isEmpty()) &&
+    const bool probed = m_ownProbed >= 0 && (m_namedRead || m_query->filterClauses(false).isEmpty()) &&
                         (m_probedAll || m_ownProbed > m_countCap);
     // Where the word lies in some stretches of ids, the table read in its order passes the rows before
     // them: the blocks that may hold it are read instead.
@@ -146,6 +146,7 @@ void TaskSearchPlanner::planOrder(int userId, qint64 fewCandidates)
     m_inOrder = !dialect.taskCandidateOrder().isEmpty();
     m_creationFollowsIds = false;
     m_blocks.clear();
+    m_blockHits = std::numeric_limits<qint64>::max();
     if (m_inOrder && !dialect.taskSearchBits().isEmpty())
         planBlocks(userId, fewCandidates);
     if (!m_inOrder)
@@ -178,7 +179,10 @@ void TaskSearchPlanner::planBlocks(int userId, qint64 fewCandidates)
         m_blocks = read ? blocks->value(0).toString() : QString();
         const qint64 candidates = read ? blocks->value(1).toLongLong() : 0;
         const qint64 all = read ? blocks->value(2).toLongLong() : 0;
-        const qint64 estimated = all > 0 ? candidates * blocks->value(3).toLongLong() / all : 0;
+        const qint64 blocksOfUser = read ? blocks->value(3).toLongLong() : 0;
+        const qint64 estimated = all > 0 ? candidates * blocksOfUser / all : 0;
+        if (read && (!sample || all == blocksOfUser))
+            m_blockHits = candidates;
         // A word of few tasks, about one to a block, is as quick to find on the order's index.
         m_inOrder = read && candidates * 4 <= all * 3 && (fewCandidates < 0 || estimated * 2 < fewCandidates);
     }
@@ -210,12 +214,15 @@ bool TaskSearchPlanner::planListed(int userId)
     qint64 candidates = 0;
     bool ends = false;
     qint64 stretch = 0;
-    if (m_ownFirst) {
+    // The user's own candidates come from an index of every three characters.
+    m_inBlocks = !m_ownFirst && fewBlocks(userId);
+    if (m_ownFirst || m_inBlocks) {
         // The user's matches with the list's keys: where they are few, they are the list's first part.
         m_matches = {view.sortColumn, view.sortOrder, {}};
         if (!readMatches(userId, true, m_listPages + 1))
             return false;
         candidates = stretch = m_ownProbed = m_matches.rows.size();
+        m_namedRead = true;
     } else if (denseWord()) {
         candidates = stretch = m_listPages + 1;
     } else {
@@ -234,7 +241,8 @@ bool TaskSearchPlanner::planListed(int userId)
     // (TaskPageReader::readsCandidatesInOrder()).
     const bool listable = candidates <= limit;
     if (!listable) {
-        planOrder(userId, -1);
+        if (!m_inBlocks)
+            planOrder(userId, -1);
         if (!m_inOrder)
             return false;
     }
@@ -264,6 +272,22 @@ bool TaskSearchPlanner::ownFirst()
 {
     estimateShare();
     return m_ownApart && double(m_own) * m_share * m_share < 5.0 * (m_listPages + 1);
+}
+
+// The search index leaves out what is not a letter or a digit: "dingo~" has the candidates of "dingo",
+// and the probe rechecks all of them however few match. The blocks' filters hold every three
+// characters of the names and may leave few blocks to read.
+bool TaskSearchPlanner::fewBlocks(int userId)
+{
+    constexpr int kFewBlocks = 8;
+    const QString &name = m_query->view().name;
+    const bool indexedWhole = std::all_of(name.begin(), name.end(), [](QChar c) {
+        return c.isLetterOrNumber() || c == QLatin1Char('%') || c == QLatin1Char('_');
+    });
+    if (indexedWhole || m_query->dialect().taskSearchBits().isEmpty())
+        return false;
+    planOrder(userId, -1);
+    return m_blockHits <= kFewBlocks;
 }
 
 // The probe of every user's candidates reads the table in its order until it has enough of them: a
@@ -326,6 +350,7 @@ bool TaskSearchPlanner::listFirstMatches(int userId, qint64 reach)
                           .arg(bound) +
                       order);
         m_query->bindFilters(query, userId);
+        bindBlocks(query);
         if (!query.exec())
             return false;
         while (query.next()) {
@@ -370,6 +395,7 @@ bool TaskSearchPlanner::readMatches(int userId, bool named, int limit)
     query.setForwardOnly(true);
     query.prepare(sql);
     m_query->bindFilters(query, userId);
+    bindBlocks(query);
     if (!query.exec())
         return false;
     while (query.next())
@@ -383,6 +409,7 @@ QString TaskSearchPlanner::matchesStatement(bool named, bool ownCandidates) cons
 {
     const SqlDialect &dialect = m_query->dialect();
     const QString from = !named          ? QStringLiteral("tasks")
+                         : m_inBlocks    ? dialect.taskCandidateRowsInOrder(true)
                          : ownCandidates ? dialect.ownTaskCandidateRows()
                                          : QStringLiteral("tasks") + dialect.readById();
     const QString condition = named ? dialect.taskMatches()
@@ -391,6 +418,14 @@ QString TaskSearchPlanner::matchesStatement(bool named, bool ownCandidates) cons
     return QStringLiteral("SELECT tasks.id, %1 AS sort_key FROM %2 WHERE tasks.user_id = :uid AND %3")
                .arg(m_query->sortKey(), from, condition) +
            m_query->filterClauses(false);
+}
+
+// Every id, so that a read of the blocks in order reads all of them.
+void TaskSearchPlanner::bindBlocks(QSqlQuery &query) const
+{
+    SqlSupport::bindIfUsed(query, QStringLiteral(":idFrom"), std::numeric_limits<qint64>::min());
+    SqlSupport::bindIfUsed(query, QStringLiteral(":idTo"), std::numeric_limits<qint64>::max());
+    SqlSupport::bindIfUsed(query, QStringLiteral(":blocks"), m_blocks);
 }
 
 // The display order of the statements: NULL keys first when ascending, text by its UTF-8 bytes (a

@@ -3,6 +3,7 @@
 #include "services/TaskPageQuery.h"
 
 #include <QList>
+#include <QSqlQuery>
 #include <QString>
 
 #include <limits>
@@ -73,6 +74,9 @@ private:
     // The share of all tasks whose name matches, as the statistics of the names estimate it (0 where
     // none do), and whether the user's candidates are read apart; read once per count.
     void estimateShare();
+    // Whether the blocks that may hold a text the search index does not hold whole are few: their tasks
+    // are then read instead of the index's candidates.
+    bool fewBlocks(int userId);
     // Whether the estimate puts the word in so many tasks that no list of them could be read.
     bool denseWord();
     // Whether a walk reads the candidates in id order; fewCandidates, when not negative, counts all the
@@ -83,6 +87,7 @@ private:
     bool listMatches(int userId, bool namedRead = false);
     bool readMatches(int userId, bool named, int limit);
     QString matchesStatement(bool named, bool ownCandidates) const;
+    void bindBlocks(QSqlQuery &query) const;
     void sortMatches();
 
     DbManager *m_db = nullptr;
@@ -114,6 +119,12 @@ private:
     bool m_fewOwn = false;
     // The probe read the user's own candidates: the list and the count read those too.
     bool m_ownFirst = false;
+    // The user's matches by name or id were read with their keys (of their own candidates, or of the
+    // few blocks that may hold them: m_inBlocks).
+    bool m_namedRead = false;
+    bool m_inBlocks = false;
+    // The blocks that may hold the text, where all of them were tested.
+    qint64 m_blockHits = 0;
     bool m_inOrder = false;
     bool m_creationFollowsIds = false;
     // Of the last count, as the dialect lists them; they change with the data, and so does the count.

@@ -468,9 +468,9 @@ private slots:
     {
         QFETCH(bool, fewOwn);
         std::mt19937 random(kSeed);
-        const QStringList letters = {u"a"_s,      u"A"_s,      u"b"_s,         u"\u00e9"_s, u"\u00c9"_s,
-                                     u"\u00df"_s, u"\u212a"_s, u"k"_s,         u"1"_s,      u" "_s,
-                                     u"%"_s,      u"_"_s,      u"\U0001f600"_s};
+        const QStringList letters = {u"a"_s,      u"A"_s,      u"b"_s,          u"\u00e9"_s, u"\u00c9"_s,
+                                     u"\u00df"_s, u"\u212a"_s, u"k"_s,          u"1"_s,      u" "_s,
+                                     u"%"_s,      u"_"_s,      u"\U0001f600"_s, u"~"_s};
         const auto text = [&](int from, int to, const QStringList &extra) {
             QString result;
             for (int i = std::uniform_int_distribution<int>(from, to)(random); i > 0; --i) {
