@@ -9,7 +9,10 @@
 
 #include <algorithm>
 
-TaskSearchPlanner::TaskSearchPlanner(DbManager *db, TaskPageQuery *query) : m_db(db), m_query(query) {}
+TaskSearchPlanner::TaskSearchPlanner(DbManager *db, TaskPageQuery *query)
+    : m_db(db), m_query(query), m_matches(db, query)
+{
+}
 
 int TaskSearchPlanner::count(int userId, const QString &dataVersion)
 {
@@ -18,13 +21,13 @@ int TaskSearchPlanner::count(int userId, const QString &dataVersion)
     if (counting != m_countedView) {
         m_counted = countTasks(userId);
         m_countedView = counting;
-    } else if (m_listed && (m_matches.column != view.sortColumn || m_matches.order != view.sortOrder)) {
-        if (m_matches.complete) {
-            m_counted = listMatches(userId) ? int(m_matches.rows.size()) : 0;
+    } else if (m_listed && !m_matches.holdsOrderOf(view)) {
+        if (m_matches.complete()) {
+            m_counted = listMatches(userId) ? int(m_matches.rows().size()) : 0;
         } else {
             // The first matches of another order are others: the pages walk again, under the same count.
             m_listed = false;
-            m_matches = {};
+            m_matches.start();
         }
     }
     return m_counted;
@@ -40,7 +43,7 @@ void TaskSearchPlanner::reset()
 bool TaskSearchPlanner::capped() const
 {
     // Only a search counts up to the cap; a range alone is counted exactly.
-    return (!m_listed || !m_matches.complete) && !m_query->view().name.isEmpty() && m_counted > m_countCap;
+    return (!m_listed || !m_matches.complete()) && !m_query->view().name.isEmpty() && m_counted > m_countCap;
 }
 
 void TaskSearchPlanner::setLimits(int countCap, int listPages)
@@ -55,7 +58,7 @@ int TaskSearchPlanner::countTasks(int userId)
     const TaskView &view = m_query->view();
     const SqlDialect &dialect = m_query->dialect();
     m_listed = false;
-    m_matches = {};
+    m_matches.start();
     m_fewOwn = false;
     m_ownFirst = false;
     m_namedRead = false;
@@ -82,7 +85,7 @@ int TaskSearchPlanner::countTasks(int userId)
                       : QStringLiteral("SELECT COUNT(*) ") + matches);
         m_query->bindFilters(*query, userId);
         SqlSupport::bindIfUsed(*query, QStringLiteral(":countLimit"), limit);
-        bindBlocks(*query);
+        TaskMatchList::bindBlocks(*query, m_blocks);
         return query.exec() && query->next() ? query->value(0).toInt() : 0;
     };
     if (view.name.isEmpty())
@@ -101,8 +104,8 @@ int TaskSearchPlanner::countTasks(int userId)
     m_ownFirst = fewOwn && dialect.ownCandidatesApart() && ownFirst();
     m_listed = planListed(userId) && listMatches(userId, m_namedRead);
     if (m_listed)
-        return int(m_matches.rows.size());
-    m_matches = {};
+        return int(m_matches.rows().size());
+    m_matches.start();
     // A match by the task's own name or id is among the hits of the search index, read in its order so
     // that counting stops at the cap; the others match by their customer only.
     // In a file of many users most candidates are other users' tasks: they are left out through the
@@ -218,10 +221,10 @@ bool TaskSearchPlanner::planListed(int userId)
     m_inBlocks = !m_ownFirst && fewBlocks(userId);
     if (m_ownFirst || m_inBlocks) {
         // The user's matches with the list's keys: where they are few, they are the list's first part.
-        m_matches = {view.sortColumn, view.sortOrder, {}};
-        if (!readMatches(userId, true, m_listPages + 1))
+        m_matches.start();
+        if (!m_matches.read(userId, true, namedSource(m_ownFirst), m_listPages + 1))
             return false;
-        candidates = stretch = m_ownProbed = m_matches.rows.size();
+        candidates = stretch = m_ownProbed = m_matches.rows().size();
         m_namedRead = true;
     } else if (denseWord()) {
         candidates = stretch = m_listPages + 1;
@@ -336,131 +339,33 @@ bool TaskSearchPlanner::listFirstMatches(int userId, qint64 reach)
         return false;
     m_firstTried = true;
     const qint64 bound = qint64(walked / 4) + 1;
-    const int wanted = m_countCap + 1;
-    const QString order = QStringLiteral(" ORDER BY sort_key %1%2, id ASC LIMIT %3")
-                              .arg(view.sortOrder == 0 ? QStringLiteral("ASC") : QStringLiteral("DESC"),
-                                   m_query->nullsOrder(view.sortOrder == 0))
-                              .arg(wanted);
-    MatchList first{view.sortColumn, view.sortOrder, {}, false};
-    for (const bool named : {true, false}) {
-        QSqlQuery query(m_db->database());
-        query.setForwardOnly(true);
-        query.prepare(QStringLiteral("SELECT id, sort_key, COUNT(*) OVER () FROM (%1 LIMIT %2) AS matches")
-                          .arg(matchesStatement(named, m_ownApart))
-                          .arg(bound) +
-                      order);
-        m_query->bindFilters(query, userId);
-        bindBlocks(query);
-        if (!query.exec())
-            return false;
-        while (query.next()) {
-            if (query.value(2).toLongLong() >= bound)
-                return false;
-            first.rows.append({query.value(1), query.value(0).toInt()});
-        }
-    }
-    m_matches = std::move(first);
-    sortMatches();
-    m_matches.rows.resize(std::min<qsizetype>(m_matches.rows.size(), wanted));
+    if (!m_matches.readFirst(userId, namedSource(m_ownApart), bound, m_countCap + 1))
+        return false;
     m_listed = true;
     return true;
 }
 
 // Every match of the search with its key: those by name or id among the candidates, the others by
 // customer. Where the probe read the user's own candidates with their keys (namedRead), those are the
-// first. The statements do not sort: their sorter costs more than the sort here.
+// first.
 bool TaskSearchPlanner::listMatches(int userId, bool namedRead)
 {
     if (!namedRead) {
-        m_matches = {m_query->view().sortColumn, m_query->view().sortOrder, {}};
+        m_matches.start();
         // A probe that read every candidate and found none of the user's leaves only those by customer
         // (the search index also yields candidates that LIKE refuses, a word followed by "~" say).
         const bool noneNamed = m_probedAll && m_ownProbed == 0;
-        if (!noneNamed && !readMatches(userId, true, 0))
+        if (!noneNamed && !m_matches.read(userId, true, namedSource(m_ownFirst)))
             return false;
     }
-    if (!readMatches(userId, false, 0))
+    if (!m_matches.read(userId, false, namedSource(m_ownFirst)))
         return false;
-    sortMatches();
+    m_matches.sort();
     return true;
 }
 
-// Appends the matches by name or id (named) or those by customer alone, at most limit of them (0: all).
-bool TaskSearchPlanner::readMatches(int userId, bool named, int limit)
+TaskMatchList::Source TaskSearchPlanner::namedSource(bool ownCandidates) const
 {
-    QString sql = matchesStatement(named, m_ownFirst);
-    if (limit > 0)
-        sql += QStringLiteral(" LIMIT %1").arg(limit);
-    QSqlQuery query(m_db->database());
-    query.setForwardOnly(true);
-    query.prepare(sql);
-    m_query->bindFilters(query, userId);
-    bindBlocks(query);
-    if (!query.exec())
-        return false;
-    while (query.next())
-        m_matches.rows.append({query.value(1), query.value(0).toInt()});
-    return true;
-}
-
-// The matches by name or id (named), from the user's own candidates where they are read apart, or
-// those by customer alone, with their keys.
-QString TaskSearchPlanner::matchesStatement(bool named, bool ownCandidates) const
-{
-    const SqlDialect &dialect = m_query->dialect();
-    const QString from = !named          ? QStringLiteral("tasks")
-                         : m_inBlocks    ? dialect.taskCandidateRowsInOrder(true)
-                         : ownCandidates ? dialect.ownTaskCandidateRows()
-                                         : QStringLiteral("tasks") + dialect.readById();
-    const QString condition = named ? dialect.taskMatches()
-                                    : QStringLiteral("tasks.customer_id IN (%1) AND NOT %2")
-                                          .arg(m_query->matchingCustomers(), m_query->ownMatch());
-    return QStringLiteral("SELECT tasks.id, %1 AS sort_key FROM %2 WHERE tasks.user_id = :uid AND %3")
-               .arg(m_query->sortKey(), from, condition) +
-           m_query->filterClauses(false);
-}
-
-// Every id, so that a read of the blocks in order reads all of them.
-void TaskSearchPlanner::bindBlocks(QSqlQuery &query) const
-{
-    SqlSupport::bindIfUsed(query, QStringLiteral(":idFrom"), std::numeric_limits<qint64>::min());
-    SqlSupport::bindIfUsed(query, QStringLiteral(":idTo"), std::numeric_limits<qint64>::max());
-    SqlSupport::bindIfUsed(query, QStringLiteral(":blocks"), m_blocks);
-}
-
-// The display order of the statements: NULL keys first when ascending, text by its UTF-8 bytes (a
-// caseless key with ASCII letters folded), equal keys in ascending id.
-void TaskSearchPlanner::sortMatches()
-{
-    struct Sorted
-    {
-        bool null;
-        qint64 number;
-        QByteArray text;
-        TaskPageEdge edge;
-    };
-    const TaskView &view = m_query->view();
-    const bool text = view.sortColumn == 1 || view.sortColumn == 5;
-    const bool caseless = m_query->sortCaseless();
-    QList<Sorted> sorted;
-    sorted.reserve(m_matches.rows.size());
-    for (const TaskPageEdge &edge : std::as_const(m_matches.rows)) {
-        QByteArray bytes = text ? edge.key.toString().toUtf8() : QByteArray();
-        if (caseless) {
-            for (char &c : bytes)
-                c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-        }
-        sorted.append({edge.key.isNull(), text ? 0 : edge.key.toLongLong(), bytes, edge});
-    }
-    const bool descending = view.sortOrder == 1;
-    std::sort(sorted.begin(), sorted.end(), [&](const Sorted &a, const Sorted &b) {
-        int order = int(b.null) - int(a.null);
-        if (order == 0 && !a.null)
-            order = text ? a.text.compare(b.text) : (a.number > b.number) - (a.number < b.number);
-        if (order != 0)
-            return descending ? order > 0 : order < 0;
-        return a.edge.id < b.edge.id;
-    });
-    for (qsizetype i = 0; i < sorted.size(); ++i)
-        m_matches.rows[i] = sorted.at(i).edge;
+    using Source = TaskMatchList::Source;
+    return {m_inBlocks ? Source::Blocks : ownCandidates ? Source::OwnCandidates : Source::Table, m_blocks};
 }

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "services/TaskMatchList.h"
 #include "services/TaskPageQuery.h"
 
 #include <QList>
-#include <QSqlQuery>
 #include <QString>
 
 #include <limits>
@@ -33,7 +33,7 @@ public:
 
     bool listed() const { return m_listed; }
     // Every match in display order, while listed(); of a capped search, the first countCap() + 1.
-    const QList<TaskPageEdge> &matches() const { return m_matches.rows; }
+    const QList<TaskPageEdge> &matches() const { return m_matches.rows(); }
     // Lists the first matches of a capped search where reading them from the search index costs less
     // than walking the order's index to the reach-th of them; false where it does not (or cannot).
     bool listFirstMatches(int userId, qint64 reach);
@@ -56,15 +56,6 @@ public:
     void setLimits(int countCap, int listPages);
 
 private:
-    struct MatchList
-    {
-        int column = -1;
-        int order = -1;
-        // Every match, or with more than the count cap the first cap + 1 of them.
-        QList<TaskPageEdge> rows;
-        bool complete = true;
-    };
-
     int countTasks(int userId);
     // Whether the user held under a quarter of the tasks when the search was last counted.
     bool holdsFew() const { return m_own * 4 < m_all; }
@@ -85,15 +76,13 @@ private:
     // The blocks that may hold a match, and whether they are few enough to read.
     void planBlocks(int userId, qint64 fewCandidates);
     bool listMatches(int userId, bool namedRead = false);
-    bool readMatches(int userId, bool named, int limit);
-    QString matchesStatement(bool named, bool ownCandidates) const;
-    void bindBlocks(QSqlQuery &query) const;
-    void sortMatches();
+    // Where the user's matches by name or id are read from.
+    TaskMatchList::Source namedSource(bool ownCandidates) const;
 
     DbManager *m_db = nullptr;
     TaskPageQuery *m_query = nullptr;
     bool m_listed = false;
-    MatchList m_matches;
+    TaskMatchList m_matches;
     // Each match counted or listed costs up to a read of a table page, about 7 us on a file of a
     // million tasks whose pages are not in the cache: both limits keep a search as it is typed within
     // a frame (see bench/RESULTS.md).
