@@ -157,9 +157,10 @@ QList<BenchCase> filterCases(BenchDatabase &bench)
 //           Scan -> Bitmap Heap Scan on tasks
 //           -> Bitmap Index Scan on idx_tasks_user_trigrams (each user's trigrams), and Bitmap Heap
 //           Scan on tasks -> Bitmap Index Scan on idx_tasks_id_trgm (id text); below the limit they are
-//           the list, otherwise the count. Else every user's candidates are probed: Limit -> Seq Scan
-//           on tasks (Filter: ILIKE), or Bitmap Heap Scan -> BitmapOr (idx_tasks_name_trgm,
-//           idx_tasks_id_trgm), which also counts the user's rows among them
+//           the list, otherwise the count. Else every user's candidates are probed, planned as if all
+//           were read: Limit -> CTE Scan on c, CTE c -> Bitmap Heap Scan -> BitmapOr
+//           (idx_tasks_name_trgm, idx_tasks_id_trgm), or Seq Scan on tasks (Filter: ILIKE) for a word
+//           the statistics put in a large share; it also counts the user's rows among them
 // Few table pages (0.01 %, 0.1 %, 1 % clustered on the file): every match is listed once, sorted here,
 // and each page reads its 25 rows by id:
 //   file:   SEARCH tasks USING INTEGER PRIMARY KEY (rowid=?) + LIST SUBQUERY: SCAN task_search ...

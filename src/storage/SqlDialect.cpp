@@ -181,29 +181,36 @@ public:
     }
     bool ownCandidatesApart() const override { return true; }
     // The sample that ANALYZE keeps: its most common names with their shares, and a histogram of the
-    // others whose bounds stand for equal shares of them.
+    // others whose bounds stand for equal shares of them. A word of one name in a hundred falls on none
+    // to four of a hundred bounds by chance: of k bounds, k - 2 sqrt(k) count, so that the estimate
+    // seldom exceeds the word's share.
     QString taskNameShare() const override
     {
         return QStringLiteral(
                    "SELECT COALESCE((SELECT SUM(m.f) FROM unnest(CAST(CAST(s.most_common_vals AS TEXT)"
                    " AS TEXT[]), s.most_common_freqs) AS m (v, f) WHERE %1), 0)"
                    " + (1 - COALESCE((SELECT SUM(f) FROM unnest(s.most_common_freqs) AS f), 0))"
-                   " * (SELECT AVG(CASE WHEN %2 THEN 1 ELSE 0 END)"
-                   " FROM unnest(CAST(CAST(s.histogram_bounds AS TEXT) AS TEXT[])) AS h),"
+                   " * (SELECT GREATEST(0, SUM(h.hit) - 2 * sqrt(SUM(h.hit))) / NULLIF(COUNT(*), 0) FROM"
+                   " (SELECT CASE WHEN %2 THEN 1 ELSE 0 END AS hit"
+                   " FROM unnest(CAST(CAST(s.histogram_bounds AS TEXT) AS TEXT[])) AS b (h)) AS h),"
                    " NOT row_security_active('tasks') OR (SELECT bool_and(proleakproof) FROM pg_proc"
                    " WHERE oid IN ('arraycontains(anyarray, anyarray)'::regprocedure,"
                    " 'duevia_user_trigrams(integer, text)'::regprocedure))"
                    " FROM (SELECT 1) AS one LEFT JOIN pg_stats s ON s.schemaname = current_schema()"
                    " AND s.tablename = 'tasks' AND s.attname = 'name'")
             .arg(like(QStringLiteral("m.v"), QStringLiteral(":name")),
-                 like(QStringLiteral("h"), QStringLiteral(":name")));
+                 like(QStringLiteral("b.h"), QStringLiteral(":name")));
     }
     // The trigram indexes give their matches as a bitmap, in no order: no ends. The rows read are
     // matches already, so the user's among them come at no cost.
+    // The candidates are planned as if all of them were read, as a CTE is: under a LIMIT the planner
+    // reads the table in its order wherever the statistics overstate the word, and a word of one task
+    // in a hundred estimated at four then passes 120,000 tasks (136 ms at 1M) for its first candidates.
     QString taskCandidateSpan() const override
     {
-        return QStringLiteral("SELECT COUNT(*), NULL, NULL, COUNT(*) FILTER (WHERE user_id = :uid)"
-                              " FROM (%1 LIMIT :pages) AS candidates")
+        return QStringLiteral("WITH c AS MATERIALIZED (%1) SELECT COUNT(*), NULL, NULL,"
+                              " COUNT(*) FILTER (WHERE user_id = :uid) FROM (SELECT * FROM c LIMIT :pages)"
+                              " AS candidates")
             .arg(taskCandidates());
     }
     // Said of the row itself, so that the planner combines both trigram indexes; as a subquery of ids
