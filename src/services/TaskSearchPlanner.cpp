@@ -299,7 +299,7 @@ bool TaskSearchPlanner::fewBlocks(int userId)
 bool TaskSearchPlanner::denseWord()
 {
     estimateShare();
-    return m_share * double(m_all) > 4.0 * (m_listPages + 1);
+    return m_cautiousShare * double(m_all) > 4.0 * (m_listPages + 1);
 }
 
 void TaskSearchPlanner::estimateShare()
@@ -307,6 +307,7 @@ void TaskSearchPlanner::estimateShare()
     if (m_share >= 0)
         return;
     m_share = 0;
+    m_cautiousShare = 0;
     const QString statement = m_query->dialect().taskNameShare();
     if (statement.isEmpty())
         return;
@@ -316,6 +317,7 @@ void TaskSearchPlanner::estimateShare()
     if (!estimate.exec() || !estimate->next())
         return;
     m_share = std::max(0.0, estimate->value(0).toDouble());
+    m_cautiousShare = std::max(0.0, estimate->value(2).toDouble());
     m_indexed = estimate->value(1).toBool();
     m_ownApart = m_indexed && m_query->dialect().ownCandidatesApart() && holdsFew();
 }

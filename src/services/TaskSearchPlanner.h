@@ -95,6 +95,8 @@ private:
     // Of the statistics of the names (estimateShare()): negative until read. Indexed: this session
     // reads the search indexes (row-level security lets it).
     double m_share = -1;
+    // Seldom above the word's share: what decides that the probe is left out.
+    double m_cautiousShare = 0;
     bool m_indexed = false;
     bool m_ownApart = false;
     // The first matches were read once this count and reached their bound: the pages walk.

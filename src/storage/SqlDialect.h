@@ -65,9 +65,10 @@ public:
     // they cost about what the user's matches cost: a search then probes, lists and counts those alone.
     virtual bool ownCandidatesApart() const = 0;
     // One row: the share of all tasks (0 to 1) whose name matches :name, as the statistics that the
-    // database keeps of the names estimate it, cautiously: seldom above it (NULL without them), and whether
-    // this session reads ownTaskCandidateRows() from their index (row-level security keeps a condition out of
-    // an index unless its functions are LEAKPROOF). Empty where the database keeps no statistics to read.
+    // database keeps of the names estimate it (NULL without them); whether this session reads
+    // ownTaskCandidateRows() from their index (row-level security keeps a condition out of an index
+    // unless its functions are LEAKPROOF); and a cautious share, seldom above the word's own. Empty
+    // where the database keeps no statistics to read.
     virtual QString taskNameShare() const = 0;
     // One row: how many of those candidates there are, counted up to :cap, and the lowest and highest
     // of their ids; or, where the ends cannot be had at about the cost of the count, counted up to
