@@ -218,6 +218,7 @@ bool TaskSearchPlanner::planListed(int userId)
     bool ends = false;
     qint64 stretch = 0;
     // The user's own candidates come from an index of every three characters.
+    m_blocksTested = false;
     m_inBlocks = !m_ownFirst && fewBlocks(userId);
     if (m_ownFirst || m_inBlocks) {
         // The user's matches with the list's keys: where they are few, they are the list's first part.
@@ -244,7 +245,7 @@ bool TaskSearchPlanner::planListed(int userId)
     // (TaskPageReader::readsCandidatesInOrder()).
     const bool listable = candidates <= limit;
     if (!listable) {
-        if (!m_inBlocks)
+        if (!m_blocksTested)
             planOrder(userId, -1);
         if (!m_inOrder)
             return false;
@@ -290,6 +291,7 @@ bool TaskSearchPlanner::fewBlocks(int userId)
     if (indexedWhole || m_query->dialect().taskSearchBits().isEmpty())
         return false;
     planOrder(userId, -1);
+    m_blocksTested = true;
     return m_blockHits <= kFewBlocks;
 }
 

@@ -114,6 +114,8 @@ private:
     // few blocks that may hold them: m_inBlocks).
     bool m_namedRead = false;
     bool m_inBlocks = false;
+    // fewBlocks() planned the order (planOrder(userId, -1)) for this count.
+    bool m_blocksTested = false;
     // The blocks that may hold the text, where all of them were tested.
     qint64 m_blockHits = 0;
     bool m_inOrder = false;
