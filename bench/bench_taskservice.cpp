@@ -168,7 +168,7 @@ QList<BenchCase> filterCases(BenchDatabase &bench)
 //           INTEGER PRIMARY KEY (rowid=?)
 //   server: the user's matches above, or Bitmap Heap Scan on tasks (Filter: user_id) -> BitmapOr of
 //           both trigram indexes
-// Otherwise the count stops at the cap (1000) and the pages walk the index of the order:
+// Otherwise the count stops at the cap (300) and the pages walk the index of the order:
 //   file:   count: SCAN task_search VIRTUAL TABLE + SEARCH tasks USING INTEGER PRIMARY KEY, or in a
 //           file of many users SEARCH own USING COVERING INDEX idx_tasks_user (user_id=? AND id=?)
 //           before the table, or SEARCH tasks USING COVERING INDEX idx_tasks_name_asc (user_id=?)
@@ -192,7 +192,7 @@ QList<BenchCase> filterCases(BenchDatabase &bench)
 //           using tasks_pkey for the block's ids), and the rows by id; otherwise Limit -> Nested Loop
 //           Left Join -> Index Scan using idx_tasks_created_desc, Index Scan using customers_pkey. A jump
 //           far into such a search (the last page), where the statistics of the names make its word
-//           rare, lists the first 1001 matches once instead: Limit -> Sort (top-N heapsort) -> WindowAgg
+//           rare, lists the first 301 matches once instead: Limit -> Sort (top-N heapsort) -> WindowAgg
 //           -> Limit -> Bitmap Heap Scan on tasks -> BitmapOr of both trigram indexes (of the user's
 //           trigrams for a user of few tasks), and the user's tasks of matching customers by
 //           idx_tasks_user_customer; each page then reads its rows by id

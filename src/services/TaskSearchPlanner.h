@@ -85,8 +85,11 @@ private:
     TaskMatchList m_matches;
     // Each match counted or listed costs up to a read of a table page, about 7 us on a file of a
     // million tasks whose pages are not in the cache: both limits keep a search as it is typed within
-    // a frame (see bench/RESULTS.md).
-    int m_countCap = 1000;
+    // a frame (see bench/RESULTS.md). The last page of a capped search needs the first countCap() + 1
+    // matches in display order: on the server a word in 1 % of a million tasks passes 100 rows of the
+    // order's index for each (about 0.3 us apiece), or lists all its matches (about 2 us each), so
+    // that a cap of 1000 took 38 ms there; 300 keeps that jump within a frame.
+    int m_countCap = 300;
     int m_listPages = 1200;
     qint64 m_ownedByCustomers = 0;
     // The user's tasks and all tasks, when a search was last counted.
