@@ -273,9 +273,12 @@ Item {
                 text: root.selectedSummary
             }
 
+            // Over the table rather than above it: a table that changes its height while its rows load
+            // keeps them where they were, below a blank band.
             Label {
                 objectName: "noMatchLabel"
-                Layout.fillWidth: true
+                parent: table
+                width: table.width
                 visible: root.pageEmpty && root.filtered
                 topPadding: 40
                 horizontalAlignment: Text.AlignHCenter
