@@ -84,12 +84,14 @@ void TaskMatchList::bindBlocks(QSqlQuery &query, const QString &blocks)
 QString TaskMatchList::statement(bool named, const Source &source) const
 {
     const SqlDialect &dialect = m_query->dialect();
-    const QString from = !named                          ? QStringLiteral("tasks")
-                         : source.kind == Source::Blocks ? dialect.taskCandidateRowsInOrder(true)
+    const bool blocks = source.kind == Source::Blocks;
+    const QString from = !named   ? QStringLiteral("tasks")
+                         : blocks ? dialect.taskRowsOfBlocks()
                          : source.kind == Source::OwnCandidates
                              ? dialect.ownTaskCandidateRows()
                              : QStringLiteral("tasks") + dialect.readById();
-    const QString condition = named ? dialect.taskMatches()
+    // The blocks hold every match, and a text of one or two characters has no search index to read.
+    const QString condition = named ? (blocks ? m_query->ownMatch() : dialect.taskMatches())
                                     : QStringLiteral("tasks.customer_id IN (%1) AND NOT %2")
                                           .arg(m_query->matchingCustomers(), m_query->ownMatch());
     return QStringLiteral("SELECT tasks.id, %1 AS sort_key FROM %2 WHERE tasks.user_id = :uid AND %3")

@@ -14,7 +14,7 @@ class TaskMatchList
 {
 public:
     // Where the matches by name or id are read from: the table through the search index, the user's
-    // own candidates, or the blocks of ids listed in blocks (SqlDialect::taskCandidateRowsInOrder()).
+    // own candidates, or the blocks of ids listed in blocks (SqlDialect::taskRowsOfBlocks()).
     struct Source
     {
         enum Kind { Table, OwnCandidates, Blocks };

@@ -201,14 +201,18 @@ QString TaskPageQuery::nameLike(const QString &expr) const
     return dialect().like(expr, QStringLiteral(":name"));
 }
 
-QString TaskPageQuery::idLike() const
+bool TaskPageQuery::matchesIdText() const
 {
     const QString &name = m_view->name;
-    const bool idText = std::all_of(name.begin(), name.end(), [](QChar c) {
+    return std::all_of(name.begin(), name.end(), [](QChar c) {
         return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('-') ||
                c == QLatin1Char('%') || c == QLatin1Char('_');
     });
-    return idText ? nameLike(QStringLiteral("CAST(tasks.id AS TEXT)")) : QStringLiteral("1 = 0");
+}
+
+QString TaskPageQuery::idLike() const
+{
+    return matchesIdText() ? nameLike(QStringLiteral("CAST(tasks.id AS TEXT)")) : QStringLiteral("1 = 0");
 }
 
 QString TaskPageQuery::ownMatch() const
@@ -216,10 +220,13 @@ QString TaskPageQuery::ownMatch() const
     return QStringLiteral("(%1 OR %2)").arg(nameLike(QStringLiteral("COALESCE(tasks.name, '')")), idLike());
 }
 
-// The ids of the customers whose name matches a search of three characters or more: the customers'
-// search index narrows them down (it also holds ids and contacts), LIKE decides.
+// The ids of the customers whose name matches: for a search of three characters or more the
+// customers' search index narrows them down (it also holds ids and contacts), LIKE decides. A shorter
+// one reads every name.
 QString TaskPageQuery::matchingCustomers() const
 {
+    if (!m_view->hasIndexedSearch())
+        return QStringLiteral("SELECT id FROM customers WHERE %1").arg(nameLike(QStringLiteral("name")));
     return QStringLiteral("SELECT id FROM customers WHERE id IN (%1) AND %2")
         .arg(dialect().customerCandidates(), nameLike(QStringLiteral("name")));
 }

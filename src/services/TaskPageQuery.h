@@ -58,6 +58,8 @@ public:
     QString filterClauses(bool withName = true) const;
     void bindFilters(QSqlQuery &query, int userId) const;
     QString nameLike(const QString &expr) const;
+    // Whether the search could match an id's text (digits, "-" and wildcards only).
+    bool matchesIdText() const;
     // The condition that the task's id text matches: false at once where the search holds a character
     // that no id's text holds, so that a row passed costs one comparison less.
     QString idLike() const;

@@ -71,6 +71,8 @@ int TaskSearchPlanner::countTasks(int userId)
     m_indexed = false;
     m_ownApart = false;
     m_firstTried = false;
+    m_probedAll = false;
+    m_blocks.clear();
     const auto count = [&](const QString &from, const QString &where, int limit) {
         // Without the join when nothing reads the customer, so that the name index alone answers.
         const bool joined = where.isEmpty() || where.contains(QStringLiteral("customers."));
@@ -90,8 +92,11 @@ int TaskSearchPlanner::countTasks(int userId)
     };
     if (view.name.isEmpty())
         return count(QStringLiteral("FROM tasks"), QString(), 0);
-    if (!view.hasIndexedSearch())
+    if (!view.hasIndexedSearch()) {
+        if (listShort(userId))
+            return int(m_matches.rows().size());
         return count(QStringLiteral("FROM tasks"), QString(), m_countCap + 1);
+    }
     StatementCache::Lease sizes =
         SqlSupport::reuse(m_db, QStringLiteral("SELECT (SELECT total FROM task_counts WHERE user_id = :uid),"
                                                " (SELECT SUM(total) FROM task_counts)"));
@@ -293,6 +298,48 @@ bool TaskSearchPlanner::fewBlocks(int userId)
     planOrder(userId, -1);
     m_blocksTested = true;
     return m_blockHits <= kFewBlocks;
+}
+
+// A text of one or two characters has no trigram: the walk of the order's index finds a common one
+// at once, and passes every task for a rare one. Where the blocks whose names hold its characters are
+// few, the matches are listed from them instead, each block read costing up to 1024 tasks.
+bool TaskSearchPlanner::listShort(int userId)
+{
+    constexpr int kFewShortBlocks = 8;
+    constexpr int kGrams = 4;
+    const QStringList grams = SqlSupport::likeGrams(m_query->view().name, kGrams);
+    if (grams.isEmpty() || m_query->matchesIdText())
+        return false;
+    StatementCache::Lease blocks =
+        SqlSupport::reuse(m_db, m_query->dialect().taskShortBlocks(int(grams.size())));
+    blocks->bindValue(QStringLiteral(":uid"), userId);
+    for (int gram = 0; gram < grams.size(); ++gram)
+        blocks->bindValue(QStringLiteral(":gram%1").arg(gram), grams.at(gram));
+    // A block holds up to 32 table pages of tasks.
+    const qint64 few = std::min(kFewShortBlocks, m_listPages / 32);
+    if (!blocks.exec() || !blocks->next() || blocks->value(1).toLongLong() > few)
+        return false;
+    m_blocks = blocks->value(0).toString();
+    blocks->finish();
+    StatementCache::Lease owned = SqlSupport::reuse(
+        m_db, QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM tasks WHERE tasks.user_id = :uid"
+                             " AND tasks.customer_id IN (%1) LIMIT :owned) AS owned")
+                  .arg(m_query->matchingCustomers()));
+    owned->bindValue(QStringLiteral(":uid"), userId);
+    owned->bindValue(QStringLiteral(":name"),
+                     QStringLiteral("%") + m_query->view().name + QStringLiteral("%"));
+    owned->bindValue(QStringLiteral(":owned"), m_listPages + 1);
+    if (!owned.exec() || !owned->next() || owned->value(0).toLongLong() > m_listPages)
+        return false;
+    m_ownedByCustomers = owned->value(0).toLongLong();
+    owned->finish();
+    m_inBlocks = true;
+    m_listed = listMatches(userId);
+    if (m_listed)
+        return true;
+    m_inBlocks = false;
+    m_matches.start();
+    return false;
 }
 
 // The probe of every user's candidates reads the table in its order until it has enough of them: a

@@ -68,6 +68,9 @@ private:
     // Whether the blocks that may hold a text the search index does not hold whole are few: their tasks
     // are then read instead of the index's candidates.
     bool fewBlocks(int userId);
+    // Lists a search of one or two characters from the few blocks that may hold it; false where they are
+    // not few.
+    bool listShort(int userId);
     // Whether the estimate puts the word in so many tasks that no list of them could be read.
     bool denseWord();
     // Whether a walk reads the candidates in id order; fewCandidates, when not negative, counts all the

@@ -285,6 +285,33 @@ QStringList searchBlocks()
     return statements;
 }
 
+// Each block of 1024 ids also keeps, per user, the characters and pairs of characters of its task
+// names, lowered: a search of one or two characters, which has no trigram, reads only the blocks that
+// hold them. Like the filters, they are only ever added.
+QStringList shortBlocks()
+{
+    const QString pairs = QStringLiteral(
+        "INSERT INTO task_short_blocks AS s (user_id, block, grams) SELECT user_id, block, array_agg(g)"
+        " FROM (SELECT DISTINCT r.user_id, r.id >> 10 AS block, substr(lower(r.name), i, w.w) AS g"
+        " FROM %1 AS r CROSS JOIN LATERAL generate_series(1, length(r.name)) AS i"
+        " CROSS JOIN (VALUES (1), (2)) AS w (w)%2) AS d GROUP BY user_id, block ORDER BY user_id, block"
+        " ON CONFLICT (user_id, block) DO UPDATE SET grams = ARRAY(SELECT DISTINCT unnest(s.grams ||"
+        " excluded.grams)) WHERE NOT s.grams @> excluded.grams");
+    const QString changed =
+        QStringLiteral(" WHERE NOT EXISTS (SELECT 1 FROM old_rows o WHERE o.id = r.id"
+                       " AND o.user_id = r.user_id AND o.name IS NOT DISTINCT FROM r.name)");
+    QStringList statements = {
+        QStringLiteral("DROP TABLE IF EXISTS task_short_blocks"),
+        QStringLiteral("CREATE TABLE task_short_blocks (user_id INTEGER NOT NULL, block INTEGER NOT NULL,"
+                       " grams TEXT[] NOT NULL, PRIMARY KEY (user_id, block))"),
+        pairs.arg(QStringLiteral("tasks"), QString()),
+    };
+    statements += rowTriggers(QStringLiteral("tasks_short_blocks_"), [&](bool update) {
+        return pairs.arg(QStringLiteral("new_rows"), update ? changed : QString());
+    });
+    return statements;
+}
+
 // Whether each user's creation times follow their ids (NULL lowest, equal times allowed), as on the
 // file: a row inserted or changed breaks it against its neighbours by id. The user's row is locked
 // before the neighbours are read, so that two writers of one user see each other's rows.
@@ -411,7 +438,7 @@ QString translated(const char *text)
 
 int currentVersion()
 {
-    return 3;
+    return 4;
 }
 
 bool isCurrent(const QSqlDatabase &db)
@@ -482,13 +509,14 @@ bool ensure(const QSqlDatabase &db, QString &error)
                 translated("the database holds a table \"%1\" of another program; it was left unchanged")
                     .arg(QLatin1String(derived)));
     }
-    statements += indexes() + derivedTables() + searchBlocks() + creationOrder() + changeNotifications();
+    statements += indexes() + derivedTables() + searchBlocks() + shortBlocks() + creationOrder() +
+                  changeNotifications();
     statements += {
         QStringLiteral("CREATE TABLE IF NOT EXISTS duevia_schema (version INTEGER NOT NULL)"),
         QStringLiteral("DELETE FROM duevia_schema"),
         QStringLiteral("INSERT INTO duevia_schema (version) VALUES (%1)").arg(currentVersion()),
         QStringLiteral("ANALYZE tasks, customers, customer_contacts, task_counts, task_buckets,"
-                       " task_search_blocks, task_creation_order"),
+                       " task_search_blocks, task_short_blocks, task_creation_order"),
         QStringLiteral("COMMIT"),
     };
     return work.runAll(statements);

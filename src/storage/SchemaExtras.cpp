@@ -8,7 +8,7 @@ namespace SchemaExtras {
 
 int currentVersion()
 {
-    return 6;
+    return 7;
 }
 
 bool isCurrent(const QSqlDatabase &db)
@@ -21,7 +21,8 @@ bool isCurrent(const QSqlDatabase &db)
 QStringList bulkInsertTriggers()
 {
     return {QStringLiteral("task_counts_insert"), QStringLiteral("task_search_insert"),
-            QStringLiteral("tasks_buckets_insert"), QStringLiteral("task_creation_order_insert")};
+            QStringLiteral("tasks_buckets_insert"), QStringLiteral("task_creation_order_insert"),
+            QStringLiteral("task_short_blocks_insert")};
 }
 
 QStringList addedTasksStatements()
@@ -29,19 +30,32 @@ QStringList addedTasksStatements()
     return taskPageAddedStatements() + insightAddedStatements();
 }
 
+namespace {
+
+QStringList versionRecord()
+{
+    return QStringList()
+           << QStringLiteral("CREATE TABLE IF NOT EXISTS schema_extras (version INTEGER NOT NULL)")
+           << QStringLiteral("DELETE FROM schema_extras")
+           << QStringLiteral("INSERT INTO schema_extras (version) VALUES (%1)").arg(currentVersion());
+}
+
+} // namespace
+
 QStringList statements()
 {
     QStringList all;
     for (const Step &step : taskPageSteps() + insightSteps())
         all += step.statements;
-    return all << QStringLiteral("CREATE TABLE IF NOT EXISTS schema_extras (version INTEGER NOT NULL)")
-               << QStringLiteral("DELETE FROM schema_extras")
-               << QStringLiteral("INSERT INTO schema_extras (version) VALUES (%1)").arg(currentVersion());
+    return all + versionRecord();
 }
 
 bool build(const QSqlDatabase &db, const std::function<bool(int, int)> &progress)
 {
-    const QStringList work = statements();
+    const QList<Step> steps = taskPageSteps() + insightSteps() + QList<Step>{{QString(), versionRecord()}};
+    int total = 0;
+    for (const Step &step : steps)
+        total += int(step.statements.size()) + (step.fill ? 1 : 0);
 
     // IMMEDIATE takes the write lock up front (waiting the busy timeout for it): two programs
     // starting on one file at once would otherwise both read, then fail to upgrade to writing.
@@ -61,10 +75,16 @@ bool build(const QSqlDatabase &db, const std::function<bool(int, int)> &progress
     // Another program may have built it while this one waited for the lock.
     if (isCurrent(db))
         return query.exec(QStringLiteral("COMMIT")) || fail(QString());
-    for (const QString &sql : work) {
-        if (!query.exec(sql))
-            return fail(sql);
-        if (progress && !progress(++done, int(work.size())))
+    for (const Step &step : steps) {
+        for (const QString &sql : step.statements) {
+            if (!query.exec(sql))
+                return fail(sql);
+            if (progress && !progress(++done, total))
+                return fail(QString());
+        }
+        if (step.fill && !step.fill(db))
+            return fail(QString());
+        if (step.fill && progress && !progress(++done, total))
             return fail(QString());
     }
     return query.exec(QStringLiteral("COMMIT")) || fail(QStringLiteral("COMMIT"));

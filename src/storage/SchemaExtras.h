@@ -17,6 +17,8 @@ struct Step
     // Run in order. Creations use IF NOT EXISTS; a fill of a derived table first empties it, so a
     // step can always be run again.
     QStringList statements;
+    // Fills what the statements made from the tasks already there, after them (a new file has none).
+    std::function<bool(const QSqlDatabase &)> fill;
 };
 
 // Indexes, counters and the search index of the task page.
@@ -26,6 +28,10 @@ QList<Step> insightSteps();
 // Their parts of addedTasksStatements().
 QStringList taskPageAddedStatements();
 QStringList insightAddedStatements();
+// The blocks of task_short_blocks: its table and triggers, and the pairs of the tasks of id above
+// after (every task where it is negative) added to it.
+QStringList shortSearchStatements();
+bool addShortPairs(const QSqlDatabase &db, qint64 after);
 
 // One counter of task_counts per user and condition; %1 in the condition stands for the row (NEW, OLD
 // or tasks). The task service reads the column named after its state and level filters ("open_low",
@@ -39,7 +45,8 @@ const QList<Counter> &taskCounters();
 
 // The insert triggers of the file's derived tables (counters, search index, creation order, buckets),
 // which a bulk insert may set aside, and the statements that then bring those tables up to date with
-// the tasks of id above :after, as the triggers would have. Every other trigger stays.
+// the tasks of id above :after, as the triggers would have (with addShortPairs()). Every other trigger
+// stays.
 QStringList bulkInsertTriggers();
 QStringList addedTasksStatements();
 
@@ -52,7 +59,8 @@ int currentVersion();
 // True when the file already holds the current version of every step.
 bool isCurrent(const QSqlDatabase &db);
 
-// Every step's statements and the version's record, to run inside a transaction.
+// Every step's statements and the version's record, to run inside a transaction: without the steps'
+// fills, for a new file.
 QStringList statements();
 
 // Runs statements() in one transaction and records the version. progress(done, total) is called after

@@ -37,6 +37,22 @@ public:
     }
     QString taskSearchBits() const override { return QString(); }
     QString taskCandidateBlocks(int, bool) const override { return QString(); }
+    // Each text between bars, as the triggers keep them.
+    QString taskShortBlocks(int grams) const override
+    {
+        QStringList tests;
+        for (int gram = 0; gram < grams; ++gram)
+            tests.append(QStringLiteral("instr(grams, '|' || lower(:gram%1) || '|') > 0").arg(gram));
+        return QStringLiteral("SELECT json_group_array(block), COUNT(*) FROM task_short_blocks"
+                              " WHERE user_id = :uid AND %1")
+            .arg(tests.join(QStringLiteral(" AND ")));
+    }
+    QString taskRowsOfBlocks() const override
+    {
+        return QStringLiteral("json_each(:blocks) AS b CROSS JOIN tasks INDEXED BY idx_tasks_user"
+                              " ON tasks.user_id = :uid AND tasks.id >= b.value * 1024"
+                              " AND tasks.id < b.value * 1024 + 1024");
+    }
     QString ownTaskCandidateRows() const override
     {
         return QStringLiteral("task_search CROSS JOIN tasks AS own INDEXED BY idx_tasks_user"
@@ -165,6 +181,17 @@ public:
             .arg(tests.join(QStringLiteral(" AND ")),
                  sample ? QStringLiteral(" AND b.block % GREATEST(1, n.blocks / 128) = 0") : QString());
     }
+    // Lowered as the names were, under "C".
+    QString taskShortBlocks(int grams) const override
+    {
+        QStringList texts;
+        for (int gram = 0; gram < grams; ++gram)
+            texts.append(QStringLiteral("lower(CAST(:gram%1 AS TEXT) COLLATE \"C\")").arg(gram));
+        return QStringLiteral("SELECT '{' || COALESCE(string_agg(CAST(block AS TEXT), ','), '') || '}',"
+                              " COUNT(*) FROM task_short_blocks WHERE user_id = :uid AND grams @> ARRAY[%1]")
+            .arg(texts.join(QStringLiteral(", ")));
+    }
+    QString taskRowsOfBlocks() const override { return taskCandidateRowsInOrder(true); }
 
     // Each user's trigrams are indexed apart (duevia_user_trigrams()); the tasks that match by their id
     // text alone come from its trigram index, so that no task comes twice. OFFSET 0 keeps the user's

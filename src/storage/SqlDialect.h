@@ -58,6 +58,12 @@ public:
     // many they are, how many blocks were read and how many the user has; with sample, of a sample of
     // the blocks (fewer to read).
     virtual QString taskCandidateBlocks(int bits, bool sample) const = 0;
+    // One row: the blocks of the user (:uid) whose task names may hold each of the texts :gram0 to
+    // :gram<grams - 1> (SqlSupport::likeGrams()), as taskRowsOfBlocks() reads them from :blocks, and
+    // how many they are.
+    virtual QString taskShortBlocks(int grams) const = 0;
+    // A FROM item named tasks: the user's (:uid) tasks in the blocks of ids bound as :blocks.
+    virtual QString taskRowsOfBlocks() const = 0;
     // The same candidates, those of other users than :uid left out through a narrow index before the
     // table is read, for a file of many users; taskCandidateRows() where that gains nothing.
     virtual QString ownTaskCandidateRows() const = 0;

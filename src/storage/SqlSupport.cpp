@@ -5,6 +5,8 @@
 
 #include <QTimeZone>
 
+#include <algorithm>
+
 namespace SqlSupport {
 
 bool isOpen(const DbManager *db)
@@ -95,6 +97,25 @@ QString likeTrigrams(const QString &pattern)
     }
     trigrams.removeDuplicates();
     return trigrams.join(QStringLiteral(" AND "));
+}
+
+QStringList likeGrams(const QString &pattern, int limit)
+{
+    QStringList grams;
+    QList<uint> run;
+    const QList<uint> codes = pattern.toUcs4() << '%';
+    for (const uint code : codes) {
+        if (code != '%' && code != '_') {
+            run.append(code);
+            continue;
+        }
+        const qsizetype width = std::min<qsizetype>(2, run.size());
+        for (qsizetype at = 0; at + width <= run.size() && width > 0; ++at)
+            grams.append(QString::fromUcs4(reinterpret_cast<const char32_t *>(run.constData() + at), width));
+        run.clear();
+    }
+    grams.removeDuplicates();
+    return grams.mid(0, limit);
 }
 
 bool runInTransaction(const DbManager *db, const std::function<bool()> &work)

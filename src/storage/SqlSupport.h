@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QSqlQuery>
+#include <QStringList>
 #include <QVariant>
 
 #include <functional>
@@ -49,5 +50,11 @@ QVariant epochValue(const QDateTime &dateTime);
 // query of a trigram full-text index; empty when no run of literal characters is three long. The
 // index only narrows the rows down: LIKE still decides.
 QString likeTrigrams(const QString &pattern);
+
+// For a pattern without such a run: texts of one or two characters (in code points) that every text
+// matching it contains, at most limit of them, each a single character or two that follow each other
+// there (a block of tasks holds them in task_short_grams, lowered). Empty when the pattern has no
+// literal character.
+QStringList likeGrams(const QString &pattern, int limit);
 
 } // namespace SqlSupport

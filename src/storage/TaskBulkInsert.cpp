@@ -63,6 +63,8 @@ bool TaskBulkInsert::finish()
         if (!run(sql, m_lastId))
             return false;
     }
+    if (!SchemaExtras::addShortPairs(m_db, m_lastId))
+        return false;
     for (const QString &sql : std::as_const(m_creations)) {
         if (!run(sql))
             return false;

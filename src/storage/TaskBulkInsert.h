@@ -4,7 +4,7 @@
 #include <QStringList>
 
 // Many tasks inserted in one write transaction. On a file the triggers that keep the counters, the
-// search index and the expiry buckets row by row are set aside for it, and those tables are brought
+// search indexes and the expiry buckets row by row are set aside for it, and those tables are brought
 // up to date from all new rows at once at the end; a rollback brings the triggers back with the rest.
 // Elsewhere it changes nothing.
 class TaskBulkInsert

@@ -216,6 +216,10 @@ QList<Step> taskPageSteps()
         {QStringLiteral("task counters"), counterStatements()},
         {QStringLiteral("task search"), searchStatements()},
         {QStringLiteral("task creation order"), creationOrderStatements()},
+        {QStringLiteral("task short search"), shortSearchStatements(),
+         [](const QSqlDatabase &db) {
+             return addShortPairs(db, -1);
+         }},
     };
 }
 

@@ -6,6 +6,7 @@
 #include "services/SettingsService.h"
 #include "services/TaskService.h"
 #include "storage/DbManager.h"
+#include "storage/SqlDialect.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -154,6 +155,38 @@ inline QString queryList(const DbManager &db, const QString &sql)
     for (query.exec(sql); query.next();)
         values << query.value(0).toString();
     return values.join(QLatin1Char(','));
+}
+
+// Each task's characters and pairs of characters (as "id:text") whose blocks the statement of a short
+// search does not find: empty while the blocks hold every task's name. Of the newest tasks only where
+// newest is positive.
+inline QStringList shortPairsMissing(const DbManager &db, int newest = 0)
+{
+    QStringList missing;
+    QSqlQuery tasks(db.database());
+    QSqlQuery blocks(db.database());
+    blocks.prepare(db.dialect().taskShortBlocks(1));
+    const QString limit = newest > 0 ? QStringLiteral(" LIMIT %1").arg(newest) : QString();
+    tasks.exec(QStringLiteral("SELECT id, user_id, name FROM tasks WHERE name IS NOT NULL ORDER BY id DESC") +
+               limit);
+    while (tasks.next()) {
+        const QList<uint> codes = tasks.value(2).toString().toUcs4();
+        for (qsizetype at = 0; at < codes.size(); ++at) {
+            for (const qsizetype width : {1, 2}) {
+                if (at + width > codes.size())
+                    continue;
+                const QString text =
+                    QString::fromUcs4(reinterpret_cast<const char32_t *>(codes.constData() + at), width);
+                blocks.bindValue(QStringLiteral(":uid"), tasks.value(1));
+                blocks.bindValue(QStringLiteral(":gram0"), text);
+                const QString block = QString::number(tasks.value(0).toLongLong() >> 10);
+                const QString found = blocks.exec() && blocks.next() ? blocks.value(0).toString() : QString();
+                if (!found.mid(1, found.size() - 2).split(QLatin1Char(',')).contains(block))
+                    missing << tasks.value(0).toString() + QLatin1Char(':') + text;
+            }
+        }
+    }
+    return missing;
 }
 
 // The settings store the program's components open (inside the sandbox's folder).

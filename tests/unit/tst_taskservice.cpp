@@ -470,7 +470,7 @@ private slots:
         std::mt19937 random(kSeed);
         const QStringList letters = {u"a"_s,      u"A"_s,      u"b"_s,          u"\u00e9"_s, u"\u00c9"_s,
                                      u"\u00df"_s, u"\u212a"_s, u"k"_s,          u"1"_s,      u" "_s,
-                                     u"%"_s,      u"_"_s,      u"\U0001f600"_s, u"~"_s};
+                                     u"%"_s,      u"_"_s,      u"\U0001f600"_s, u"~"_s,      u"|"_s};
         const auto text = [&](int from, int to, const QStringList &extra) {
             QString result;
             for (int i = std::uniform_int_distribution<int>(from, to)(random); i > 0; --i) {
@@ -853,6 +853,7 @@ private slots:
             return rows;
         };
         QCOMPARE(expiryBuckets(), expiryBucketsOfTasks());
+        QCOMPARE(shortPairsMissing(*m_db), QStringList());
         if (m_db->isServer()) {
             // Every block's filter holds the bits of its tasks as they are now.
             QCOMPARE(
@@ -869,8 +870,10 @@ private slots:
         const QString order =
             u"SELECT user_id || ':' || out_of_order FROM task_creation_order ORDER BY user_id"_s;
         const QString keptOrder = queryList(*m_db, order);
+        QVERIFY(execSql(*m_db, u"DELETE FROM schema_extras"_s)); // else the build finds the file current
         QVERIFY(SchemaExtras::build(m_db->database()));
         QCOMPARE(kept(), before);
+        QCOMPARE(shortPairsMissing(*m_db), QStringList());
         // Kept by the triggers, the creation order may be given up too early, never too late; here the
         // two agree.
         QCOMPARE(queryList(*m_db, order), keptOrder);

@@ -430,6 +430,7 @@ private slots:
             return;
         }
         QCOMPARE(result.value(u"imported"_s).toInt(), 2622);
+        QCOMPARE(shortPairsMissing(*m_db, 300), QStringList());
         QCOMPARE(result.value(u"duplicates"_s).toInt(), 288);
         QCOMPARE(result.value(u"skipped"_s).toInt(), 90);
         QCOMPARE(QCryptographicHash::hash(databaseContent(*m_db), QCryptographicHash::Sha1).toHex(),
