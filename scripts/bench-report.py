@@ -63,6 +63,13 @@ def read_run(folder):
     return sizes
 
 
+def read_floor(folder):
+    """The start-up floor in ms, or None where the run has none."""
+    path = folder / "floor.startup"
+    text = path.read_text().strip() if path.exists() else ""
+    return float(text) if text else None
+
+
 def case_target(name, size, before):
     """(text, limit in ms) of a case at a size, or None where the issue sets none."""
     if name.startswith("save/"):
@@ -167,7 +174,7 @@ def density_table(now):
             " Milliseconds; above a frame (16 ms) in bold.", ""] + lines
 
 
-def report(now, baseline, header):
+def report(now, baseline, header, floor=None):
     before = baseline.get("sizes", {})
     lines = ["# Benchmark results", "",
              "Written by `scripts/bench-results.sh` (Release build, medians of the repetitions, times in"
@@ -211,6 +218,10 @@ def report(now, baseline, header):
               " copy of the generated file. Start-up: launch of the real program on the prepared file"
               " to its first rendered frame (sign-in page) under Xvfb, the middle of three starts.", ""]
     lines += facts_table(now, before) + [""]
+    if floor is not None:
+        lines += [f"Start-up floor in the same run: {fmt(floor)} ms, the middle of three starts of"
+                  " `bench/startup_floor.cpp`, a window of the same application class, style and render"
+                  " loop with a form of two fields and a button, and nothing behind it.", ""]
     missed = sum(line.count("**not met**") for line in lines)
     lines.append(f"Figures not meeting their target: {missed}.")
     return "\n".join(lines) + "\n"
@@ -237,7 +248,7 @@ def main():
         args.record.write_text(json.dumps(data, indent=1, ensure_ascii=False) + "\n")
         return
     baseline = json.loads(args.baseline.read_text()) if args.baseline and args.baseline.exists() else {}
-    text = report(now, baseline, [args.header] if args.header else [])
+    text = report(now, baseline, [args.header] if args.header else [], read_floor(args.run))
     # The real window's figures come from scripts/window-timing.sh, which needs a display of its own.
     window = args.out.parent / "WINDOW-RESULTS.md"
     if window.exists():

@@ -27,7 +27,7 @@ main() {
     fi
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DDUEVIA_BUILD_BENCHMARKS=ON \
         -DDUEVIA_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
-    cmake --build "$build" --target duevia-bench appQuilloQml3 --parallel 2
+    cmake --build "$build" --target duevia-bench duevia-startup-floor appQuilloQml3 --parallel 2
 
     # shellcheck disable=SC2086 # the sizes are words
     python3 scripts/bench-data.py --dir "$data" $sizes
@@ -37,17 +37,18 @@ main() {
     # Working copies an interrupted run left behind.
     rm -rf "$data"/run-*
 
-    # Milliseconds from the launch of the real program on a prepared file (moved into a temporary home)
-    # to its first rendered frame in a virtual display: the middle of three starts. Empty without Xvfb.
+    # Milliseconds from the launch of a program (the real one on a prepared file, moved into a temporary
+    # home, or the floor without a file) to its first rendered frame in a virtual display: the middle of
+    # three starts. Empty without Xvfb.
     startup_ms() {
         command -v xvfb-run >/dev/null || return 0
         local home
         home=$(mktemp -d -p "$run")
         mkdir -p "$home/data/appQuilloQml3" "$home/runtime"
         chmod 700 "$home/runtime"
-        mv "$1" "$home/data/appQuilloQml3/duevia2.db"
+        [ -n "$2" ] && mv "$2" "$home/data/appQuilloQml3/duevia2.db"
         HOME=$home XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data XDG_CACHE_HOME=$home/cache \
-            XDG_RUNTIME_DIR=$home/runtime APP="$PWD/$build/src/app/appQuilloQml3" \
+            XDG_RUNTIME_DIR=$home/runtime APP="$PWD/$build/$1" \
             QT_MESSAGE_PATTERN='%{time yyyy-MM-ddTHH:mm:ss.zzz}|%{message}' \
             QT_LOGGING_RULES='qt.scenegraph.time.renderloop=true' \
             xvfb-run --auto-servernum --server-args="-screen 0 1280x800x24" bash -c '
@@ -72,8 +73,9 @@ main() {
             --benchmark_min_time="$min_time" --benchmark_report_aggregates_only=true \
             --benchmark_out="$run/$size.json" --benchmark_out_format=json
         echo "$(cat "$run/$size.load"); after: $(uptime | sed 's/.*load average: //')" >"$run/$size.load"
-        startup_ms "$run/prepared.db" >"$run/$size.startup"
+        startup_ms src/app/appQuilloQml3 "$run/prepared.db" >"$run/$size.startup"
     done
+    startup_ms bench/duevia-startup-floor "" >"$run/floor.startup"
     # The same data on PostgreSQL, where its server is installed (DUEVIA_BENCH_POSTGRES: the sizes).
     if ls /usr/lib/postgresql/*/bin/initdb >/dev/null 2>&1; then
         for size in ${DUEVIA_BENCH_POSTGRES:-100k-of-1M 1M-of-1M}; do
