@@ -46,7 +46,7 @@ main() {
         home=$(mktemp -d -p "$run")
         mkdir -p "$home/data/appQuilloQml3" "$home/runtime"
         chmod 700 "$home/runtime"
-        [ -n "$2" ] && mv "$2" "$home/data/appQuilloQml3/duevia2.db"
+        if [ -n "$2" ]; then mv "$2" "$home/data/appQuilloQml3/duevia2.db"; fi
         HOME=$home XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data XDG_CACHE_HOME=$home/cache \
             XDG_RUNTIME_DIR=$home/runtime APP="$PWD/$build/$1" \
             QT_MESSAGE_PATTERN='%{time yyyy-MM-ddTHH:mm:ss.zzz}|%{message}' \
