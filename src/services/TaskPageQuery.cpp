@@ -182,6 +182,8 @@ void TaskPageQuery::bindFilters(QSqlQuery &query, int userId) const
     if (!m_view->name.isEmpty()) {
         query.bindValue(QStringLiteral(":name"), QStringLiteral("%") + m_view->name + QStringLiteral("%"));
         SqlSupport::bindIfUsed(query, QStringLiteral(":trigrams"), SqlSupport::likeTrigrams(m_view->name));
+        if (!m_view->hasIndexedSearch())
+            bindShortGrams(query);
     }
     if (m_view->active != -1)
         query.bindValue(QStringLiteral(":active"), m_view->active);
@@ -225,10 +227,27 @@ QString TaskPageQuery::ownMatch() const
 // one reads every name.
 QString TaskPageQuery::matchingCustomers() const
 {
-    if (!m_view->hasIndexedSearch())
-        return QStringLiteral("SELECT id FROM customers WHERE %1").arg(nameLike(QStringLiteral("name")));
+    if (!m_view->hasIndexedSearch()) {
+        const int grams = int(shortGrams().size());
+        return QStringLiteral("SELECT id FROM %1 WHERE %2")
+            .arg(grams > 0 ? dialect().customersOfShortGrams(grams) : QStringLiteral("customers"),
+                 nameLike(QStringLiteral("name")));
+    }
     return QStringLiteral("SELECT id FROM customers WHERE id IN (%1) AND %2")
         .arg(dialect().customerCandidates(), nameLike(QStringLiteral("name")));
+}
+
+QStringList TaskPageQuery::shortGrams() const
+{
+    constexpr int kGrams = 4;
+    return SqlSupport::likeGrams(m_view->name, kGrams);
+}
+
+void TaskPageQuery::bindShortGrams(QSqlQuery &query) const
+{
+    const QStringList grams = shortGrams();
+    for (qsizetype gram = 0; gram < grams.size(); ++gram)
+        SqlSupport::bindIfUsed(query, QStringLiteral(":gram%1").arg(gram), grams.at(gram));
 }
 
 QString TaskPageQuery::filterKey(int userId) const

@@ -65,7 +65,12 @@ public:
     QString idLike() const;
     // The condition that the task's own name or id text matches.
     QString ownMatch() const;
+    // The ids of the customers whose name matches; for a search without a trigram, of those whose
+    // block holds its characters (shortGrams()).
     QString matchingCustomers() const;
+    // A search's first characters and pairs of characters, bound as :gram0 on.
+    QStringList shortGrams() const;
+    void bindShortGrams(QSqlQuery &query) const;
     // The user and the filters, as one text; viewKey() adds the order and the page size.
     QString filterKey(int userId) const;
     QString viewKey(int userId) const;

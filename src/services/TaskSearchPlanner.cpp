@@ -302,21 +302,19 @@ bool TaskSearchPlanner::fewBlocks(int userId)
 
 // A text of one or two characters has no trigram: the walk of the order's index finds a common one
 // at once, and passes every task for a rare one. Where the blocks whose names hold its characters are
-// few, the matches are listed from them instead, each block read costing up to 1024 tasks.
+// few, the matches are listed from them instead, each block read costing up to 1024 tasks; where they
+// hold more matches than a list sorts quickly, the text is common there and the walk finds it.
 bool TaskSearchPlanner::listShort(int userId)
 {
-    constexpr int kFewShortBlocks = 8;
-    constexpr int kGrams = 4;
-    const QStringList grams = SqlSupport::likeGrams(m_query->view().name, kGrams);
+    const QStringList grams = m_query->shortGrams();
     if (grams.isEmpty() || m_query->matchesIdText())
         return false;
     StatementCache::Lease blocks =
         SqlSupport::reuse(m_db, m_query->dialect().taskShortBlocks(int(grams.size())));
     blocks->bindValue(QStringLiteral(":uid"), userId);
-    for (int gram = 0; gram < grams.size(); ++gram)
-        blocks->bindValue(QStringLiteral(":gram%1").arg(gram), grams.at(gram));
+    m_query->bindShortGrams(*blocks);
     // A block holds up to 32 table pages of tasks.
-    const qint64 few = std::min(kFewShortBlocks, m_listPages / 32);
+    const qint64 few = m_listPages / 8;
     if (!blocks.exec() || !blocks->next() || blocks->value(1).toLongLong() > few)
         return false;
     m_blocks = blocks->value(0).toString();
@@ -328,13 +326,17 @@ bool TaskSearchPlanner::listShort(int userId)
     owned->bindValue(QStringLiteral(":uid"), userId);
     owned->bindValue(QStringLiteral(":name"),
                      QStringLiteral("%") + m_query->view().name + QStringLiteral("%"));
+    m_query->bindShortGrams(*owned);
     owned->bindValue(QStringLiteral(":owned"), m_listPages + 1);
     if (!owned.exec() || !owned->next() || owned->value(0).toLongLong() > m_listPages)
         return false;
     m_ownedByCustomers = owned->value(0).toLongLong();
     owned->finish();
     m_inBlocks = true;
-    m_listed = listMatches(userId);
+    m_matches.start();
+    const int listed = 4 * m_listPages;
+    m_listed = m_matches.read(userId, true, namedSource(false), listed + 1) &&
+               m_matches.rows().size() <= listed && listMatches(userId, true);
     if (m_listed)
         return true;
     m_inBlocks = false;

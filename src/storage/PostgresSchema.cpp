@@ -171,16 +171,16 @@ QString bucketChanges(const QString &rows)
 // A trigger on tasks that runs body (statements, each ending in a semicolon) once per statement of
 // event, with the transition tables named in transitions.
 QStringList statementTrigger(const QString &name, const QString &event, const QString &transitions,
-                             const QString &body)
+                             const QString &body, const QString &table = QStringLiteral("tasks"))
 {
     return {
         QStringLiteral("CREATE OR REPLACE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS"
                        " $body$ BEGIN %2 RETURN NULL; END $body$")
             .arg(name, body),
-        QStringLiteral("DROP TRIGGER IF EXISTS %1 ON tasks").arg(name),
+        QStringLiteral("DROP TRIGGER IF EXISTS %1 ON %2").arg(name, table),
         QStringLiteral(
-            "CREATE TRIGGER %1 AFTER %2 ON tasks REFERENCING %3 FOR EACH STATEMENT EXECUTE FUNCTION %1()")
-            .arg(name, event, transitions),
+            "CREATE TRIGGER %1 AFTER %2 ON %4 REFERENCING %3 FOR EACH STATEMENT EXECUTE FUNCTION %1()")
+            .arg(name, event, transitions, table),
     };
 }
 
@@ -234,7 +234,8 @@ QStringList derivedTables()
 
 // Statement triggers prefix + "insert" and prefix + "update" on tasks, each running the body of its
 // event on the rows it added (new_rows; the update also has old_rows).
-QStringList rowTriggers(const QString &prefix, const std::function<QString(bool update)> &body)
+QStringList rowTriggers(const QString &prefix, const std::function<QString(bool update)> &body,
+                        const QString &table = QStringLiteral("tasks"))
 {
     QStringList statements;
     for (const bool update : {false, true}) {
@@ -243,7 +244,7 @@ QStringList rowTriggers(const QString &prefix, const std::function<QString(bool 
                              update ? QStringLiteral("UPDATE") : QStringLiteral("INSERT"),
                              update ? QStringLiteral("OLD TABLE AS old_rows NEW TABLE AS new_rows")
                                     : QStringLiteral("NEW TABLE AS new_rows"),
-                             body(update) + QLatin1Char(';'));
+                             body(update) + QLatin1Char(';'), table);
     }
     return statements;
 }
@@ -287,28 +288,44 @@ QStringList searchBlocks()
 
 // Each block of 1024 ids also keeps, per user, the characters and pairs of characters of its task
 // names, lowered: a search of one or two characters, which has no trigram, reads only the blocks that
-// hold them. Like the filters, they are only ever added.
+// hold them. The customers' names are kept the same way, for every user at once. Like the filters,
+// they are only ever added.
 QStringList shortBlocks()
 {
-    const QString pairs = QStringLiteral(
-        "INSERT INTO task_short_blocks AS s (user_id, block, grams) SELECT user_id, block, array_agg(g)"
-        " FROM (SELECT DISTINCT r.user_id, r.id >> 10 AS block, substr(lower(r.name), i, w.w) AS g"
-        " FROM %1 AS r CROSS JOIN LATERAL generate_series(1, length(r.name)) AS i"
-        " CROSS JOIN (VALUES (1), (2)) AS w (w)%2) AS d GROUP BY user_id, block ORDER BY user_id, block"
-        " ON CONFLICT (user_id, block) DO UPDATE SET grams = ARRAY(SELECT DISTINCT unnest(s.grams ||"
-        " excluded.grams)) WHERE NOT s.grams @> excluded.grams");
-    const QString changed =
-        QStringLiteral(" WHERE NOT EXISTS (SELECT 1 FROM old_rows o WHERE o.id = r.id"
-                       " AND o.user_id = r.user_id AND o.name IS NOT DISTINCT FROM r.name)");
-    QStringList statements = {
-        QStringLiteral("DROP TABLE IF EXISTS task_short_blocks"),
-        QStringLiteral("CREATE TABLE task_short_blocks (user_id INTEGER NOT NULL, block INTEGER NOT NULL,"
-                       " grams TEXT[] NOT NULL, PRIMARY KEY (user_id, block))"),
-        pairs.arg(QStringLiteral("tasks"), QString()),
-    };
-    statements += rowTriggers(QStringLiteral("tasks_short_blocks_"), [&](bool update) {
-        return pairs.arg(QStringLiteral("new_rows"), update ? changed : QString());
-    });
+    QStringList statements;
+    for (const bool perUser : {true, false}) {
+        const QString table = perUser ? QStringLiteral("tasks") : QStringLiteral("customers");
+        const QString blocks =
+            perUser ? QStringLiteral("task_short_blocks") : QStringLiteral("customer_short_blocks");
+        const QString keys = perUser ? QStringLiteral("user_id, block") : QStringLiteral("block");
+        const QString pairs =
+            QStringLiteral(
+                "INSERT INTO %3 AS s (%4, grams) SELECT %4, array_agg(g) FROM (SELECT DISTINCT %5r.id >> 10"
+                " AS block, substr(lower(r.name), i, w.w) AS g FROM %1 AS r CROSS JOIN LATERAL"
+                " generate_series(1, length(r.name)) AS i CROSS JOIN (VALUES (1), (2)) AS w (w)%2) AS d"
+                " GROUP BY %4 ORDER BY %4 ON CONFLICT (%4) DO UPDATE SET grams = ARRAY(SELECT DISTINCT"
+                " unnest(s.grams || excluded.grams)) WHERE NOT s.grams @> excluded.grams")
+                .replace(QStringLiteral("%3"), blocks)
+                .replace(QStringLiteral("%4"), keys)
+                .replace(QStringLiteral("%5"), perUser ? QStringLiteral("r.user_id, ") : QString());
+        const QString changed =
+            QStringLiteral(" WHERE NOT EXISTS (SELECT 1 FROM old_rows o WHERE o.id = r.id%1"
+                           " AND o.name IS NOT DISTINCT FROM r.name)")
+                .arg(perUser ? QStringLiteral(" AND o.user_id = r.user_id") : QString());
+        statements += {
+            QStringLiteral("DROP TABLE IF EXISTS %1").arg(blocks),
+            QStringLiteral("CREATE TABLE %1 (%2 grams TEXT[] NOT NULL, PRIMARY KEY (%3))")
+                .arg(blocks,
+                     perUser ? QStringLiteral("user_id INTEGER NOT NULL, block INTEGER NOT NULL,")
+                             : QStringLiteral("block INTEGER NOT NULL,"),
+                     keys),
+            pairs.arg(table, QString()),
+        };
+        statements += rowTriggers(
+            table + QStringLiteral("_short_blocks_"),
+            [&](bool update) { return pairs.arg(QStringLiteral("new_rows"), update ? changed : QString()); },
+            table);
+    }
     return statements;
 }
 
@@ -438,7 +455,7 @@ QString translated(const char *text)
 
 int currentVersion()
 {
-    return 5;
+    return 6;
 }
 
 bool isCurrent(const QSqlDatabase &db)
@@ -519,7 +536,7 @@ bool ensure(const QSqlDatabase &db, QString &error)
         // bounds a word in 1 % of the tasks is often in none of them, and is taken for a rare one.
         QStringLiteral("ALTER TABLE tasks ALTER COLUMN name SET STATISTICS 1000"),
         QStringLiteral("ANALYZE tasks, customers, customer_contacts, task_counts, task_buckets,"
-                       " task_search_blocks, task_short_blocks, task_creation_order"),
+                       " task_search_blocks, task_short_blocks, customer_short_blocks, task_creation_order"),
         QStringLiteral("COMMIT"),
     };
     return work.runAll(statements);

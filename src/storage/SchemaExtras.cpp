@@ -8,7 +8,7 @@ namespace SchemaExtras {
 
 int currentVersion()
 {
-    return 7;
+    return 8;
 }
 
 bool isCurrent(const QSqlDatabase &db)

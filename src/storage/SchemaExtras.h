@@ -28,10 +28,11 @@ QList<Step> insightSteps();
 // Their parts of addedTasksStatements().
 QStringList taskPageAddedStatements();
 QStringList insightAddedStatements();
-// The blocks of task_short_blocks: its table and triggers, and the pairs of the tasks of id above
-// after (every task where it is negative) added to it.
+// The blocks of task_short_blocks and customer_short_blocks: their tables and triggers, the pairs of
+// the tasks of id above after (every task where it is negative) and of every customer added to them.
 QStringList shortSearchStatements();
 bool addShortPairs(const QSqlDatabase &db, qint64 after);
+bool addCustomerShortPairs(const QSqlDatabase &db);
 
 // One counter of task_counts per user and condition; %1 in the condition stands for the row (NEW, OLD
 // or tasks). The task service reads the column named after its state and level filters ("open_low",

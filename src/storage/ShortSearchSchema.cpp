@@ -14,44 +14,60 @@ namespace {
 
 // Each block of 1024 ids keeps, per user, the characters and pairs of characters of its task names,
 // lowered as LIKE folds them, each between bars ("|a|ab|b|"): a search of one or two characters reads
-// only the blocks that hold them. A bar inside a pair only ever finds a block too many. Pairs are only
-// ever added: a task renamed or deleted leaves its old ones behind, which costs a block read, never a
-// match. The numbers 0 to length - 1 come from a JSON array of that many zeros.
-QString addedPairs(const QString &row)
+// only the blocks that hold them. The customers' names are kept the same way, for every user at once.
+// A bar inside a pair only ever finds a block too many. Pairs are only ever added: a name changed or
+// deleted leaves its old ones behind, which costs a block read, never a match. The numbers 0 to
+// length - 1 come from a JSON array of that many zeros.
+struct ShortBlocks
 {
-    return QStringLiteral(
-               "INSERT OR IGNORE INTO task_short_blocks (user_id, block, grams) VALUES (%1.user_id,"
-               " %1.id >> 10, '|'); UPDATE task_short_blocks SET grams = grams || COALESCE((SELECT"
-               " group_concat(g, '|') || '|' FROM (SELECT DISTINCT substr(lower(%1.name), n.key + 1, w.width)"
-               " AS g FROM json_each('[' || substr(replace(hex(zeroblob(length(%1.name))), '00', ',0'), 2)"
-               " || ']') AS n CROSS JOIN (SELECT 1 AS width UNION ALL SELECT 2) AS w)"
-               " WHERE instr(task_short_blocks.grams, '|' || g || '|') = 0), '')"
-               " WHERE user_id = %1.user_id AND block = %1.id >> 10;")
-        .arg(row);
-}
+    const char *table;  // whose names
+    const char *blocks; // where their pairs are kept
+    bool perUser;
 
-} // namespace
+    QString addedPairs(const QString &row) const
+    {
+        const QString owner = perUser ? QStringLiteral("user_id, ") : QString();
+        const QString ownerValue = perUser ? row + QStringLiteral(".user_id, ") : QString();
+        const QString ownerTest = perUser ? QStringLiteral("user_id = %1.user_id AND ").arg(row) : QString();
+        return QStringLiteral(
+                   "INSERT OR IGNORE INTO %2 (%3block, grams) VALUES (%4%1.id >> 10, '|'); UPDATE %2"
+                   " SET grams = grams || COALESCE((SELECT group_concat(g, '|') || '|' FROM (SELECT DISTINCT"
+                   " substr(lower(%1.name), n.key + 1, w.width) AS g FROM json_each('[' ||"
+                   " substr(replace(hex(zeroblob(length(%1.name))), '00', ',0'), 2) || ']') AS n CROSS JOIN"
+                   " (SELECT 1 AS width UNION ALL SELECT 2) AS w)"
+                   " WHERE instr(%2.grams, '|' || g || '|') = 0), '') WHERE %5block = %1.id >> 10;")
+            .arg(row, QLatin1String(blocks), owner, ownerValue, ownerTest);
+    }
 
-QStringList shortSearchStatements()
-{
-    return {
-        QStringLiteral("DROP TRIGGER IF EXISTS task_short_blocks_insert"),
-        QStringLiteral("DROP TRIGGER IF EXISTS task_short_blocks_update"),
-        QStringLiteral("DROP TABLE IF EXISTS task_short_blocks"),
-        QStringLiteral("CREATE TABLE task_short_blocks (user_id INTEGER NOT NULL, block INTEGER NOT NULL,"
-                       " grams TEXT NOT NULL, PRIMARY KEY (user_id, block)) WITHOUT ROWID"),
-        QStringLiteral("CREATE TRIGGER task_short_blocks_insert AFTER INSERT ON tasks BEGIN %1 END")
-            .arg(addedPairs(QStringLiteral("NEW"))),
-        QStringLiteral("CREATE TRIGGER task_short_blocks_update AFTER UPDATE OF id, user_id, name ON tasks"
-                       " WHEN OLD.name IS NOT NEW.name OR OLD.user_id IS NOT NEW.user_id"
-                       " OR OLD.id >> 10 IS NOT NEW.id >> 10 BEGIN %1 END")
-            .arg(addedPairs(QStringLiteral("NEW"))),
-    };
-}
+    QStringList statements() const
+    {
+        const QString name = QLatin1String(blocks);
+        const QString changed = perUser ? QStringLiteral("id, user_id, name") : QStringLiteral("id, name");
+        const QString moved = perUser ? QStringLiteral(" OR OLD.user_id IS NOT NEW.user_id") : QString();
+        return {
+            QStringLiteral("DROP TRIGGER IF EXISTS %1_insert").arg(name),
+            QStringLiteral("DROP TRIGGER IF EXISTS %1_update").arg(name),
+            QStringLiteral("DROP TABLE IF EXISTS %1").arg(name),
+            perUser ? QStringLiteral("CREATE TABLE %1 (user_id INTEGER NOT NULL, block INTEGER NOT NULL,"
+                                     " grams TEXT NOT NULL, PRIMARY KEY (user_id, block)) WITHOUT ROWID")
+                          .arg(name)
+                    : QStringLiteral("CREATE TABLE %1 (block INTEGER PRIMARY KEY, grams TEXT NOT NULL)")
+                          .arg(name),
+            QStringLiteral("CREATE TRIGGER %1_insert AFTER INSERT ON %2 BEGIN %3 END")
+                .arg(name, QLatin1String(table), addedPairs(QStringLiteral("NEW"))),
+            QStringLiteral("CREATE TRIGGER %1_update AFTER UPDATE OF %3 ON %2 WHEN OLD.name IS NOT NEW.name%4"
+                           " OR OLD.id >> 10 IS NOT NEW.id >> 10 BEGIN %5 END")
+                .arg(name, QLatin1String(table), changed, moved, addedPairs(QStringLiteral("NEW"))),
+        };
+    }
+};
 
-// The pairs of the tasks above after, as the triggers would add them, read once in id order: a block
+constexpr ShortBlocks kTaskBlocks{"tasks", "task_short_blocks", true};
+constexpr ShortBlocks kCustomerBlocks{"customers", "customer_short_blocks", false};
+
+// The pairs of the rows above after, as the triggers would add them, read once in id order: a block
 // is complete when the next begins. Counted here, where SQL would sort every pair of every name.
-bool addShortPairs(const QSqlDatabase &db, qint64 after)
+bool addPairs(const QSqlDatabase &db, const ShortBlocks &target, qint64 after)
 {
     QSqlQuery rows(db);
     rows.setForwardOnly(true);
@@ -61,12 +77,19 @@ bool addShortPairs(const QSqlDatabase &db, qint64 after)
         qWarning().noquote() << "SQL failed:" << query.lastError().text() << "\n" << query.lastQuery();
         return false;
     };
-    if (!rows.prepare(QStringLiteral("SELECT user_id, id >> 10, lower(name) FROM tasks WHERE id > :after"
-                                     " AND name IS NOT NULL ORDER BY id")) ||
+    const QString table = QLatin1String(target.table);
+    const QString blocks = QLatin1String(target.blocks);
+    const QString owner = target.perUser ? QStringLiteral("user_id") : QStringLiteral("0");
+    const QString ownerColumn = target.perUser ? QStringLiteral("user_id, ") : QString();
+    const QString ownerValue = target.perUser ? QStringLiteral(":uid, ") : QString();
+    const QString ownerTest = target.perUser ? QStringLiteral("user_id = :uid AND ") : QString();
+    if (!rows.prepare(QStringLiteral("SELECT %1, id >> 10, lower(name) FROM %2 WHERE id > :after"
+                                     " AND name IS NOT NULL ORDER BY id")
+                          .arg(owner, table)) ||
         !stored.prepare(
-            QStringLiteral("SELECT grams FROM task_short_blocks WHERE user_id = :uid AND block = :block")) ||
-        !write.prepare(QStringLiteral("INSERT OR REPLACE INTO task_short_blocks (user_id, block, grams)"
-                                      " VALUES (:uid, :block, :grams)")))
+            QStringLiteral("SELECT grams FROM %1 WHERE %2block = :block").arg(blocks, ownerTest)) ||
+        !write.prepare(QStringLiteral("INSERT OR REPLACE INTO %1 (%2block, grams) VALUES (%3:block, :grams)")
+                           .arg(blocks, ownerColumn, ownerValue)))
         return failed(rows);
     rows.bindValue(QStringLiteral(":after"), after < 0 ? std::numeric_limits<qint64>::min() : after);
     if (!rows.exec())
@@ -77,7 +100,10 @@ bool addShortPairs(const QSqlDatabase &db, qint64 after)
     const auto flush = [&]() {
         for (auto user = pairs.cbegin(); user != pairs.cend(); ++user) {
             QString grams = QStringLiteral("|");
-            stored.bindValue(QStringLiteral(":uid"), user.key());
+            if (target.perUser) {
+                stored.bindValue(QStringLiteral(":uid"), user.key());
+                write.bindValue(QStringLiteral(":uid"), user.key());
+            }
             stored.bindValue(QStringLiteral(":block"), block);
             if (!stored.exec())
                 return failed(stored);
@@ -90,7 +116,6 @@ bool addShortPairs(const QSqlDatabase &db, qint64 after)
                 if (!grams.contains(QLatin1Char('|') + gram + QLatin1Char('|')))
                     grams += gram + QLatin1Char('|');
             }
-            write.bindValue(QStringLiteral(":uid"), user.key());
             write.bindValue(QStringLiteral(":block"), block);
             write.bindValue(QStringLiteral(":grams"), grams);
             if (!write.exec())
@@ -113,6 +138,23 @@ bool addShortPairs(const QSqlDatabase &db, qint64 after)
         }
     }
     return flush();
+}
+
+} // namespace
+
+QStringList shortSearchStatements()
+{
+    return kTaskBlocks.statements() + kCustomerBlocks.statements();
+}
+
+bool addShortPairs(const QSqlDatabase &db, qint64 after)
+{
+    return addPairs(db, kTaskBlocks, after);
+}
+
+bool addCustomerShortPairs(const QSqlDatabase &db)
+{
+    return addPairs(db, kCustomerBlocks, -1);
 }
 
 } // namespace SchemaExtras

@@ -40,12 +40,16 @@ public:
     // Each text between bars, as the triggers keep them.
     QString taskShortBlocks(int grams) const override
     {
-        QStringList tests;
-        for (int gram = 0; gram < grams; ++gram)
-            tests.append(QStringLiteral("instr(grams, '|' || lower(:gram%1) || '|') > 0").arg(gram));
         return QStringLiteral("SELECT json_group_array(block), COUNT(*) FROM task_short_blocks"
                               " WHERE user_id = :uid AND %1")
-            .arg(tests.join(QStringLiteral(" AND ")));
+            .arg(holdsShortGrams(QStringLiteral("grams"), grams));
+    }
+    QString holdsShortGrams(const QString &column, int grams) const override
+    {
+        QStringList tests;
+        for (int gram = 0; gram < grams; ++gram)
+            tests.append(QStringLiteral("instr(%1, '|' || lower(:gram%2) || '|') > 0").arg(column).arg(gram));
+        return tests.join(QStringLiteral(" AND "));
     }
     QString taskRowsOfBlocks() const override
     {
@@ -184,12 +188,16 @@ public:
     // Lowered as the names were, under "C".
     QString taskShortBlocks(int grams) const override
     {
+        return QStringLiteral("SELECT '{' || COALESCE(string_agg(CAST(block AS TEXT), ','), '') || '}',"
+                              " COUNT(*) FROM task_short_blocks WHERE user_id = :uid AND %1")
+            .arg(holdsShortGrams(QStringLiteral("grams"), grams));
+    }
+    QString holdsShortGrams(const QString &column, int grams) const override
+    {
         QStringList texts;
         for (int gram = 0; gram < grams; ++gram)
             texts.append(QStringLiteral("lower(CAST(:gram%1 AS TEXT) COLLATE \"C\")").arg(gram));
-        return QStringLiteral("SELECT '{' || COALESCE(string_agg(CAST(block AS TEXT), ','), '') || '}',"
-                              " COUNT(*) FROM task_short_blocks WHERE user_id = :uid AND grams @> ARRAY[%1]")
-            .arg(texts.join(QStringLiteral(", ")));
+        return QStringLiteral("%1 @> ARRAY[%2]").arg(column, texts.join(QStringLiteral(", ")));
     }
     QString taskRowsOfBlocks() const override { return taskCandidateRowsInOrder(true); }
 
@@ -309,4 +317,13 @@ const SqlDialect &SqlDialect::postgres()
 const SqlDialect &SqlDialect::of(const QSqlDatabase &db)
 {
     return db.driverName() == QLatin1String("QPSQL") ? postgres() : sqlite();
+}
+
+QString SqlDialect::customersOfShortGrams(int grams) const
+{
+    // CROSS JOIN keeps the blocks first on the file.
+    return QStringLiteral("(SELECT customers.* FROM customer_short_blocks AS b CROSS JOIN customers"
+                          " WHERE customers.id >= b.block * 1024 AND customers.id < b.block * 1024 + 1024"
+                          " AND %1) AS customers")
+        .arg(holdsShortGrams(QStringLiteral("b.grams"), grams));
 }

@@ -218,7 +218,7 @@ QList<Step> taskPageSteps()
         {QStringLiteral("task creation order"), creationOrderStatements()},
         {QStringLiteral("task short search"), shortSearchStatements(),
          [](const QSqlDatabase &db) {
-             return addShortPairs(db, -1);
+             return addShortPairs(db, -1) && addCustomerShortPairs(db);
          }},
     };
 }

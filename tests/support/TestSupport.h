@@ -157,32 +157,46 @@ inline QString queryList(const DbManager &db, const QString &sql)
     return values.join(QLatin1Char(','));
 }
 
-// Each task's characters and pairs of characters (as "id:text") whose blocks the statement of a short
-// search does not find: empty while the blocks hold every task's name. Of the newest tasks only where
-// newest is positive.
+// Each task's and customer's characters and pairs of characters (as "id:text", "customer id:text") that
+// the statements of a short search do not find in their blocks: empty while the blocks hold every name.
+// Of the newest tasks only where newest is positive.
 inline QStringList shortPairsMissing(const DbManager &db, int newest = 0)
 {
     QStringList missing;
-    QSqlQuery tasks(db.database());
-    QSqlQuery blocks(db.database());
-    blocks.prepare(db.dialect().taskShortBlocks(1));
+    QSqlQuery rows(db.database());
+    QSqlQuery taskBlocks(db.database());
+    taskBlocks.prepare(db.dialect().taskShortBlocks(1));
+    QSqlQuery customer(db.database());
+    customer.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE customers.id = :id")
+                         .arg(db.dialect().customersOfShortGrams(1)));
     const QString limit = newest > 0 ? QStringLiteral(" LIMIT %1").arg(newest) : QString();
-    tasks.exec(QStringLiteral("SELECT id, user_id, name FROM tasks WHERE name IS NOT NULL ORDER BY id DESC") +
-               limit);
-    while (tasks.next()) {
-        const QList<uint> codes = tasks.value(2).toString().toUcs4();
-        for (qsizetype at = 0; at < codes.size(); ++at) {
-            for (const qsizetype width : {1, 2}) {
-                if (at + width > codes.size())
-                    continue;
-                const QString text =
-                    QString::fromUcs4(reinterpret_cast<const char32_t *>(codes.constData() + at), width);
-                blocks.bindValue(QStringLiteral(":uid"), tasks.value(1));
-                blocks.bindValue(QStringLiteral(":gram0"), text);
-                const QString block = QString::number(tasks.value(0).toLongLong() >> 10);
-                const QString found = blocks.exec() && blocks.next() ? blocks.value(0).toString() : QString();
-                if (!found.mid(1, found.size() - 2).split(QLatin1Char(',')).contains(block))
-                    missing << tasks.value(0).toString() + QLatin1Char(':') + text;
+    for (const bool tasks : {true, false}) {
+        rows.exec(tasks ? QStringLiteral(
+                              "SELECT id, user_id, name FROM tasks WHERE name IS NOT NULL ORDER BY id DESC") +
+                              limit
+                        : QStringLiteral("SELECT id, user_id, name FROM customers WHERE name IS NOT NULL"));
+        while (rows.next()) {
+            const QList<uint> codes = rows.value(2).toString().toUcs4();
+            for (qsizetype at = 0; at < codes.size(); ++at) {
+                for (const qsizetype width : {1, 2}) {
+                    if (at + width > codes.size())
+                        continue;
+                    const QString text =
+                        QString::fromUcs4(reinterpret_cast<const char32_t *>(codes.constData() + at), width);
+                    QSqlQuery &lookup = tasks ? taskBlocks : customer;
+                    lookup.bindValue(QStringLiteral(":gram0"), text);
+                    if (tasks)
+                        lookup.bindValue(QStringLiteral(":uid"), rows.value(1));
+                    else
+                        lookup.bindValue(QStringLiteral(":id"), rows.value(0));
+                    const bool read = lookup.exec() && lookup.next();
+                    const QString found = read ? lookup.value(0).toString() : QString();
+                    const QString block = QString::number(rows.value(0).toLongLong() >> 10);
+                    if (tasks ? !found.mid(1, found.size() - 2).split(QLatin1Char(',')).contains(block)
+                              : !read)
+                        missing << (tasks ? QString() : QStringLiteral("customer ")) +
+                                       rows.value(0).toString() + QLatin1Char(':') + text;
+                }
             }
         }
     }

@@ -760,6 +760,13 @@ private slots:
                     customers.remove(gone);
                     for (RefTask &t : tasks)
                         t.customerId = t.customerId == gone ? 0 : t.customerId;
+                } else if (rare == 2 && !customers.isEmpty()) { // renamed in the customer directory
+                    const int renamed = customers.keys().at(pick(0, int(customers.size()) - 1));
+                    customers[renamed] = pickOf({u"Zulu Ltd"_s, u"Call Co"_s, u"b"_s, u"QZ"_s});
+                    QVERIFY(execSql(*m_db, u"UPDATE customers SET name = '%1' WHERE id = %2"_s
+                                               .arg(customers.value(renamed))
+                                               .arg(renamed)));
+                    m_service->onTasksChanged();
                 } else {
                     continue;
                 }
@@ -767,8 +774,11 @@ private slots:
             } else if (operation <= 8) {
                 const QList<QVariant> before = {nameFilter, activeFilter, levelFilter, fromFilter, toFilter};
                 if (operation == 6) {
-                    const QString text = pickOf({QString(), u"a"_s, u"B"_s, u"1"_s, u" co "_s, u"12"_s,
-                                                 u"zz"_s, u"alp"_s, u"eta"_s, u"Zed"_s, u"100"_s, u"ll 1"_s});
+                    const QString text =
+                        pickOf({QString(), u"a"_s, u"B"_s, u"1"_s, u" co "_s, u"12"_s, u"zz"_s, u"alp"_s,
+                                u"eta"_s, u"Zed"_s, u"100"_s, u"ll 1"_s, u"qz"_s});
+                    // Few table pages to list: short texts walk; more: those in a block or two are listed.
+                    m_service->setSearchLimits(10000, pick(0, 1) ? 1 : 64);
                     m_service->setFilterName(text);
                     nameFilter = text.trimmed();
                 } else if (operation == 7) {
