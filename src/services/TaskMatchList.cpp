@@ -82,7 +82,7 @@ QString TaskMatchList::statement(bool named, const Source &source) const
     const SqlDialect &dialect = m_query->dialect();
     const bool blocks = source.kind == Source::Blocks;
     const QString from = !named   ? QStringLiteral("tasks")
-                         : blocks ? dialect.taskRowsOfBlocks()
+                         : blocks ? dialect.taskRowsOfBlocks(source.blockWidth)
                          : source.kind == Source::OwnCandidates
                              ? dialect.ownTaskCandidateRows()
                              : QStringLiteral("tasks") + dialect.readById();

@@ -20,6 +20,7 @@ public:
         enum Kind { Table, OwnCandidates, Blocks };
         Kind kind = Table;
         QString blocks;
+        int blockWidth = 1024;
     };
 
     explicit TaskMatchList(DbManager *db, TaskPageQuery *query);

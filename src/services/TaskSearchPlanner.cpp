@@ -73,6 +73,7 @@ int TaskSearchPlanner::countTasks(int userId)
     m_firstTried = false;
     m_probedAll = false;
     m_blocks.clear();
+    m_blockWidth = kBlockIds;
     const auto count = [&](const QString &from, const QString &where, int limit) {
         // Without the join when nothing reads the customer, so that the name index alone answers.
         const bool joined = where.isEmpty() || where.contains(QStringLiteral("customers."));
@@ -317,8 +318,19 @@ bool TaskSearchPlanner::listShort(int userId)
     const qint64 few = m_listPages / 8;
     if (!blocks.exec() || !blocks->next() || blocks->value(1).toLongLong() > few)
         return false;
-    m_blocks = blocks->value(0).toString();
+    const QString hitBlocks = blocks->value(0).toString();
     blocks->finish();
+    // Of those blocks, the spans of 64 ids that hold the characters.
+    StatementCache::Lease spans =
+        SqlSupport::reuse(m_db, m_query->dialect().taskShortBlocks(int(grams.size()), true));
+    spans->bindValue(QStringLiteral(":uid"), userId);
+    spans->bindValue(QStringLiteral(":blocks"), hitBlocks);
+    m_query->bindShortGrams(*spans);
+    if (!spans.exec() || !spans->next())
+        return false;
+    m_blocks = spans->value(0).toString();
+    m_blockWidth = kSpanIds;
+    spans->finish();
     StatementCache::Lease owned = SqlSupport::reuse(
         m_db, QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM tasks WHERE tasks.user_id = :uid"
                              " AND tasks.customer_id IN (%1) LIMIT :owned) AS owned")
@@ -328,8 +340,11 @@ bool TaskSearchPlanner::listShort(int userId)
                      QStringLiteral("%") + m_query->view().name + QStringLiteral("%"));
     m_query->bindShortGrams(*owned);
     owned->bindValue(QStringLiteral(":owned"), m_listPages + 1);
-    if (!owned.exec() || !owned->next() || owned->value(0).toLongLong() > m_listPages)
+    if (!owned.exec() || !owned->next() || owned->value(0).toLongLong() > m_listPages) {
+        m_blocks.clear();
+        m_blockWidth = kBlockIds;
         return false;
+    }
     m_ownedByCustomers = owned->value(0).toLongLong();
     owned->finish();
     m_inBlocks = true;
@@ -340,6 +355,8 @@ bool TaskSearchPlanner::listShort(int userId)
     if (m_listed)
         return true;
     m_inBlocks = false;
+    m_blocks.clear();
+    m_blockWidth = kBlockIds;
     m_matches.start();
     return false;
 }
@@ -420,5 +437,8 @@ bool TaskSearchPlanner::listMatches(int userId, bool namedRead)
 TaskMatchList::Source TaskSearchPlanner::namedSource(bool ownCandidates) const
 {
     using Source = TaskMatchList::Source;
-    return {m_inBlocks ? Source::Blocks : ownCandidates ? Source::OwnCandidates : Source::Table, m_blocks};
+    return {m_inBlocks      ? Source::Blocks
+            : ownCandidates ? Source::OwnCandidates
+                            : Source::Table,
+            m_blocks, m_blockWidth};
 }

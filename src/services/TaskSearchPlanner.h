@@ -20,6 +20,8 @@ public:
     // Beyond this many of the user's tasks of matching customers, reading a search in id order leaves
     // them to the walk of the order's index.
     static constexpr int kOwnedByCustomers = 400;
+    static constexpr int kBlockIds = 1024;
+    static constexpr int kSpanIds = 64;
 
     explicit TaskSearchPlanner(DbManager *db, TaskPageQuery *query);
 
@@ -128,6 +130,7 @@ private:
     bool m_creationFollowsIds = false;
     // Of the last count, as the dialect lists them; they change with the data, and so does the count.
     QString m_blocks;
+    int m_blockWidth = kBlockIds; // ids per entry of m_blocks
     // The count and the filters and data it was counted for.
     int m_counted = 0;
     QString m_countedView;

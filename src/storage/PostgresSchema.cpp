@@ -287,42 +287,62 @@ QStringList searchBlocks()
 }
 
 // Each block of 1024 ids also keeps, per user, the characters and pairs of characters of its task
-// names, lowered: a search of one or two characters, which has no trigram, reads only the blocks that
-// hold them. The customers' names are kept the same way, for every user at once. Like the filters,
-// they are only ever added.
+// names, lowered, each between bars as on the file ("|a|ab|b|"): a search of one or two characters, which has
+// no trigram, reads only the blocks that hold them, and of those only the spans of 64 ids that hold them. The
+// customers' names are kept by block, for every user at once. Like the filters, they are only ever added.
 QStringList shortBlocks()
 {
+    struct Kept
+    {
+        const char *table;
+        const char *blocks;
+        const char *triggers; // the prefix of their names
+        bool perUser;
+        int shift; // of an id to its block
+    };
     QStringList statements;
-    for (const bool perUser : {true, false}) {
-        const QString table = perUser ? QStringLiteral("tasks") : QStringLiteral("customers");
-        const QString blocks =
-            perUser ? QStringLiteral("task_short_blocks") : QStringLiteral("customer_short_blocks");
-        const QString keys = perUser ? QStringLiteral("user_id, block") : QStringLiteral("block");
+    for (const Kept &kept :
+         {Kept{"tasks", "task_short_blocks", "tasks_short_blocks_", true, 10},
+          Kept{"tasks", "task_short_spans", "tasks_short_spans_", true, 6},
+          Kept{"customers", "customer_short_blocks", "customers_short_blocks_", false, 10}}) {
+        const QString table = QLatin1String(kept.table);
+        const QString blocks = QLatin1String(kept.blocks);
+        const QString keys = kept.perUser ? QStringLiteral("user_id, block") : QStringLiteral("block");
+        // Only the texts that the block lacks are appended, each ending in a bar: a writer at the same
+        // time may add one twice, and none is lost.
         const QString pairs =
             QStringLiteral(
-                "INSERT INTO %3 AS s (%4, grams) SELECT %4, array_agg(g) FROM (SELECT DISTINCT %5r.id >> 10"
-                " AS block, substr(lower(r.name), i, w.w) AS g FROM %1 AS r CROSS JOIN LATERAL"
-                " generate_series(1, length(r.name)) AS i CROSS JOIN (VALUES (1), (2)) AS w (w)%2) AS d"
-                " GROUP BY %4 ORDER BY %4 ON CONFLICT (%4) DO UPDATE SET grams = ARRAY(SELECT DISTINCT"
-                " unnest(s.grams || excluded.grams)) WHERE NOT s.grams @> excluded.grams")
+                "INSERT INTO %3 AS s (%4, grams) SELECT %7, '|' || string_agg(d.g, '|') || '|' FROM (SELECT"
+                " DISTINCT %5r.id >> %6 AS block, substr(lower(r.name), i, w.w) AS g FROM %1 AS r CROSS JOIN"
+                " LATERAL generate_series(1, length(r.name)) AS i CROSS JOIN (VALUES (1), (2)) AS w (w)%2)"
+                " AS d LEFT JOIN %3 AS e ON %8 WHERE e.grams IS NULL"
+                " OR strpos(e.grams, '|' || d.g || '|') = 0 GROUP BY %7 ORDER BY %7 ON CONFLICT (%4) DO "
+                "UPDATE"
+                " SET grams = s.grams || substr(excluded.grams, 2)")
                 .replace(QStringLiteral("%3"), blocks)
                 .replace(QStringLiteral("%4"), keys)
-                .replace(QStringLiteral("%5"), perUser ? QStringLiteral("r.user_id, ") : QString());
+                .replace(QStringLiteral("%5"), kept.perUser ? QStringLiteral("r.user_id, ") : QString())
+                .replace(QStringLiteral("%6"), QString::number(kept.shift))
+                .replace(QStringLiteral("%7"),
+                         kept.perUser ? QStringLiteral("d.user_id, d.block") : QStringLiteral("d.block"))
+                .replace(QStringLiteral("%8"),
+                         kept.perUser ? QStringLiteral("e.user_id = d.user_id AND e.block = d.block")
+                                      : QStringLiteral("e.block = d.block"));
         const QString changed =
             QStringLiteral(" WHERE NOT EXISTS (SELECT 1 FROM old_rows o WHERE o.id = r.id%1"
                            " AND o.name IS NOT DISTINCT FROM r.name)")
-                .arg(perUser ? QStringLiteral(" AND o.user_id = r.user_id") : QString());
+                .arg(kept.perUser ? QStringLiteral(" AND o.user_id = r.user_id") : QString());
         statements += {
             QStringLiteral("DROP TABLE IF EXISTS %1").arg(blocks),
-            QStringLiteral("CREATE TABLE %1 (%2 grams TEXT[] NOT NULL, PRIMARY KEY (%3))")
+            QStringLiteral("CREATE TABLE %1 (%2 grams TEXT COLLATE \"C\" NOT NULL, PRIMARY KEY (%3))")
                 .arg(blocks,
-                     perUser ? QStringLiteral("user_id INTEGER NOT NULL, block INTEGER NOT NULL,")
-                             : QStringLiteral("block INTEGER NOT NULL,"),
+                     kept.perUser ? QStringLiteral("user_id INTEGER NOT NULL, block INTEGER NOT NULL,")
+                                  : QStringLiteral("block INTEGER NOT NULL,"),
                      keys),
             pairs.arg(table, QString()),
         };
         statements += rowTriggers(
-            table + QStringLiteral("_short_blocks_"),
+            QLatin1String(kept.triggers),
             [&](bool update) { return pairs.arg(QStringLiteral("new_rows"), update ? changed : QString()); },
             table);
     }
@@ -455,7 +475,7 @@ QString translated(const char *text)
 
 int currentVersion()
 {
-    return 6;
+    return 8;
 }
 
 bool isCurrent(const QSqlDatabase &db)
@@ -536,7 +556,8 @@ bool ensure(const QSqlDatabase &db, QString &error)
         // bounds a word in 1 % of the tasks is often in none of them, and is taken for a rare one.
         QStringLiteral("ALTER TABLE tasks ALTER COLUMN name SET STATISTICS 1000"),
         QStringLiteral("ANALYZE tasks, customers, customer_contacts, task_counts, task_buckets,"
-                       " task_search_blocks, task_short_blocks, customer_short_blocks, task_creation_order"),
+                       " task_search_blocks, task_short_blocks, task_short_spans, customer_short_blocks,"
+                       " task_creation_order"),
         QStringLiteral("COMMIT"),
     };
     return work.runAll(statements);

@@ -8,7 +8,7 @@ namespace SchemaExtras {
 
 int currentVersion()
 {
-    return 8;
+    return 9;
 }
 
 bool isCurrent(const QSqlDatabase &db)
@@ -20,9 +20,9 @@ bool isCurrent(const QSqlDatabase &db)
 
 QStringList bulkInsertTriggers()
 {
-    return {QStringLiteral("task_counts_insert"), QStringLiteral("task_search_insert"),
-            QStringLiteral("tasks_buckets_insert"), QStringLiteral("task_creation_order_insert"),
-            QStringLiteral("task_short_blocks_insert")};
+    return {QStringLiteral("task_counts_insert"),       QStringLiteral("task_search_insert"),
+            QStringLiteral("tasks_buckets_insert"),     QStringLiteral("task_creation_order_insert"),
+            QStringLiteral("task_short_blocks_insert"), QStringLiteral("task_short_spans_insert")};
 }
 
 QStringList addedTasksStatements()

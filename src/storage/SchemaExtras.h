@@ -28,8 +28,9 @@ QList<Step> insightSteps();
 // Their parts of addedTasksStatements().
 QStringList taskPageAddedStatements();
 QStringList insightAddedStatements();
-// The blocks of task_short_blocks and customer_short_blocks: their tables and triggers, the pairs of
-// the tasks of id above after (every task where it is negative) and of every customer added to them.
+// The blocks of task_short_blocks, task_short_spans and customer_short_blocks: their tables and
+// triggers, the pairs of the tasks of id above after (every task where it is negative) and of every
+// customer added to them.
 QStringList shortSearchStatements();
 bool addShortPairs(const QSqlDatabase &db, qint64 after);
 bool addCustomerShortPairs(const QSqlDatabase &db);

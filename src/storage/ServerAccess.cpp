@@ -24,6 +24,7 @@ const char *const kOwnTables[] = {"tasks",
                                   "task_buckets",
                                   "task_search_blocks",
                                   "task_short_blocks",
+                                  "task_short_spans",
                                   "task_creation_order",
                                   "sync_accounts",
                                   "sync_links",
@@ -33,12 +34,12 @@ const char *const kOwnTables[] = {"tasks",
 // the owner, whom row-level security does not restrict. Recreating one of these functions (a new
 // version of its schema) resets this, so a change there raises currentVersion() here too.
 const char *const kTriggerFunctions[] = {
-    "tasks_derived_insert",         "tasks_derived_delete",         "tasks_derived_update",
-    "duevia_data_changed",          "duevia_sync_tasks_insert",     "duevia_sync_tasks_update",
-    "duevia_sync_tasks_delete",     "duevia_sync_customers_update", "tasks_search_blocks_insert",
-    "tasks_search_blocks_update",   "tasks_creation_order_insert",  "tasks_creation_order_update",
-    "tasks_short_blocks_insert",    "tasks_short_blocks_update",    "customers_short_blocks_insert",
-    "customers_short_blocks_update"};
+    "tasks_derived_insert",          "tasks_derived_delete",         "tasks_derived_update",
+    "duevia_data_changed",           "duevia_sync_tasks_insert",     "duevia_sync_tasks_update",
+    "duevia_sync_tasks_delete",      "duevia_sync_customers_update", "tasks_search_blocks_insert",
+    "tasks_search_blocks_update",    "tasks_creation_order_insert",  "tasks_creation_order_update",
+    "tasks_short_blocks_insert",     "tasks_short_blocks_update",    "customers_short_blocks_insert",
+    "customers_short_blocks_update", "tasks_short_spans_insert",     "tasks_short_spans_update"};
 
 // Built-in functions of the task pages' and searches' conditions that tell nothing of a row but
 // their result, which PostgreSQL does not mark as such: until they are, row-level security keeps
@@ -105,7 +106,8 @@ QStringList rules(const QString &searchPath)
         " EXECUTE format('GRANT SELECT, INSERT, UPDATE, DELETE ON tasks, customers, customer_contacts,"
         " sync_accounts, sync_links, sync_deletes TO %1$s', member);"
         " EXECUTE format('GRANT SELECT ON task_counts, task_buckets, task_search_blocks, task_short_blocks,"
-        " customer_short_blocks, task_creation_order, duevia_schema, sync_schema, duevia_access TO %1$s', "
+        " task_short_spans, customer_short_blocks, task_creation_order, duevia_schema, sync_schema, "
+        "duevia_access TO %1$s', "
         "member);"
         " EXECUTE format('GRANT SELECT (id, username, name, role, active, created_at, db_role),"
         " INSERT (username, password_hash, salt, name) ON users TO %1$s', member);"
@@ -140,7 +142,7 @@ bool hasRowSafeFunctions(const QSqlDatabase &db)
 
 int currentVersion()
 {
-    return 4;
+    return 5;
 }
 
 bool isCurrent(const QSqlDatabase &db)

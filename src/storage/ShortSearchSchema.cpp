@@ -14,7 +14,8 @@ namespace {
 
 // Each block of 1024 ids keeps, per user, the characters and pairs of characters of its task names,
 // lowered as LIKE folds them, each between bars ("|a|ab|b|"): a search of one or two characters reads
-// only the blocks that hold them. The customers' names are kept the same way, for every user at once.
+// only the blocks that hold them. Each span of 64 ids keeps them too, so that of a block that holds
+// them only the spans that do are read. The customers' names are kept by block, for every user at once.
 // A bar inside a pair only ever finds a block too many. Pairs are only ever added: a name changed or
 // deleted leaves its old ones behind, which costs a block read, never a match. The numbers 0 to
 // length - 1 come from a JSON array of that many zeros.
@@ -23,6 +24,7 @@ struct ShortBlocks
     const char *table;  // whose names
     const char *blocks; // where their pairs are kept
     bool perUser;
+    int shift; // of an id to its block
 
     QString addedPairs(const QString &row) const
     {
@@ -30,13 +32,13 @@ struct ShortBlocks
         const QString ownerValue = perUser ? row + QStringLiteral(".user_id, ") : QString();
         const QString ownerTest = perUser ? QStringLiteral("user_id = %1.user_id AND ").arg(row) : QString();
         return QStringLiteral(
-                   "INSERT OR IGNORE INTO %2 (%3block, grams) VALUES (%4%1.id >> 10, '|'); UPDATE %2"
+                   "INSERT OR IGNORE INTO %2 (%3block, grams) VALUES (%4%1.id >> %6, '|'); UPDATE %2"
                    " SET grams = grams || COALESCE((SELECT group_concat(g, '|') || '|' FROM (SELECT DISTINCT"
                    " substr(lower(%1.name), n.key + 1, w.width) AS g FROM json_each('[' ||"
                    " substr(replace(hex(zeroblob(length(%1.name))), '00', ',0'), 2) || ']') AS n CROSS JOIN"
                    " (SELECT 1 AS width UNION ALL SELECT 2) AS w)"
-                   " WHERE instr(%2.grams, '|' || g || '|') = 0), '') WHERE %5block = %1.id >> 10;")
-            .arg(row, QLatin1String(blocks), owner, ownerValue, ownerTest);
+                   " WHERE instr(%2.grams, '|' || g || '|') = 0), '') WHERE %5block = %1.id >> %6;")
+            .arg(row, QLatin1String(blocks), owner, ownerValue, ownerTest, QString::number(shift));
     }
 
     QStringList statements() const
@@ -56,14 +58,16 @@ struct ShortBlocks
             QStringLiteral("CREATE TRIGGER %1_insert AFTER INSERT ON %2 BEGIN %3 END")
                 .arg(name, QLatin1String(table), addedPairs(QStringLiteral("NEW"))),
             QStringLiteral("CREATE TRIGGER %1_update AFTER UPDATE OF %3 ON %2 WHEN OLD.name IS NOT NEW.name%4"
-                           " OR OLD.id >> 10 IS NOT NEW.id >> 10 BEGIN %5 END")
-                .arg(name, QLatin1String(table), changed, moved, addedPairs(QStringLiteral("NEW"))),
+                           " OR OLD.id >> %6 IS NOT NEW.id >> %6 BEGIN %5 END")
+                .arg(name, QLatin1String(table), changed, moved, addedPairs(QStringLiteral("NEW")),
+                     QString::number(shift)),
         };
     }
 };
 
-constexpr ShortBlocks kTaskBlocks{"tasks", "task_short_blocks", true};
-constexpr ShortBlocks kCustomerBlocks{"customers", "customer_short_blocks", false};
+constexpr ShortBlocks kTaskBlocks{"tasks", "task_short_blocks", true, 10};
+constexpr ShortBlocks kTaskSpans{"tasks", "task_short_spans", true, 6};
+constexpr ShortBlocks kCustomerBlocks{"customers", "customer_short_blocks", false, 10};
 
 // The pairs of the rows above after, as the triggers would add them, read once in id order: a block
 // is complete when the next begins. Counted here, where SQL would sort every pair of every name.
@@ -83,9 +87,9 @@ bool addPairs(const QSqlDatabase &db, const ShortBlocks &target, qint64 after)
     const QString ownerColumn = target.perUser ? QStringLiteral("user_id, ") : QString();
     const QString ownerValue = target.perUser ? QStringLiteral(":uid, ") : QString();
     const QString ownerTest = target.perUser ? QStringLiteral("user_id = :uid AND ") : QString();
-    if (!rows.prepare(QStringLiteral("SELECT %1, id >> 10, lower(name) FROM %2 WHERE id > :after"
+    if (!rows.prepare(QStringLiteral("SELECT %1, id >> %3, lower(name) FROM %2 WHERE id > :after"
                                      " AND name IS NOT NULL ORDER BY id")
-                          .arg(owner, table)) ||
+                          .arg(owner, table, QString::number(target.shift))) ||
         !stored.prepare(
             QStringLiteral("SELECT grams FROM %1 WHERE %2block = :block").arg(blocks, ownerTest)) ||
         !write.prepare(QStringLiteral("INSERT OR REPLACE INTO %1 (%2block, grams) VALUES (%3:block, :grams)")
@@ -144,12 +148,12 @@ bool addPairs(const QSqlDatabase &db, const ShortBlocks &target, qint64 after)
 
 QStringList shortSearchStatements()
 {
-    return kTaskBlocks.statements() + kCustomerBlocks.statements();
+    return kTaskBlocks.statements() + kTaskSpans.statements() + kCustomerBlocks.statements();
 }
 
 bool addShortPairs(const QSqlDatabase &db, qint64 after)
 {
-    return addPairs(db, kTaskBlocks, after);
+    return addPairs(db, kTaskBlocks, after) && addPairs(db, kTaskSpans, after);
 }
 
 bool addCustomerShortPairs(const QSqlDatabase &db)

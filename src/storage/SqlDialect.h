@@ -60,15 +60,16 @@ public:
     virtual QString taskCandidateBlocks(int bits, bool sample) const = 0;
     // One row: the blocks of the user (:uid) whose task names may hold each of the texts :gram0 to
     // :gram<grams - 1> (SqlSupport::likeGrams()), as taskRowsOfBlocks() reads them from :blocks, and
-    // how many they are.
-    virtual QString taskShortBlocks(int grams) const = 0;
+    // how many they are; with spans, the spans of 64 ids of the blocks bound as :blocks that may.
+    virtual QString taskShortBlocks(int grams, bool spans = false) const = 0;
     // A FROM item named customers: the customers whose names may hold each of the texts :gram0 to
     // :gram<grams - 1>, the blocks of customer_short_blocks that hold them read by id.
     QString customersOfShortGrams(int grams) const;
-    // A FROM item named tasks: the user's (:uid) tasks in the blocks of ids bound as :blocks.
-    virtual QString taskRowsOfBlocks() const = 0;
-    // Whether the grams of a block (column) hold each of the texts :gram0 to :gram<grams - 1>.
-    virtual QString holdsShortGrams(const QString &column, int grams) const = 0;
+    // A FROM item named tasks: the user's (:uid) tasks in the blocks of width ids bound as :blocks.
+    virtual QString taskRowsOfBlocks(int width) const = 0;
+    // Whether the grams of a block (column) hold each of the texts :gram0 to :gram<grams - 1>; with
+    // estimated, in a form whose share of the blocks the planner takes from the statistics.
+    virtual QString holdsShortGrams(const QString &column, int grams, bool estimated = false) const = 0;
     // The same candidates, those of other users than :uid left out through a narrow index before the
     // table is read, for a file of many users; taskCandidateRows() where that gains nothing.
     virtual QString ownTaskCandidateRows() const = 0;

@@ -158,7 +158,8 @@ inline QString queryList(const DbManager &db, const QString &sql)
 }
 
 // Each task's and customer's characters and pairs of characters (as "id:text", "customer id:text") that
-// the statements of a short search do not find in their blocks: empty while the blocks hold every name.
+// the statements of a short search do not find in their blocks (and a task's in its span): empty while
+// the blocks hold every name.
 // Of the newest tasks only where newest is positive.
 inline QStringList shortPairsMissing(const DbManager &db, int newest = 0)
 {
@@ -166,6 +167,8 @@ inline QStringList shortPairsMissing(const DbManager &db, int newest = 0)
     QSqlQuery rows(db.database());
     QSqlQuery taskBlocks(db.database());
     taskBlocks.prepare(db.dialect().taskShortBlocks(1));
+    QSqlQuery taskSpans(db.database());
+    taskSpans.prepare(db.dialect().taskShortBlocks(1, true));
     QSqlQuery customer(db.database());
     customer.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE customers.id = :id")
                          .arg(db.dialect().customersOfShortGrams(1)));
@@ -191,9 +194,20 @@ inline QStringList shortPairsMissing(const DbManager &db, int newest = 0)
                         lookup.bindValue(QStringLiteral(":id"), rows.value(0));
                     const bool read = lookup.exec() && lookup.next();
                     const QString found = read ? lookup.value(0).toString() : QString();
-                    const QString block = QString::number(rows.value(0).toLongLong() >> 10);
-                    if (tasks ? !found.mid(1, found.size() - 2).split(QLatin1Char(',')).contains(block)
-                              : !read)
+                    const auto holds = [](const QString &list, qint64 block) {
+                        return list.mid(1, list.size() - 2)
+                            .split(QLatin1Char(','))
+                            .contains(QString::number(block));
+                    };
+                    bool spanFound = !tasks;
+                    if (tasks) {
+                        taskSpans.bindValue(QStringLiteral(":uid"), rows.value(1));
+                        taskSpans.bindValue(QStringLiteral(":gram0"), text);
+                        taskSpans.bindValue(QStringLiteral(":blocks"), found);
+                        spanFound = taskSpans.exec() && taskSpans.next() &&
+                                    holds(taskSpans.value(0).toString(), rows.value(0).toLongLong() >> 6);
+                    }
+                    if (tasks ? !holds(found, rows.value(0).toLongLong() >> 10) || !spanFound : !read)
                         missing << (tasks ? QString() : QStringLiteral("customer ")) +
                                        rows.value(0).toString() + QLatin1Char(':') + text;
                 }
