@@ -26,40 +26,44 @@ bool TaskMatchList::holdsOrderOf(const TaskView &view) const
 
 bool TaskMatchList::read(int userId, bool named, const Source &source, int limit)
 {
-    StatementCache::Lease query = SqlSupport::reuse(
-        m_db, statement(named, source) + (limit > 0 ? QStringLiteral(" LIMIT :listLimit") : QString()));
-    m_query->bindFilters(*query, userId);
-    bindBlocks(*query, source.blocks);
-    SqlSupport::bindIfUsed(*query, QStringLiteral(":listLimit"), limit);
+    QString sql = statement(named, source);
+    if (limit > 0)
+        sql += QStringLiteral(" LIMIT %1").arg(limit);
+    QSqlQuery query(m_db->database());
+    query.setForwardOnly(true);
+    query.prepare(sql);
+    m_query->bindFilters(query, userId);
+    bindBlocks(query, source.blocks);
     if (!query.exec())
         return false;
-    while (query->next())
-        m_rows.append({query->value(1), query->value(0).toInt()});
+    while (query.next())
+        m_rows.append({query.value(1), query.value(0).toInt()});
     return true;
 }
 
 bool TaskMatchList::readFirst(int userId, const Source &source, qint64 bound, int wanted)
 {
     const TaskView &view = m_query->view();
-    const QString order = QStringLiteral(" ORDER BY sort_key %1%2, id ASC LIMIT :wanted")
+    const QString order = QStringLiteral(" ORDER BY sort_key %1%2, id ASC LIMIT %3")
                               .arg(view.sortOrder == 0 ? QStringLiteral("ASC") : QStringLiteral("DESC"),
-                                   m_query->nullsOrder(view.sortOrder == 0));
+                                   m_query->nullsOrder(view.sortOrder == 0))
+                              .arg(wanted);
     QList<TaskPageEdge> first;
     for (const bool named : {true, false}) {
-        StatementCache::Lease query = SqlSupport::reuse(
-            m_db, QStringLiteral("SELECT id, sort_key, COUNT(*) OVER () FROM (%1 LIMIT :bound) AS matches")
-                          .arg(statement(named, source)) +
+        QSqlQuery query(m_db->database());
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral("SELECT id, sort_key, COUNT(*) OVER () FROM (%1 LIMIT %2) AS matches")
+                          .arg(statement(named, source))
+                          .arg(bound) +
                       order);
-        m_query->bindFilters(*query, userId);
-        bindBlocks(*query, source.blocks);
-        query->bindValue(QStringLiteral(":bound"), bound);
-        query->bindValue(QStringLiteral(":wanted"), wanted);
+        m_query->bindFilters(query, userId);
+        bindBlocks(query, source.blocks);
         if (!query.exec())
             return false;
-        while (query->next()) {
-            if (query->value(2).toLongLong() >= bound)
+        while (query.next()) {
+            if (query.value(2).toLongLong() >= bound)
                 return false;
-            first.append({query->value(1), query->value(0).toInt()});
+            first.append({query.value(1), query.value(0).toInt()});
         }
     }
     start();

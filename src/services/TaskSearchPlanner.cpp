@@ -303,8 +303,9 @@ bool TaskSearchPlanner::fewBlocks(int userId)
 
 // A text of one or two characters has no trigram: the walk of the order's index finds a common one
 // at once, and passes every task for a rare one. Where the blocks whose names hold its characters are
-// few, the matches are listed from them instead, each block read costing up to 1024 tasks; where they
-// hold more matches than a list sorts quickly, the text is common there and the walk finds it.
+// few, the matches are listed from the spans of those blocks that hold them, each costing up to 64
+// tasks; where they hold more matches than a list sorts quickly, the text is common there and the walk
+// finds it.
 bool TaskSearchPlanner::listShort(int userId)
 {
     const QStringList grams = m_query->shortGrams();
@@ -314,16 +315,23 @@ bool TaskSearchPlanner::listShort(int userId)
         SqlSupport::reuse(m_db, m_query->dialect().taskShortBlocks(int(grams.size())));
     blocks->bindValue(QStringLiteral(":uid"), userId);
     m_query->bindShortGrams(*blocks);
-    // A block holds up to 32 table pages of tasks.
+    const auto walked = [this] {
+        m_inBlocks = false;
+        m_blocks.clear();
+        m_blockWidth = kBlockIds;
+        m_matches.start();
+        return false;
+    };
+    // A block of 1024 ids for each eight pages the list may hold: the spans that hold the text are
+    // looked up in each.
     const qint64 few = m_listPages / 8;
     if (!blocks.exec() || !blocks->next() || blocks->value(1).toLongLong() > few)
         return false;
     const QString hitBlocks = blocks->value(0).toString();
     blocks->finish();
-    // Of those blocks, the spans of 64 ids that hold the characters.
     StatementCache::Lease spans =
         SqlSupport::reuse(m_db, m_query->dialect().taskShortBlocks(int(grams.size()), true));
-    spans->bindValue(QStringLiteral(":uid"), userId);
+    SqlSupport::bindIfUsed(*spans, QStringLiteral(":uid"), userId);
     spans->bindValue(QStringLiteral(":blocks"), hitBlocks);
     m_query->bindShortGrams(*spans);
     if (!spans.exec() || !spans->next())
@@ -340,11 +348,8 @@ bool TaskSearchPlanner::listShort(int userId)
                      QStringLiteral("%") + m_query->view().name + QStringLiteral("%"));
     m_query->bindShortGrams(*owned);
     owned->bindValue(QStringLiteral(":owned"), m_listPages + 1);
-    if (!owned.exec() || !owned->next() || owned->value(0).toLongLong() > m_listPages) {
-        m_blocks.clear();
-        m_blockWidth = kBlockIds;
-        return false;
-    }
+    if (!owned.exec() || !owned->next() || owned->value(0).toLongLong() > m_listPages)
+        return walked();
     m_ownedByCustomers = owned->value(0).toLongLong();
     owned->finish();
     m_inBlocks = true;
@@ -352,13 +357,7 @@ bool TaskSearchPlanner::listShort(int userId)
     const int listed = 4 * m_listPages;
     m_listed = m_matches.read(userId, true, namedSource(false), listed + 1) &&
                m_matches.rows().size() <= listed && listMatches(userId, true);
-    if (m_listed)
-        return true;
-    m_inBlocks = false;
-    m_blocks.clear();
-    m_blockWidth = kBlockIds;
-    m_matches.start();
-    return false;
+    return m_listed || walked();
 }
 
 // The probe of every user's candidates reads the table in its order until it has enough of them: a

@@ -8,7 +8,7 @@ namespace SchemaExtras {
 
 int currentVersion()
 {
-    return 9;
+    return 10;
 }
 
 bool isCurrent(const QSqlDatabase &db)

@@ -14,10 +14,10 @@ namespace {
 
 // Each block of 1024 ids keeps, per user, the characters and pairs of characters of its task names,
 // lowered as LIKE folds them, each between bars ("|a|ab|b|"): a search of one or two characters reads
-// only the blocks that hold them. Each span of 64 ids keeps them too, so that of a block that holds
-// them only the spans that do are read. The customers' names are kept by block, for every user at once.
-// A bar inside a pair only ever finds a block too many. Pairs are only ever added: a name changed or
-// deleted leaves its old ones behind, which costs a block read, never a match. The numbers 0 to
+// only the blocks that hold them. Each span of 64 ids keeps them too, for all users at once, so that
+// of a block that holds them only the spans that may are read. The customers' names are kept by block, for
+// every user at once. A bar inside a pair only ever finds a block too many. Pairs are only ever added: a name
+// changed or deleted leaves its old ones behind, which costs a block read, never a match. The numbers 0 to
 // length - 1 come from a JSON array of that many zeros.
 struct ShortBlocks
 {
@@ -66,7 +66,8 @@ struct ShortBlocks
 };
 
 constexpr ShortBlocks kTaskBlocks{"tasks", "task_short_blocks", true, 10};
-constexpr ShortBlocks kTaskSpans{"tasks", "task_short_spans", true, 6};
+// The spans hold every user's pairs, so that a file of many users keeps one row per span.
+constexpr ShortBlocks kTaskSpans{"tasks", "task_short_spans", false, 6};
 constexpr ShortBlocks kCustomerBlocks{"customers", "customer_short_blocks", false, 10};
 
 // The pairs of the rows above after, as the triggers would add them, read once in id order: a block
@@ -111,13 +112,15 @@ bool addPairs(const QSqlDatabase &db, const ShortBlocks &target, qint64 after)
             stored.bindValue(QStringLiteral(":block"), block);
             if (!stored.exec())
                 return failed(stored);
-            if (stored.next())
+            // The set's texts are distinct: only those of a block kept before need looking for.
+            const bool kept = stored.next();
+            if (kept)
                 grams = stored.value(0).toString();
             stored.finish();
             for (const quint64 key : user.value()) {
                 const char32_t codes[] = {char32_t(key >> 32), char32_t(key & 0xffffffffu)};
                 const QString gram = QString::fromUcs4(codes, codes[1] == 0xffffffffu ? 1 : 2);
-                if (!grams.contains(QLatin1Char('|') + gram + QLatin1Char('|')))
+                if (!kept || !grams.contains(QLatin1Char('|') + gram + QLatin1Char('|')))
                     grams += gram + QLatin1Char('|');
             }
             write.bindValue(QStringLiteral(":block"), block);

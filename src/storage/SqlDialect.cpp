@@ -45,9 +45,10 @@ public:
                                   " WHERE user_id = :uid AND %1")
                 .arg(holdsShortGrams(QStringLiteral("grams"), grams, false));
         }
+        // The spans are every user's (ShortSearchSchema), read within the user's blocks.
         return QStringLiteral("SELECT json_group_array(s.block), COUNT(*) FROM json_each(:blocks) AS b"
-                              " CROSS JOIN task_short_spans AS s WHERE s.user_id = :uid"
-                              " AND s.block >= b.value * 16 AND s.block < b.value * 16 + 16 AND %1")
+                              " CROSS JOIN task_short_spans AS s WHERE s.block >= b.value * 16"
+                              " AND s.block < b.value * 16 + 16 AND %1")
             .arg(holdsShortGrams(QStringLiteral("s.grams"), grams, false));
     }
     QString holdsShortGrams(const QString &column, int grams, bool) const override

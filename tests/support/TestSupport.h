@@ -7,6 +7,7 @@
 #include "services/TaskService.h"
 #include "storage/DbManager.h"
 #include "storage/SqlDialect.h"
+#include "storage/SqlSupport.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -201,7 +202,7 @@ inline QStringList shortPairsMissing(const DbManager &db, int newest = 0)
                     };
                     bool spanFound = !tasks;
                     if (tasks) {
-                        taskSpans.bindValue(QStringLiteral(":uid"), rows.value(1));
+                        SqlSupport::bindIfUsed(taskSpans, QStringLiteral(":uid"), rows.value(1));
                         taskSpans.bindValue(QStringLiteral(":gram0"), text);
                         taskSpans.bindValue(QStringLiteral(":blocks"), found);
                         spanFound = taskSpans.exec() && taskSpans.next() &&
