@@ -27,6 +27,7 @@ bool StatementCache::Lease::exec()
         return ran;
     m_kept = false;
     QSqlQuery fresh(m_db);
+    fresh.setForwardOnly(true);
     fresh.prepare(m_sql);
     for (qsizetype i = 0; i < values.size(); ++i)
         fresh.bindValue(int(i), values.at(i));
@@ -48,7 +49,9 @@ StatementCache::Lease StatementCache::take(const QSqlDatabase &db, const QString
         m_idle.erase(idle);
         return Lease(this, db, sql, std::move(query), true);
     }
+    // Read once, front to back: the driver then keeps no copy of the rows passed.
     QSqlQuery query(db);
+    query.setForwardOnly(true);
     query.prepare(sql);
     return Lease(this, db, sql, std::move(query), false);
 }
