@@ -48,8 +48,9 @@ public:
 private:
     void giveBack(const QString &sql, QSqlQuery &&query, int generation);
 
-    // Enough for the statements of the task table's pages and searches in every order.
-    static constexpr std::size_t kStatements = 96;
+    // Enough for the statements of the task table's pages and searches in every order and filter: past it
+    // every statement is prepared again.
+    static constexpr std::size_t kStatements = 256;
     std::map<QString, QSqlQuery> m_idle;
     int m_generation = 0;
 };
