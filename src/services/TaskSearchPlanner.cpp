@@ -215,8 +215,6 @@ bool TaskSearchPlanner::planListed(int userId)
         SqlSupport::bindIfUsed(*query, QStringLiteral(":trigrams"), SqlSupport::likeTrigrams(view.name));
         SqlSupport::bindIfUsed(*query, QStringLiteral(":cap"), probed + 1);
         SqlSupport::bindIfUsed(*query, QStringLiteral(":pages"), m_listPages + 1);
-        SqlSupport::bindIfUsed(*query, QStringLiteral(":owned"),
-                               std::max(m_listPages, kOwnedByCustomers) + 1);
         return query;
     };
     m_candidates = std::numeric_limits<qint64>::max();
@@ -256,13 +254,9 @@ bool TaskSearchPlanner::planListed(int userId)
         if (!m_inOrder)
             return false;
     }
-    auto owned =
-        prepared(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM tasks WHERE tasks.user_id = :uid"
-                                " AND tasks.customer_id IN (%1) LIMIT :owned) AS owned")
-                     .arg(m_query->matchingCustomers()));
-    if (!owned.exec() || !owned->next())
+    m_ownedByCustomers = countOwnedByCustomers(userId, std::max(m_listPages, kOwnedByCustomers) + 1);
+    if (m_ownedByCustomers < 0)
         return false;
-    m_ownedByCustomers = owned->value(0).toLongLong();
     const qint64 pages = std::min(candidates, stretch / kRowsPerPage + 1) + m_ownedByCustomers;
     if (listable && pages <= m_listPages) {
         m_inOrder = false;
@@ -339,6 +333,20 @@ bool TaskSearchPlanner::listShort(int userId)
     m_blocks = spans->value(0).toString();
     m_blockWidth = kSpanIds;
     spans->finish();
+    m_ownedByCustomers = countOwnedByCustomers(userId, m_listPages + 1);
+    if (m_ownedByCustomers < 0 || m_ownedByCustomers > m_listPages)
+        return walked();
+    m_inBlocks = true;
+    m_matches.start();
+    const int listed = 4 * m_listPages;
+    m_listed = m_matches.read(userId, true, namedSource(false), listed + 1) &&
+               m_matches.rows().size() <= listed && listMatches(userId, true);
+    return m_listed || walked();
+}
+
+// The user's tasks whose customer matches, up to limit; -1 where the statement fails.
+qint64 TaskSearchPlanner::countOwnedByCustomers(int userId, int limit)
+{
     StatementCache::Lease owned = SqlSupport::reuse(
         m_db, QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM tasks WHERE tasks.user_id = :uid"
                              " AND tasks.customer_id IN (%1) LIMIT :owned) AS owned")
@@ -346,18 +354,11 @@ bool TaskSearchPlanner::listShort(int userId)
     owned->bindValue(QStringLiteral(":uid"), userId);
     owned->bindValue(QStringLiteral(":name"),
                      QStringLiteral("%") + m_query->view().name + QStringLiteral("%"));
+    SqlSupport::bindIfUsed(*owned, QStringLiteral(":trigrams"),
+                           SqlSupport::likeTrigrams(m_query->view().name));
     m_query->bindShortGrams(*owned);
-    owned->bindValue(QStringLiteral(":owned"), m_listPages + 1);
-    if (!owned.exec() || !owned->next() || owned->value(0).toLongLong() > m_listPages)
-        return walked();
-    m_ownedByCustomers = owned->value(0).toLongLong();
-    owned->finish();
-    m_inBlocks = true;
-    m_matches.start();
-    const int listed = 4 * m_listPages;
-    m_listed = m_matches.read(userId, true, namedSource(false), listed + 1) &&
-               m_matches.rows().size() <= listed && listMatches(userId, true);
-    return m_listed || walked();
+    owned->bindValue(QStringLiteral(":owned"), limit);
+    return owned.exec() && owned->next() ? owned->value(0).toLongLong() : -1;
 }
 
 // The probe of every user's candidates reads the table in its order until it has enough of them: a

@@ -73,6 +73,7 @@ private:
     // Lists a search of one or two characters from the few blocks that may hold it; false where they are
     // not few.
     bool listShort(int userId);
+    qint64 countOwnedByCustomers(int userId, int limit);
     // Whether the estimate puts the word in so many tasks that no list of them could be read.
     bool denseWord();
     // Whether a walk reads the candidates in id order; fewCandidates, when not negative, counts all the
