@@ -9,6 +9,12 @@
 
 TaskBulkInsert::TaskBulkInsert(const QSqlDatabase &db) : m_db(db) {}
 
+TaskBulkInsert::~TaskBulkInsert()
+{
+    if (m_cacheSize.isValid())
+        QSqlQuery(m_db).exec(QStringLiteral("PRAGMA cache_size = %1").arg(m_cacheSize.toLongLong()));
+}
+
 bool TaskBulkInsert::run(const QString &sql, qint64 after)
 {
     QSqlQuery query(m_db);
@@ -31,6 +37,12 @@ bool TaskBulkInsert::begin()
     if (!query.exec(QStringLiteral("SELECT COALESCE(MAX(id), 0) FROM tasks")) || !query.next())
         return false;
     m_lastId = query.value(0).toLongLong();
+    // The pages the new rows change stay in memory until the commit: in SQLite's default of 2 MiB the
+    // transaction spilled the indexes' pages and read them back, which made an import half as long again.
+    if (query.exec(QStringLiteral("PRAGMA cache_size")) && query.next()) {
+        m_cacheSize = query.value(0);
+        query.exec(QStringLiteral("PRAGMA cache_size = -%1").arg(kCacheKiB));
+    }
     const QStringList names = SchemaExtras::bulkInsertTriggers();
     if (!query.exec(QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'trigger'")))
         return false;
