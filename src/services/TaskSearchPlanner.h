@@ -1,6 +1,7 @@
 #pragma once
 
 #include "services/TaskMatchList.h"
+#include "services/TaskNameStatistics.h"
 #include "services/TaskPageQuery.h"
 
 #include <QList>
@@ -89,6 +90,7 @@ private:
     TaskPageQuery *m_query = nullptr;
     bool m_listed = false;
     TaskMatchList m_matches;
+    TaskNameStatistics m_statistics;
     // Each match counted or listed costs up to a read of a table page, about 7 us on a file of a
     // million tasks whose pages are not in the cache: both limits keep a search as it is typed within
     // a frame (see bench/RESULTS.md). The last page of a capped search needs the first countCap() + 1

@@ -72,7 +72,7 @@ public:
                               " AND task_search MATCH :trigrams CROSS JOIN tasks ON tasks.id = own.id");
     }
     bool ownCandidatesApart() const override { return false; }
-    QString taskNameShare() const override { return QString(); }
+    QString taskNameStatistics() const override { return QString(); }
     // The index reads its rows in id order either way, so the ends cost a row each.
     QString taskCandidateSpan() const override
     {
@@ -245,27 +245,19 @@ public:
     }
     bool ownCandidatesApart() const override { return true; }
     // The sample that ANALYZE keeps: its most common names with their shares, and a histogram of the
-    // others whose bounds stand for equal shares of them. A word of one name in a hundred falls on none
-    // to four of a hundred bounds by chance: the cautious share counts k - 2 sqrt(k) of k bounds, which
-    // seldom exceeds the word's share.
-    QString taskNameShare() const override
+    // others whose bounds stand for equal shares of them.
+    QString taskNameStatistics() const override
     {
         return QStringLiteral(
-                   "SELECT mcv.f + rest.f * bounds.hits / bounds.n, NOT row_security_active('tasks') OR"
-                   " (SELECT bool_and(proleakproof) FROM pg_proc WHERE oid IN"
-                   " ('arraycontains(anyarray, anyarray)'::regprocedure,"
-                   " 'duevia_user_trigrams(integer, text)'::regprocedure)),"
-                   " mcv.f + rest.f * GREATEST(0, bounds.hits - 2 * sqrt(bounds.hits)) / bounds.n"
-                   " FROM (SELECT 1) AS one LEFT JOIN pg_stats s ON s.schemaname = current_schema()"
-                   " AND s.tablename = 'tasks' AND s.attname = 'name'"
-                   " CROSS JOIN LATERAL (SELECT COALESCE(SUM(m.f), 0) AS f FROM unnest(CAST(CAST("
-                   "s.most_common_vals AS TEXT) AS TEXT[]), s.most_common_freqs) AS m (v, f) WHERE %1) AS mcv"
-                   " CROSS JOIN LATERAL (SELECT 1 - COALESCE(SUM(f), 0) AS f FROM unnest(s.most_common_freqs)"
-                   " AS f) AS rest CROSS JOIN LATERAL (SELECT SUM(CASE WHEN %2 THEN 1 ELSE 0 END) AS hits,"
-                   " NULLIF(COUNT(*), 0) AS n FROM unnest(CAST(CAST(s.histogram_bounds AS TEXT) AS TEXT[]))"
-                   " AS b (h)) AS bounds")
-            .arg(like(QStringLiteral("m.v"), QStringLiteral(":name")),
-                 like(QStringLiteral("b.h"), QStringLiteral(":name")));
+            "WITH s AS (SELECT most_common_vals, most_common_freqs, histogram_bounds FROM pg_stats"
+            " WHERE schemaname = current_schema() AND tablename = 'tasks' AND attname = 'name')"
+            " SELECT 2, NULL, CASE WHEN NOT row_security_active('tasks') OR (SELECT bool_and(proleakproof)"
+            " FROM pg_proc WHERE oid IN ('arraycontains(anyarray, anyarray)'::regprocedure,"
+            " 'duevia_user_trigrams(integer, text)'::regprocedure)) THEN 1 ELSE 0 END"
+            " UNION ALL SELECT 0, m.v, m.f FROM s CROSS JOIN LATERAL unnest(CAST(CAST(s.most_common_vals AS"
+            " TEXT) AS TEXT[]), s.most_common_freqs) AS m (v, f)"
+            " UNION ALL SELECT 1, b.h, NULL FROM s CROSS JOIN LATERAL unnest(CAST(CAST(s.histogram_bounds"
+            " AS TEXT) AS TEXT[])) AS b (h)");
     }
     // The trigram indexes give their matches as a bitmap, in no order: no ends. The rows read are
     // matches already, so the user's among them come at no cost.

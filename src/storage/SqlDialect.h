@@ -76,12 +76,12 @@ public:
     // Whether ownTaskCandidateRows() reads the user's candidates apart from every other user's, so that
     // they cost about what the user's matches cost: a search then probes, lists and counts those alone.
     virtual bool ownCandidatesApart() const = 0;
-    // One row: the share of all tasks (0 to 1) whose name matches :name, as the statistics that the
-    // database keeps of the names estimate it (NULL without them); whether this session reads
-    // ownTaskCandidateRows() from their index (row-level security keeps a condition out of an index
-    // unless its functions are LEAKPROOF); and a cautious share, seldom above the word's own. Empty
-    // where the database keeps no statistics to read.
-    virtual QString taskNameShare() const = 0;
+    // The statistics that the database keeps of the task names, as rows of (kind, name, share): kind 0 a
+    // name of the sample's most common with its share of all tasks, kind 1 a bound of the histogram of the
+    // others, each bound standing for an equal share of them; and one row of kind 2 whose share is 1 where
+    // this session reads ownTaskCandidateRows() from their index (row-level security keeps a condition out
+    // of an index unless its functions are LEAKPROOF). Empty where the database keeps no statistics to read.
+    virtual QString taskNameStatistics() const = 0;
     // One row: how many of those candidates there are, counted up to :cap, and the lowest and highest
     // of their ids; or, where the ends cannot be had at about the cost of the count, counted up to
     // :pages (each candidate costs a read of the table) and NULL ends. A fourth column counts the

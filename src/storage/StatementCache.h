@@ -44,6 +44,8 @@ public:
     Lease take(const QSqlDatabase &db, const QString &sql);
     // Drops every statement; before the connection closes, as its queries must be gone by then.
     void clear();
+    // Counts the clears: what a caller keeps of the connection is stale once it changes.
+    int generation() const { return m_generation; }
 
 private:
     void giveBack(const QString &sql, QSqlQuery &&query, int generation);

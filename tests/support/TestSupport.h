@@ -134,6 +134,15 @@ inline int signInTestUser(AuthService &auth, const QString &username,
     return auth.login(username, password) ? auth.userId() : -1;
 }
 
+// Opens the sandbox's database with one account signed in; returns its id (-1 on failure).
+inline int openWithTestUser(TestSandbox &sandbox, DbManager &db, const QString &username)
+{
+    if (!sandbox.openDatabase(db))
+        return -1;
+    AuthService auth(&db);
+    return signInTestUser(auth, username);
+}
+
 // Runs one statement on the default connection; for arranging rows the services cannot write.
 inline bool execSql(const DbManager &db, const QString &sql)
 {

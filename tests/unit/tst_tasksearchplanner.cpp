@@ -1,5 +1,4 @@
 #include "TestSupport.h"
-#include "services/AuthService.h"
 #include "services/TaskPageQuery.h"
 #include "services/TaskSearchPlanner.h"
 #include "storage/DbManager.h"
@@ -19,9 +18,7 @@ class TstTaskSearchPlanner : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_sandbox.openDatabase(m_db));
-        AuthService auth(&m_db);
-        m_user = signInTestUser(auth, u"alice"_s);
+        m_user = openWithTestUser(m_sandbox, m_db, u"alice"_s);
         QVERIFY(m_user > 0);
         const QString numbers = m_db.isServer() ? u"SELECT generate_series(1, 2000) AS n"_s
                                                 : u"WITH RECURSIVE s(n) AS (SELECT 1 UNION ALL"
