@@ -412,7 +412,10 @@ QStringList changeNotifications()
 // Trigram indexes answer the searches' ILIKE on names, id texts and contact values. Each user's
 // trigrams of the task names are indexed apart too, so that a user's search reads no other user's
 // matches: a key is the user's id above the hash of a lowered trigram. A name that matches a pattern
-// holds every key of its pieces between the wildcards; ILIKE decides.
+// holds every key of its pieces between the wildcards; ILIKE decides. Each change is written into the
+// indexes at once: where an index keeps a list of pending changes instead (up to 4 MB, until a vacuum),
+// every search reads all of them, which made a search of a common word at a million tasks take 12 ms
+// instead of 4.
 QStringList searchIndexes()
 {
     return {
@@ -433,15 +436,35 @@ QStringList searchIndexes()
             " CROSS JOIN LATERAL (SELECT generate_series(1, length(piece) - 2, 3)"
             " UNION SELECT length(piece) - 2) AS s (i) WHERE length(piece) >= 3 $body$"),
         QStringLiteral(
-            "CREATE INDEX idx_tasks_user_trigrams ON tasks USING gin (duevia_user_trigrams(user_id, name))"),
-        QStringLiteral("CREATE INDEX idx_tasks_name_trgm ON tasks USING gin (name gin_trgm_ops)"),
-        QStringLiteral("CREATE INDEX idx_tasks_id_trgm ON tasks USING gin ((CAST(id AS TEXT)) gin_trgm_ops)"),
-        QStringLiteral("CREATE INDEX idx_customers_name_trgm ON customers USING gin (name gin_trgm_ops)"),
+            "CREATE INDEX idx_tasks_user_trigrams ON tasks USING gin (duevia_user_trigrams(user_id, name))"
+            " WITH (fastupdate = off)"),
+        QStringLiteral("CREATE INDEX idx_tasks_name_trgm ON tasks USING gin (name gin_trgm_ops) WITH "
+                       "(fastupdate = off)"),
+        QStringLiteral("CREATE INDEX idx_tasks_id_trgm ON tasks USING gin ((CAST(id AS TEXT)) gin_trgm_ops)"
+                       " WITH (fastupdate = off)"),
+        QStringLiteral("CREATE INDEX idx_customers_name_trgm ON customers USING gin (name gin_trgm_ops) WITH "
+                       "(fastupdate = off)"),
         QStringLiteral(
-            "CREATE INDEX idx_customers_id_trgm ON customers USING gin ((CAST(id AS TEXT)) gin_trgm_ops)"),
+            "CREATE INDEX idx_customers_id_trgm ON customers USING gin ((CAST(id AS TEXT)) gin_trgm_ops)"
+            " WITH (fastupdate = off)"),
         QStringLiteral(
-            "CREATE INDEX idx_contacts_value_trgm ON customer_contacts USING gin (value gin_trgm_ops)"),
+            "CREATE INDEX idx_contacts_value_trgm ON customer_contacts USING gin (value gin_trgm_ops)"
+            " WITH (fastupdate = off)"),
     };
+}
+
+// Version 8 differs only in those indexes' pending changes: they are turned off and written in.
+QStringList pendingChangesWritten()
+{
+    QStringList statements;
+    for (const QString &sql : searchIndexes()) {
+        if (!sql.contains(QLatin1String("USING gin")))
+            continue;
+        const QString index = sql.section(QLatin1Char(' '), 2, 2);
+        statements << QStringLiteral("ALTER INDEX %1 SET (fastupdate = off)").arg(index)
+                   << QStringLiteral("SELECT gin_clean_pending_list('%1')").arg(index);
+    }
+    return statements;
 }
 
 QStringList customerIndexes()
@@ -475,7 +498,7 @@ QString translated(const char *text)
 
 int currentVersion()
 {
-    return 8;
+    return 9;
 }
 
 bool isCurrent(const QSqlDatabase &db)
@@ -525,6 +548,12 @@ bool ensure(const QSqlDatabase &db, QString &error)
                                "this program knows up to %2); it was left unchanged")
                         .arg(version)
                         .arg(currentVersion()));
+    if (version == 8) {
+        return work.runAll(
+            pendingChangesWritten() +
+            QStringList{QStringLiteral("UPDATE duevia_schema SET version = %1").arg(currentVersion()),
+                        QStringLiteral("COMMIT")});
+    }
     QStringList statements;
     for (const Table &table : kTables) {
         const QString name = QLatin1String(table.name);

@@ -94,6 +94,31 @@ private slots:
         QCOMPARE(queryList(db, objects), before);
     }
 
+    // A database of the version before turns off its indexes' pending changes, writes those it holds
+    // into them, and keeps the rest as it is.
+    void previousVersionKeepsItsIndexes()
+    {
+        TestSandbox sandbox;
+        DbManager db;
+        QVERIFY(sandbox.openDatabase(db));
+        const QString oid = QStringLiteral("SELECT oid FROM pg_class WHERE relname = 'idx_tasks_name_trgm'");
+        const qint64 index = queryValue(db, oid).toLongLong();
+        QVERIFY(execSql(db, QStringLiteral("ALTER INDEX idx_tasks_name_trgm SET (fastupdate = on)")));
+        QVERIFY(execSql(db, QStringLiteral("INSERT INTO tasks (user_id, name, notes, level, active)"
+                                           " VALUES (1, 'heron', '', 1, 1)")));
+        QVERIFY(execSql(db, QStringLiteral("UPDATE duevia_schema SET version = 8")));
+        QVERIFY(db.ensureSchema());
+        QCOMPARE(queryValue(db, oid).toLongLong(), index);
+        QCOMPARE(queryValue(db, QStringLiteral("SELECT reloptions FROM pg_class WHERE oid = %1").arg(index))
+                     .toString(),
+                 QStringLiteral("{fastupdate=off}"));
+        QCOMPARE(queryValue(db, QStringLiteral("SELECT version FROM duevia_schema")).toInt(),
+                 PostgresSchema::currentVersion());
+        QCOMPARE(
+            queryValue(db, QStringLiteral("SELECT COUNT(*) FROM tasks WHERE name ILIKE '%eron%'")).toInt(),
+            1);
+    }
+
     // Two programs starting at once on an empty database: one prepares it, the other waits for it.
     void simultaneousStartsPrepareOnce()
     {
