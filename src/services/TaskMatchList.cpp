@@ -29,9 +29,7 @@ bool TaskMatchList::read(int userId, bool named, const Source &source, int limit
     QString sql = statement(named, source);
     if (limit > 0)
         sql += QStringLiteral(" LIMIT %1").arg(limit);
-    QSqlQuery query(m_db->database());
-    query.setForwardOnly(true);
-    query.prepare(sql);
+    QSqlQuery query = SqlSupport::prepare(m_db, sql, true);
     m_query->bindFilters(query, userId);
     bindBlocks(query, source.blocks);
     if (!query.exec())
@@ -50,12 +48,13 @@ bool TaskMatchList::readFirst(int userId, const Source &source, qint64 bound, in
                               .arg(wanted);
     QList<TaskPageEdge> first;
     for (const bool named : {true, false}) {
-        QSqlQuery query(m_db->database());
-        query.setForwardOnly(true);
-        query.prepare(QStringLiteral("SELECT id, sort_key, COUNT(*) OVER () FROM (%1 LIMIT %2) AS matches")
-                          .arg(statement(named, source))
-                          .arg(bound) +
-                      order);
+        QSqlQuery query = SqlSupport::prepare(
+            m_db,
+            QStringLiteral("SELECT id, sort_key, COUNT(*) OVER () FROM (%1 LIMIT %2) AS matches")
+                    .arg(statement(named, source))
+                    .arg(bound) +
+                order,
+            true);
         m_query->bindFilters(query, userId);
         bindBlocks(query, source.blocks);
         if (!query.exec())

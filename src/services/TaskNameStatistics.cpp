@@ -15,15 +15,19 @@ TaskNameStatistics::Estimate TaskNameStatistics::estimate(const QString &text)
 {
     if (!read())
         return {};
-    QString wildcards;
-    for (const QChar c : text) {
-        wildcards += c == QLatin1Char('%')   ? QStringLiteral(".*")
-                     : c == QLatin1Char('_') ? QStringLiteral(".")
-                                             : QRegularExpression::escape(QString(c));
-    }
+    QRegularExpression pattern;
     const bool plain = !text.contains(QLatin1Char('%')) && !text.contains(QLatin1Char('_'));
-    const QRegularExpression pattern(wildcards, QRegularExpression::CaseInsensitiveOption |
-                                                    QRegularExpression::DotMatchesEverythingOption);
+    if (!plain) {
+        QString wildcards;
+        for (const QChar c : text) {
+            wildcards += c == QLatin1Char('%')   ? QStringLiteral(".*")
+                         : c == QLatin1Char('_') ? QStringLiteral(".")
+                                                 : QRegularExpression::escape(QString(c));
+        }
+        pattern.setPattern(wildcards);
+        pattern.setPatternOptions(QRegularExpression::CaseInsensitiveOption |
+                                  QRegularExpression::DotMatchesEverythingOption);
+    }
     const auto matches = [&](const QString &name) {
         return plain ? name.contains(text, Qt::CaseInsensitive) : pattern.match(name).hasMatch();
     };

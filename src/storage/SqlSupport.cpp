@@ -14,9 +14,10 @@ bool isOpen(const DbManager *db)
     return db && db->isOpen();
 }
 
-QSqlQuery prepare(const DbManager *db, const QString &sql)
+QSqlQuery prepare(const DbManager *db, const QString &sql, bool forwardOnly)
 {
     QSqlQuery query(db->database());
+    query.setForwardOnly(forwardOnly);
     query.prepare(sql);
     return query;
 }

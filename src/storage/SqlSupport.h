@@ -18,8 +18,9 @@ namespace SqlSupport {
 bool isOpen(const DbManager *db);
 
 // A fresh query object on the manager's connection, prepared with sql. A failed prepare makes the
-// following exec() fail, so callers only look at the result of exec().
-QSqlQuery prepare(const DbManager *db, const QString &sql);
+// following exec() fail, so callers only look at the result of exec(). A query read once, front to
+// back (forwardOnly), keeps no copy of the rows passed.
+QSqlQuery prepare(const DbManager *db, const QString &sql, bool forwardOnly = false);
 // The same, kept prepared on the connection for the next use of the same text: for the reads that run
 // again and again with other values (the task table's pages and searches).
 StatementCache::Lease reuse(const DbManager *db, const QString &sql);
