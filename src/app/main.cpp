@@ -1,5 +1,6 @@
 #include "app/DatabaseStartup.h"
 #include "app/FrameLog.h"
+#include "app/RendererChoice.h"
 #include "models/CustomerTableModel.h"
 #include "models/TaskTableModel.h"
 #include "services/AuthService.h"
@@ -47,6 +48,7 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QQuickStyle::setStyle(QStringLiteral("Universal"));
+    RendererChoice::apply();
     app.setWindowIcon(QIcon(QStringLiteral(":/icons/example.duevia.Duevia.svg")));
     QGuiApplication::setDesktopFileName(QStringLiteral("example.duevia.Duevia"));
 
