@@ -220,8 +220,8 @@ def report(now, baseline, header, floor=None):
     lines += facts_table(now, before) + [""]
     if floor is not None:
         lines += [f"Start-up floor in the same run: {fmt(floor)} ms, the middle of three starts of"
-                  " `bench/startup_floor.cpp`, a window of the same application class, style and render"
-                  " loop with a form of two fields and a button, and nothing behind it.", ""]
+                  " `bench/startup_floor.cpp`, a window of the same application class, style, renderer"
+                  " and render loop with a form of two fields and a button, and nothing behind it.", ""]
     missed = sum(line.count("**not met**") for line in lines)
     lines.append(f"Figures not meeting their target: {missed}.")
     return "\n".join(lines) + "\n"
