@@ -96,8 +96,8 @@ private:
     // a frame (see bench/RESULTS.md). The last page of a capped search needs the first countCap() + 1
     // matches in display order: on the server a word in 1 % of a million tasks passes 100 rows of the
     // order's index for each (about 0.3 us apiece), or lists all its matches (about 2 us each), so
-    // that a cap of 1000 took 38 ms there; 300 keeps that jump within a frame.
-    int m_countCap = 300;
+    // that a cap of 1000 took 38 ms there and one of 300 took 14-20 ms; 200 (eight pages) takes 11.
+    int m_countCap = 200;
     int m_listPages = 1200;
     qint64 m_ownedByCustomers = 0;
     // The user's tasks and all tasks, when a search was last counted.
