@@ -3,14 +3,12 @@
 # in its folder), a database per size loaded once with the data of the SQLite file of that size.
 #
 #   scripts/bench-postgres.sh SIZE OUT_DIR [Google Benchmark flags]
+#   scripts/bench-postgres.sh --stop     (stops the cluster where it runs)
 #
 # Writes OUT_DIR/SIZE-postgres.json. Environment: DUEVIA_BENCH_DATA (the SQLite files),
 # DUEVIA_BENCH_PG (the cluster's folder, default /var/tmp/duevia-bench-pg), DUEVIA_BENCH_BUILD.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-size=$1
-out=$2
-shift 2
 data=${DUEVIA_BENCH_DATA:-$HOME/.cache/duevia-bench}
 cluster=${DUEVIA_BENCH_PG:-/var/tmp/duevia-bench-pg}
 build=${DUEVIA_BENCH_BUILD:-build-bench}
@@ -20,6 +18,16 @@ bin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -1)
 as_server() {
     if [ "$(id -u)" = 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi
 }
+
+if [ "${1:-}" = --stop ]; then
+    if [ -f "$cluster/PG_VERSION" ] && as_server "$bin/pg_ctl" -D "$cluster" status >/dev/null; then
+        as_server "$bin/pg_ctl" -D "$cluster" -w stop >/dev/null
+    fi
+    exit 0
+fi
+size=$1
+out=$2
+shift 2
 
 if [ ! -f "$cluster/PG_VERSION" ]; then
     mkdir -p "$cluster"
