@@ -2,6 +2,7 @@
 
 #include <QSqlError>
 
+#include <algorithm>
 #include <utility>
 
 StatementCache::Lease::Lease(StatementCache *cache, const QSqlDatabase &db, const QString &sql,
@@ -45,7 +46,7 @@ StatementCache::Lease StatementCache::take(const QSqlDatabase &db, const QString
 {
     const auto idle = m_idle.find(sql);
     if (idle != m_idle.end()) {
-        QSqlQuery query = std::move(idle->second);
+        QSqlQuery query = std::move(idle->second.query);
         m_idle.erase(idle);
         return Lease(this, db, sql, std::move(query), true);
     }
@@ -69,7 +70,13 @@ void StatementCache::giveBack(const QString &sql, QSqlQuery &&query, int generat
         return;
     // Ends the reading: a file's statement holds its snapshot until it is reset.
     query.finish();
-    if (m_idle.size() >= kStatements)
-        m_idle.clear();
-    m_idle.emplace(sql, std::move(query));
+    // Two uses of one text at once: the one given back last is kept.
+    m_idle.erase(sql);
+    if (m_idle.size() >= kStatements) {
+        const auto oldest = std::min_element(m_idle.begin(), m_idle.end(), [](const auto &a, const auto &b) {
+            return a.second.lastUse < b.second.lastUse;
+        });
+        m_idle.erase(oldest);
+    }
+    m_idle.emplace(sql, Idle{std::move(query), ++m_uses});
 }

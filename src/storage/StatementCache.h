@@ -25,6 +25,8 @@ public:
 
         QSqlQuery &operator*() { return m_query; }
         QSqlQuery *operator->() { return &m_query; }
+        // Whether the statement was kept from an earlier use rather than prepared for this one.
+        bool kept() const { return m_kept; }
         // Runs the statement. One kept from before that fails (its connection was closed and opened
         // again past the manager, which ends its statements) is prepared anew and run again, once.
         bool exec();
@@ -50,9 +52,16 @@ public:
 private:
     void giveBack(const QString &sql, QSqlQuery &&query, int generation);
 
+    struct Idle
+    {
+        QSqlQuery query;
+        quint64 lastUse = 0;
+    };
+
     // Enough for the statements of the task table's pages and searches in every order and filter: past it
-    // every statement is prepared again.
+    // the statement used longest ago makes room.
     static constexpr std::size_t kStatements = 256;
-    std::map<QString, QSqlQuery> m_idle;
+    std::map<QString, Idle> m_idle;
+    quint64 m_uses = 0;
     int m_generation = 0;
 };

@@ -80,6 +80,30 @@ private slots:
         QCOMPARE(reopened->value(0).toInt(), 2);
     }
 
+    // A full cache makes room by dropping the statement used longest ago: one in steady use stays
+    // prepared while many others pass through.
+    void fullCacheDropsTheOldest()
+    {
+        const QString hot = u"SELECT COUNT(*) FROM words"_s;
+        const auto use = [&](const QString &sql) {
+            StatementCache::Lease query = SqlSupport::reuse(m_db.get(), sql);
+            const bool kept = query.kept();
+            return query.exec() ? kept : false;
+        };
+        const auto other = [](int n) {
+            return u"SELECT %1 FROM words"_s.arg(n);
+        };
+        QVERIFY(!use(hot));
+        for (int n = 0; n < 600; ++n) {
+            QVERIFY(!use(other(n)));
+            if (n % 50 == 0)
+                QVERIFY(use(hot));
+        }
+        QVERIFY(use(hot));
+        QVERIFY(use(other(599)));
+        QVERIFY(!use(other(0)));
+    }
+
 private:
     std::unique_ptr<TestSandbox> m_sandbox;
     std::unique_ptr<DbManager> m_db;
