@@ -10,7 +10,7 @@
 #include <algorithm>
 
 TaskSearchPlanner::TaskSearchPlanner(DbManager *db, TaskPageQuery *query)
-    : m_db(db), m_query(query), m_matches(db, query), m_statistics(db)
+    : m_db(db), m_query(query), m_matches(db, query), m_statistics(db), m_blockPlan(db, query)
 {
 }
 
@@ -36,7 +36,7 @@ int TaskSearchPlanner::count(int userId, const QString &dataVersion)
 void TaskSearchPlanner::reset()
 {
     m_listed = false;
-    m_inOrder = false;
+    m_blockPlan.leaveOrder();
     m_countedView.clear();
 }
 
@@ -63,8 +63,7 @@ int TaskSearchPlanner::countTasks(int userId)
     m_ownFirst = false;
     m_namedRead = false;
     m_inBlocks = false;
-    m_inOrder = false;
-    m_creationFollowsIds = false;
+    m_blockPlan.clear();
     m_ownedByCustomers = std::numeric_limits<qint64>::max();
     m_ownProbed = -1;
     m_share = -1;
@@ -72,8 +71,6 @@ int TaskSearchPlanner::countTasks(int userId)
     m_ownApart = false;
     m_firstTried = false;
     m_probedAll = false;
-    m_blocks.clear();
-    m_blockWidth = kBlockIds;
     const auto count = [&](const QString &from, const QString &where, int limit) {
         // Without the join when nothing reads the customer, so that the name index alone answers.
         const bool joined = where.isEmpty() || where.contains(QStringLiteral("customers."));
@@ -88,7 +85,7 @@ int TaskSearchPlanner::countTasks(int userId)
                       : QStringLiteral("SELECT COUNT(*) ") + matches);
         m_query->bindFilters(*query, userId);
         SqlSupport::bindIfUsed(*query, QStringLiteral(":countLimit"), limit);
-        TaskMatchList::bindBlocks(*query, m_blocks);
+        TaskMatchList::bindBlocks(*query, m_blockPlan.blocks());
         return query.exec() && query->next() ? query->value(0).toInt() : 0;
     };
     if (view.name.isEmpty())
@@ -131,9 +128,10 @@ int TaskSearchPlanner::countTasks(int userId)
                         (m_probedAll || m_ownProbed > m_countCap);
     // Where the word lies in some stretches of ids, the table read in its order passes the rows before
     // them: the blocks that may hold it are read instead.
-    const QString candidates = m_fewOwn || m_ownFirst             ? dialect.ownTaskCandidateRows()
-                               : m_inOrder && !m_blocks.isEmpty() ? dialect.taskCandidateRowsInOrder(true)
-                                                                  : dialect.taskCandidateRows();
+    const QString candidates = m_fewOwn || m_ownFirst ? dialect.ownTaskCandidateRows()
+                               : m_blockPlan.inOrder() && !m_blockPlan.blocks().isEmpty()
+                                   ? dialect.taskCandidateRowsInOrder(true)
+                                   : dialect.taskCandidateRows();
     int matches = probed ? int(std::min<qint64>(m_ownProbed, m_countCap + 1))
                          : count(byNameIndex ? QStringLiteral("FROM tasks") +
                                                    dialect.readIndex(QStringLiteral("idx_tasks_name_asc"))
@@ -148,57 +146,6 @@ int TaskSearchPlanner::countTasks(int userId)
                                   m_query->nameLike(QStringLiteral("customers.name")), m_query->ownMatch()),
                          m_countCap + 1 - matches);
     return matches;
-}
-
-// Candidates read in blocks of ids pass over every task of a block, where the order's index passes
-// over the tasks in front of the matches: the blocks serve the pages where they leave a quarter of the
-// user's blocks out (the matches lie in some stretches of ids).
-void TaskSearchPlanner::planOrder(int userId, qint64 fewCandidates)
-{
-    const SqlDialect &dialect = m_query->dialect();
-    m_inOrder = !dialect.taskCandidateOrder().isEmpty();
-    m_creationFollowsIds = false;
-    m_blocks.clear();
-    m_blockHits = std::numeric_limits<qint64>::max();
-    if (m_inOrder && !dialect.taskSearchBits().isEmpty())
-        planBlocks(userId, fewCandidates);
-    if (!m_inOrder)
-        return;
-    StatementCache::Lease order = SqlSupport::reuse(
-        m_db, QStringLiteral("SELECT out_of_order FROM task_creation_order WHERE user_id = :uid"));
-    order->bindValue(QStringLiteral(":uid"), userId);
-    m_creationFollowsIds = order.exec() && order->next() && order->value(0).toInt() == 0;
-}
-
-void TaskSearchPlanner::planBlocks(int userId, qint64 fewCandidates)
-{
-    const SqlDialect &dialect = m_query->dialect();
-    StatementCache::Lease bits = SqlSupport::reuse(m_db, dialect.taskSearchBits());
-    m_query->bindFilters(*bits, userId);
-    const bool bitsRead = bits.exec();
-    QVariantList values;
-    while (bitsRead && bits->next())
-        values.append(bits->value(0));
-    // A sample first: a word spread over the blocks is left to the index at the cost of a few of them.
-    for (const bool sample : {true, false}) {
-        if (!m_inOrder)
-            break;
-        StatementCache::Lease blocks =
-            SqlSupport::reuse(m_db, dialect.taskCandidateBlocks(int(values.size()), sample));
-        blocks->bindValue(QStringLiteral(":uid"), userId);
-        for (int bit = 0; bit < values.size(); ++bit)
-            blocks->bindValue(QStringLiteral(":bit%1").arg(bit), values.at(bit));
-        const bool read = bitsRead && blocks.exec() && blocks->next();
-        m_blocks = read ? blocks->value(0).toString() : QString();
-        const qint64 candidates = read ? blocks->value(1).toLongLong() : 0;
-        const qint64 all = read ? blocks->value(2).toLongLong() : 0;
-        const qint64 blocksOfUser = read ? blocks->value(3).toLongLong() : 0;
-        const qint64 estimated = all > 0 ? candidates * blocksOfUser / all : 0;
-        if (read && (!sample || all == blocksOfUser))
-            m_blockHits = candidates;
-        // A word of few tasks, about one to a block, is as quick to find on the order's index.
-        m_inOrder = read && candidates * 4 <= all * 3 && (fewCandidates < 0 || estimated * 2 < fewCandidates);
-    }
 }
 
 // A search whose candidates fill few table pages is listed from them: spread candidates take a page
@@ -254,8 +201,8 @@ bool TaskSearchPlanner::planListed(int userId)
     const bool listable = candidates <= limit;
     if (!listable) {
         if (!m_blocksTested)
-            planOrder(userId, -1);
-        if (!m_inOrder)
+            m_blockPlan.planOrder(userId, -1);
+        if (!m_blockPlan.inOrder())
             return false;
     }
     m_ownedByCustomers = countOwnedByCustomers(userId, std::max(m_listPages, kOwnedByCustomers) + 1);
@@ -263,11 +210,11 @@ bool TaskSearchPlanner::planListed(int userId)
         return false;
     const qint64 pages = std::min(candidates, stretch / kRowsPerPage + 1) + m_ownedByCustomers;
     if (listable && pages <= m_listPages) {
-        m_inOrder = false;
+        m_blockPlan.leaveOrder();
         return true;
     }
     if (listable)
-        planOrder(userId, candidates);
+        m_blockPlan.planOrder(userId, candidates);
     return false;
 }
 
@@ -294,9 +241,9 @@ bool TaskSearchPlanner::fewBlocks(int userId)
     });
     if (indexedWhole || m_query->dialect().taskSearchBits().isEmpty())
         return false;
-    planOrder(userId, -1);
+    m_blockPlan.planOrder(userId, -1);
     m_blocksTested = true;
-    return m_blockHits <= kFewBlocks;
+    return m_blockPlan.hits() <= kFewBlocks;
 }
 
 // A text of one or two characters has no trigram: the walk of the order's index finds a common one
@@ -306,37 +253,18 @@ bool TaskSearchPlanner::fewBlocks(int userId)
 // finds it.
 bool TaskSearchPlanner::listShort(int userId)
 {
-    const QStringList grams = m_query->shortGrams();
-    if (grams.isEmpty() || m_query->matchesIdText())
+    if (m_query->shortGrams().isEmpty() || m_query->matchesIdText())
         return false;
-    StatementCache::Lease blocks =
-        SqlSupport::reuse(m_db, m_query->dialect().taskShortBlocks(int(grams.size())));
-    blocks->bindValue(QStringLiteral(":uid"), userId);
-    m_query->bindShortGrams(*blocks);
     const auto walked = [this] {
         m_inBlocks = false;
-        m_blocks.clear();
-        m_blockWidth = kBlockIds;
+        m_blockPlan.clear();
         m_matches.start();
         return false;
     };
     // A block of 1024 ids for each eight pages the list may hold: the spans that hold the text are
     // looked up in each.
-    const qint64 few = m_listPages / 8;
-    if (!blocks.exec() || !blocks->next() || blocks->value(1).toLongLong() > few)
+    if (!m_blockPlan.planShortSpans(userId, m_listPages / 8))
         return false;
-    const QString hitBlocks = blocks->value(0).toString();
-    blocks->finish();
-    StatementCache::Lease spans =
-        SqlSupport::reuse(m_db, m_query->dialect().taskShortBlocks(int(grams.size()), true));
-    SqlSupport::bindIfUsed(*spans, QStringLiteral(":uid"), userId);
-    spans->bindValue(QStringLiteral(":blocks"), hitBlocks);
-    m_query->bindShortGrams(*spans);
-    if (!spans.exec() || !spans->next())
-        return false;
-    m_blocks = spans->value(0).toString();
-    m_blockWidth = kSpanIds;
-    spans->finish();
     m_ownedByCustomers = countOwnedByCustomers(userId, m_listPages + 1);
     if (m_ownedByCustomers < 0 || m_ownedByCustomers > m_listPages)
         return walked();
@@ -438,5 +366,5 @@ TaskMatchList::Source TaskSearchPlanner::namedSource(bool ownCandidates) const
     return {m_inBlocks      ? Source::Blocks
             : ownCandidates ? Source::OwnCandidates
                             : Source::Table,
-            m_blocks, m_blockWidth};
+            m_blockPlan.blocks(), m_blockPlan.width()};
 }

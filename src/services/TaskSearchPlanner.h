@@ -1,5 +1,6 @@
 #pragma once
 
+#include "services/TaskBlockPlanner.h"
 #include "services/TaskMatchList.h"
 #include "services/TaskNameStatistics.h"
 #include "services/TaskPageQuery.h"
@@ -21,8 +22,6 @@ public:
     // Beyond this many of the user's tasks of matching customers, reading a search in id order leaves
     // them to the walk of the order's index.
     static constexpr int kOwnedByCustomers = 400;
-    static constexpr int kBlockIds = 1024;
-    static constexpr int kSpanIds = 64;
 
     explicit TaskSearchPlanner(DbManager *db, TaskPageQuery *query);
 
@@ -49,11 +48,9 @@ public:
     bool fewOwn() const { return m_fewOwn; }
     // Whether a walked search reads the candidates in id order (SqlDialect::taskCandidateRowsInOrder()),
     // and the blocks it reads them from where it reads blocks.
-    bool readsInOrder() const { return m_inOrder; }
-    // Whether the user's creation times followed their ids when counted (task_creation_order), so
-    // that the creation order reads in id order too.
-    bool creationFollowsIds() const { return m_creationFollowsIds; }
-    QString candidateBlocks() const { return m_blocks; }
+    bool readsInOrder() const { return m_blockPlan.inOrder(); }
+    bool creationFollowsIds() const { return m_blockPlan.creationFollowsIds(); }
+    QString candidateBlocks() const { return m_blockPlan.blocks(); }
 
     // Lowers the limits of a search: the matches counted and the table pages a list may read.
     void setLimits(int countCap, int listPages);
@@ -77,11 +74,6 @@ private:
     qint64 countOwnedByCustomers(int userId, int limit);
     // Whether the estimate puts the word in so many tasks that no list of them could be read.
     bool denseWord();
-    // Whether a walk reads the candidates in id order; fewCandidates, when not negative, counts all the
-    // candidates the probe read.
-    void planOrder(int userId, qint64 fewCandidates);
-    // The blocks that may hold a match, and whether they are few enough to read.
-    void planBlocks(int userId, qint64 fewCandidates);
     bool listMatches(int userId, bool namedRead = false);
     // Where the user's matches by name or id are read from.
     TaskMatchList::Source namedSource(bool ownCandidates) const;
@@ -91,6 +83,7 @@ private:
     bool m_listed = false;
     TaskMatchList m_matches;
     TaskNameStatistics m_statistics;
+    TaskBlockPlanner m_blockPlan;
     // Each match counted or listed costs up to a read of a table page, about 7 us on a file of a
     // million tasks whose pages are not in the cache: both limits keep a search as it is typed within
     // a frame (see bench/RESULTS.md). The last page of a capped search needs the first countCap() + 1
@@ -125,15 +118,8 @@ private:
     // few blocks that may hold them: m_inBlocks).
     bool m_namedRead = false;
     bool m_inBlocks = false;
-    // fewBlocks() planned the order (planOrder(userId, -1)) for this count.
+    // fewBlocks() planned the order for this count.
     bool m_blocksTested = false;
-    // The blocks that may hold the text, where all of them were tested.
-    qint64 m_blockHits = 0;
-    bool m_inOrder = false;
-    bool m_creationFollowsIds = false;
-    // Of the last count, as the dialect lists them; they change with the data, and so does the count.
-    QString m_blocks;
-    int m_blockWidth = kBlockIds; // ids per entry of m_blocks
     // The count and the filters and data it was counted for.
     int m_counted = 0;
     QString m_countedView;
