@@ -56,11 +56,7 @@ public:
 private:
     using TransferTask = TaskCalendarFormat::TransferTask;
 
-    struct ImportStatements;
-
     void importCalendar(QSqlDatabase &db);
-    bool writeTasks(QSqlDatabase &db, TaskCalendarReader &reader, qint64 size);
-    bool insertBatch(ImportStatements &statements, int rows);
     void exportTasks(QSqlDatabase &db);
     void backup(QSqlDatabase &db);
     void report(qint64 done, qint64 total);
