@@ -4,7 +4,8 @@
 # transaction, the text written), and writes the medians, ratios and memory to bench/TRANSFER-RESULTS.md.
 #
 # Usage: scripts/bench-transfer.sh [build folder]   (default build-bench/; an existing one is reused)
-#        DUEVIA_BENCH_TASKS=N sets the number of tasks (default 100,000).
+#        DUEVIA_BENCH_TASKS=N sets the number of tasks (default 100,000), DUEVIA_BENCH_REPETITIONS the
+#        runs of each case (default 5).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-bench}
@@ -16,10 +17,12 @@ cmake --build "$build" --parallel --target bench_tasktransfer
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 json="$home/results.json"
-HOME="$home" "$build/bench/bench_tasktransfer" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+repetitions=${DUEVIA_BENCH_REPETITIONS:-5}
+HOME="$home" "$build/bench/bench_tasktransfer" --benchmark_repetitions="$repetitions" \
+    --benchmark_report_aggregates_only=true \
     --benchmark_out="$json" --benchmark_out_format=json
 
-/usr/bin/python3 - "$json" > bench/TRANSFER-RESULTS.md <<'EOF'
+/usr/bin/python3 - "$json" "$repetitions" > bench/TRANSFER-RESULTS.md <<'EOF'
 import json, sys
 data = json.load(open(sys.argv[1]))
 median = {b["run_name"].split("/")[0]: b for b in data["benchmarks"] if b.get("aggregate_name") == "median"}
@@ -28,7 +31,7 @@ print("# Task transfer timings\n")
 print(f"Written by scripts/bench-transfer.sh on {data['context']['date']}, "
       f"{data['context']['num_cpus']} CPUs, load average {data['context'].get('load_avg', ['?'])[0]}.\n")
 print("Whole jobs on the worker thread, as the settings dialog runs them, beside their floors measured in")
-print("the same run; median of 3 runs.\n")
+print(f"the same run; median of {sys.argv[2]} runs.\n")
 print("| Case | Median (ms) |\n|---|---|")
 for name, value in ms.items():
     print(f"| {name} | {value:.0f} |")
