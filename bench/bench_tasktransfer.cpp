@@ -160,9 +160,9 @@ void BM_ImportCalendar(benchmark::State &state)
         // before leave neither free pages nor deletion marks in the search index behind.
         QSqlQuery reset(f.db().database());
         reset.exec(QStringLiteral("DELETE FROM tasks WHERE user_id = %1").arg(auth->userId()));
-        reset.exec(QStringLiteral("INSERT INTO task_search (task_search) VALUES ('optimize')"));
-        if (!reset.exec(QStringLiteral("VACUUM")))
-            state.SkipWithError("the file could not be vacuumed");
+        if (!reset.exec(QStringLiteral("INSERT INTO task_search (task_search) VALUES ('optimize')")) ||
+            !reset.exec(QStringLiteral("VACUUM")))
+            state.SkipWithError("the file could not be compacted");
 #ifdef Q_OS_LINUX
         QFile clear(QStringLiteral("/proc/self/clear_refs"));
         if (clear.open(QIODevice::WriteOnly))

@@ -18,6 +18,7 @@ void TaskBlockPlanner::clear()
     m_creationFollowsIds = false;
     m_blocks.clear();
     m_width = kBlockIds;
+    m_hits = 0;
 }
 
 // Candidates read in blocks of ids pass over every task of a block, where the order's index passes

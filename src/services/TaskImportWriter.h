@@ -32,7 +32,7 @@ private:
     bool insertBatch(Statements &statements, int rows);
 
     QSqlDatabase m_db;
-    const int m_userId;
+    int m_userId = -1;
     int m_imported = 0;
     int m_duplicates = 0;
     int m_skipped = 0;

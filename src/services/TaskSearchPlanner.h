@@ -50,7 +50,7 @@ public:
     // and the blocks it reads them from where it reads blocks.
     bool readsInOrder() const { return m_blockPlan.inOrder(); }
     bool creationFollowsIds() const { return m_blockPlan.creationFollowsIds(); }
-    QString candidateBlocks() const { return m_blockPlan.blocks(); }
+    const QString &candidateBlocks() const { return m_blockPlan.blocks(); }
 
     // Lowers the limits of a search: the matches counted and the table pages a list may read.
     void setLimits(int countCap, int listPages);
